@@ -1,0 +1,32 @@
+# Build-wide switches shared by every target.
+if(WIN32)
+  set(VEKT_WINDOWS ON)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(VEKT_WINE_TESTS ON)   # PE32+ runs under wine64 here
+  else()
+    set(VEKT_WINE_TESTS OFF)  # PE32 ships; it is only checked, never run
+  endif()
+  add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+  # One self-contained file per deliverable: no libgcc/libstdc++/winpthread DLLs.
+  add_link_options(-static -static-libgcc -static-libstdc++)
+else()
+  set(VEKT_WINDOWS OFF)
+  set(VEKT_WINE_TESTS OFF)
+endif()
+
+set(VEKT_WARNINGS -Wall -Wextra)
+
+function(vekt_warnings target)
+  target_compile_options(${target} PRIVATE ${VEKT_WARNINGS})
+endfunction()
+
+if(VEKT_SANITIZE AND NOT WIN32)
+  string(REPLACE ";" "," _san "${VEKT_SANITIZE}")
+  add_compile_options(-fsanitize=${_san} -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=${_san})
+endif()
+
+# A shared library whose file name is exactly <name>.dll (no "lib" prefix).
+function(vekt_plain_shared_library target)
+  set_target_properties(${target} PROPERTIES PREFIX "" IMPORT_PREFIX "")
+endfunction()

@@ -1,0 +1,73 @@
+# Test helpers. Every test carries one label: host, wine, pe or fuzz.
+#   vekt_host_test(name SOURCES ... [LIBS ...])       GoogleTest program on the Linux host
+#   vekt_wine_test(NAME n TARGET exe [ARGS ...] [SERIAL] [TIMEOUT s])
+#                                                     a PE32+ program run under wine64/Xvfb;
+#                                                     exit code 0 means pass
+#   vekt_fuzz_target(name SOURCES ... [LIBS ...])     libFuzzer target (VEKT_FUZZ) or,
+#                                                     in the plain host build, a replay of
+#                                                     its seed corpus tests/fuzz/corpus/<name>
+if(NOT WIN32)
+  find_package(GTest REQUIRED)
+  include(GoogleTest)
+endif()
+
+set(VEKT_WINE_RUN ${PROJECT_SOURCE_DIR}/tools/wine-run.sh)
+set(VEKT_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix CACHE PATH "Wine prefix used by the wine tests")
+
+function(vekt_host_test name)
+  if(WIN32 OR VEKT_FUZZ)
+    return()
+  endif()
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  vekt_warnings(${name})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  gtest_discover_tests(${name}
+    PROPERTIES LABELS host TIMEOUT 300
+    DISCOVERY_TIMEOUT 60)
+endfunction()
+
+function(vekt_wine_test)
+  if(NOT VEKT_WINE_TESTS)
+    return()
+  endif()
+  cmake_parse_arguments(T "SERIAL" "NAME;TARGET;TIMEOUT" "ARGS" ${ARGN})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 180)
+  endif()
+  add_test(NAME ${T_NAME}
+    COMMAND ${VEKT_WINE_RUN} $<TARGET_FILE:${T_TARGET}> ${T_ARGS})
+  set_tests_properties(${T_NAME} PROPERTIES
+    LABELS wine TIMEOUT ${T_TIMEOUT}
+    ENVIRONMENT "WINEPREFIX=${VEKT_WINEPREFIX}")
+  if(T_SERIAL)
+    # Single-instance mutexes and window titles are per Wine session: keep these apart.
+    set_tests_properties(${T_NAME} PROPERTIES RESOURCE_LOCK wine_session)
+  endif()
+endfunction()
+
+function(vekt_fuzz_target name)
+  if(WIN32)
+    return()
+  endif()
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  set(corpus ${PROJECT_SOURCE_DIR}/tests/fuzz/corpus/${name})
+  if(VEKT_FUZZ)
+    add_executable(${name} ${T_SOURCES})
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+    target_link_libraries(${name} PRIVATE ${T_LIBS})
+    set(work ${CMAKE_CURRENT_BINARY_DIR}/${name}_corpus)
+    file(MAKE_DIRECTORY ${work})
+    add_test(NAME fuzz_${name}
+      COMMAND ${name} -max_total_time=${VEKT_FUZZ_SECONDS} -rss_limit_mb=2048 -timeout=10
+              ${work} ${corpus})
+    set_tests_properties(fuzz_${name} PROPERTIES LABELS fuzz TIMEOUT 600)
+  else()
+    add_executable(${name}_replay ${T_SOURCES} ${PROJECT_SOURCE_DIR}/tests/fuzz/replay_main.cpp)
+    vekt_warnings(${name}_replay)
+    target_link_libraries(${name}_replay PRIVATE ${T_LIBS})
+    add_test(NAME replay_${name} COMMAND ${name}_replay ${corpus})
+    set_tests_properties(replay_${name} PROPERTIES LABELS host TIMEOUT 300)
+  endif()
+endfunction()

@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Installs everything the builds, tests, demos and benchmarks need (Debian 12, root).
+# Safe to run again: it only adds what is missing.
+set -eu
+export DEBIAN_FRONTEND=noninteractive
+
+packages=(
+  cmake ninja-build g++ clang libclang-rt-14-dev pkg-config dpkg-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libjsoncpp-dev libtinyxml-dev zlib1g-dev libstb-dev liblua5.1-0-dev liblua5.4-dev
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64 libz-mingw-w64-dev
+  wine wine64 xvfb xauth
+  libspdlog-dev libboost-dev
+)
+
+# 'apt-get source' needs source entries next to the binary ones.
+src_list=/etc/apt/sources.list.d/vekt-deb-src.sources
+if [ ! -f "$src_list" ]; then
+  if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+    sed -e 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources > "$src_list"
+  else
+    cat > "$src_list" <<'SRC'
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: bookworm bookworm-updates
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+
+Types: deb-src
+URIs: http://deb.debian.org/debian-security
+Suites: bookworm-security
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SRC
+  fi
+  need_update=1
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+if [ "${need_update:-0}" = 1 ] || [ ${#missing[@]} -gt 0 ] || [ ! -d /var/lib/apt/lists ] ||
+   ! ls /var/lib/apt/lists/*Sources* >/dev/null 2>&1; then
+  apt-get update -qq
+fi
+if [ ${#missing[@]} -gt 0 ]; then
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

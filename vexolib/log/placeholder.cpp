@@ -1,0 +1,2 @@
+// Keeps the library non-empty until the log manager lands.
+namespace vexolib { void placeholder() {} }

@@ -1,0 +1,2 @@
+// Keeps the library non-empty until the profiler lands.
+namespace zem { void placeholder() {} }
