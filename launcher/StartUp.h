@@ -1,0 +1,27 @@
+// Pieces of start-up used by wWinMain.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace vekt {
+
+constexpr const char* kMainWindowTitle = "Tarnveil";
+constexpr const char* kInstanceName = "vekt_main.exe";
+constexpr UINT WM_GL_ACTIVATE = 1133;
+constexpr DWORD kMainWindowStyle = 0x10CF0000;
+constexpr const wchar_t* kShadowWindowClass = L"VantorShadowWnd";
+
+// Creates "Orbisk_Center\Log" under the local application data folder (failures
+// ignored) and returns it with a trailing separator.
+std::wstring PrepareLogDirectory();
+
+// Registers the drop-shadow window class once per process.
+void RegisterShadowWindowClass(HINSTANCE instance);
+
+// Creates the hidden main window from the launch parameters and runs the
+// message loop until WM_QUIT.
+void RunMainWindow(HINSTANCE instance, const std::wstring& title, const std::wstring& cmdJson);
+
+}  // namespace vekt
