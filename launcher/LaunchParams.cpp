@@ -147,6 +147,16 @@ bool CmdJsonFromArgs(const std::vector<std::wstring>& args, std::wstring& json) 
   return true;
 }
 
+bool ParseJsonText(const std::string& text, Json::Value& root) {
+  try {
+    Json::Reader reader;
+    return reader.parse(text, root);
+  } catch (const std::exception&) {
+    // The reader throws past its nesting limit instead of failing.
+    return false;
+  }
+}
+
 bool ParseCmdJson(const std::wstring& cmdJson, LaunchParams& params) {
   if (cmdJson.empty()) {
     VEKT_LOG(2, L"m_strCmdJson is empty");
@@ -154,10 +164,8 @@ bool ParseCmdJson(const std::wstring& cmdJson, LaunchParams& params) {
   }
   VEKT_LOG(2, L"m_strCmdJson is:" << cmdJson);
 
-  const std::string text = WideToMulti(cmdJson, kCodePageAnsi);
   Json::Value root;
-  Json::Reader reader;
-  if (!reader.parse(text, root)) {
+  if (!ParseJsonText(WideToMulti(cmdJson, kCodePageAnsi), root)) {
     VEKT_LOG(0, L"reader.parse:" << cmdJson << L" false");
     return false;
   }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include <json/value.h>
+
 namespace vekt {
 
 struct LaunchParams {
@@ -31,6 +33,10 @@ bool CmdJsonFromArgs(const std::vector<std::wstring>& args, std::wstring& json);
 
 // Reads the process command line and builds the JSON text from it.
 bool ParseCmdParam(std::wstring& json);
+
+// Parses JSON text with the launcher's reader; false (never an exception) for
+// malformed or too deeply nested text.
+bool ParseJsonText(const std::string& text, Json::Value& root);
 
 // Parses the JSON text into params. False for empty or unparsable text.
 bool ParseCmdJson(const std::wstring& cmdJson, LaunchParams& params);
