@@ -3,6 +3,7 @@
 #include <shlwapi.h>
 
 #include "Common.h"
+#include "LaunchParams.h"
 #include "Logger.h"
 
 namespace vekt {
@@ -40,8 +41,12 @@ void RegisterShadowWindowClass(HINSTANCE instance) {
 
 void RunMainWindow(HINSTANCE, const std::wstring& title, const std::wstring& cmdJson) {
   // The skinned main window arrives with the window layer; until then start-up
-  // records what it would open and ends here.
-  VEKT_LOG(2, L"GameLoaderWnd not available, window:" << title << L" m_strCmdJson:" << cmdJson);
+  // reads the parameters as the window will, records what it would open and ends.
+  LaunchParams params;
+  ParseCmdJson(cmdJson, params);
+  VEKT_LOG(2, L"GameLoaderWnd not available, window:" << title << L" source:" << params.source
+                                                      << L" tokenLogin:" << params.tokenLogin
+                                                      << L" installed:" << params.installed);
 }
 
 }  // namespace vekt

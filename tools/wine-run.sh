@@ -22,6 +22,11 @@ mkdir -p "$(dirname "$WINEPREFIX")"
   fi
 ) 9>"$WINEPREFIX.lock"
 
-"$WINE" "$@"
+# Output goes through a file: Wine's helper processes (services, the desktop)
+# inherit the program's descriptors and would keep a caller's pipe open.
+out=$(mktemp)
+"$WINE" "$@" >"$out" 2>&1 </dev/null
 rc=$?
+cat "$out"
+rm -f "$out"
 exit $rc

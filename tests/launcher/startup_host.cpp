@@ -83,8 +83,10 @@ size_t sizeOf(const std::wstring& path) { return readFrom(path, 0).size(); }
 // Starts the launcher and pumps this thread's messages until it exits.
 DWORD runLauncher(const std::wstring& exe, const std::wstring& args) {
   std::wstring commandLine = L"\"" + exe + L"\" " + args;
+  // The launcher's standard error copy of its log is not wanted here.
   STARTUPINFOW si = {};
   si.cb = sizeof si;
+  si.dwFlags = STARTF_USESTDHANDLES;
   PROCESS_INFORMATION pi = {};
   if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
     std::printf("CreateProcessW failed: %lu\n", GetLastError());
@@ -107,7 +109,7 @@ DWORD runLauncher(const std::wstring& exe, const std::wstring& args) {
   return code;
 }
 
-bool contains(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 void checkSecondInstance(const std::wstring& exe) {
   // The stand-in first instance: the named mutex and a window with the title.
@@ -164,6 +166,22 @@ void checkFirstInstance(const std::wstring& exe) {
   WCHECK(sizeOf(log.substr(0, log.rfind(L'\\')) + L"\\debug.txt") == 0);
 }
 
+void checkMalformedParameters(const std::wstring& exe) {
+  const std::wstring log = logFilePath();
+  size_t before = sizeOf(log);
+  WCHECK_EQ(runLauncher(exe, L"{\\\"token\\\":"), 0u);
+  std::string written = readFrom(log, before);
+  WCHECK(contains(written, "] : m_strCmdJson is:{\"token\":\r\n"));
+  WCHECK(contains(written, "] : reader.parse:{\"token\": false\r\n"));
+  WCHECK(contains(written, "GameLoaderWnd not available"));
+
+  // A command line near the system's limit.
+  before = sizeOf(log);
+  WCHECK_EQ(runLauncher(exe, L"--source=OC --token=" + std::wstring(30000, L'x')), 0u);
+  written = readFrom(log, before);
+  WCHECK(contains(written, "\"token\":\"" + std::string(30000, 'x') + "\"}"));
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -174,5 +192,6 @@ int wmain(int argc, wchar_t** argv) {
   checkSplitter();
   checkSecondInstance(argv[1]);
   checkFirstInstance(argv[1]);
+  checkMalformedParameters(argv[1]);
   return wincheck::summary();
 }
