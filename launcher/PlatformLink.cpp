@@ -1,0 +1,295 @@
+#include "PlatformLink.h"
+
+#include <cstring>
+#include <memory>
+
+#include "Common.h"
+#include "Logger.h"
+
+namespace vekt {
+namespace {
+
+std::wstring wideKey(const std::string& key) { return std::wstring(key.begin(), key.end()); }
+
+bool startsWithBom(const std::string& bytes) {
+  return bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xEF &&
+         static_cast<unsigned char>(bytes[1]) == 0xBB && static_cast<unsigned char>(bytes[2]) == 0xBF;
+}
+
+// A file with nothing but blanks (or a byte order mark) holds no settings.
+bool isBlankDocument(const std::string& bytes) {
+  for (size_t i = startsWithBom(bytes) ? 3 : 0; i < bytes.size(); ++i) {
+    const char c = bytes[i];
+    if (c != ' ' && c != '\t' && c != '\r' && c != '\n') return false;
+  }
+  return true;
+}
+
+// The reading half of the XML library's file loading: CR LF and lone CR become LF.
+std::string normaliseLineEnds(const std::string& bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    if (bytes[i] == '\r') {
+      out.push_back('\n');
+      if (i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+    } else {
+      out.push_back(bytes[i]);
+    }
+  }
+  return out;
+}
+
+bool readWholeFile(const std::wstring& path, std::string& bytes) {
+  std::FILE* file = OpenFileAt(path, "rb");
+  if (!file) return false;
+  bytes.clear();
+  char buffer[4096];
+  size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, got);
+  const bool ok = std::ferror(file) == 0;
+  std::fclose(file);
+  return ok;
+}
+
+// Writes a sibling file and moves it over the old one, so a failed save never
+// leaves a half-written setting.xml behind (the platform client keeps its own
+// settings in the same file).
+bool saveDocument(const TiXmlDocument& doc, bool withBom, const std::wstring& path) {
+  if (PathExists(path) && IsReadOnlyFile(path)) return false;
+  const std::wstring temporary = path + L".vekt-tmp";
+  std::FILE* file = OpenFileAt(temporary, "w");
+  if (!file) return false;
+  bool ok = true;
+  if (withBom) ok = std::fwrite("\xEF\xBB\xBF", 1, 3, file) == 3;
+  ok = ok && doc.SaveFile(file);
+  ok = std::fflush(file) == 0 && ok;
+  ok = std::fclose(file) == 0 && ok;
+  if (ok) ok = ReplaceFileWith(temporary, path);
+  if (!ok) RemoveFileAt(temporary);
+  return ok;
+}
+
+size_t skipPast(const std::string& text, size_t from, const char* end) {
+  const size_t found = text.find(end, from);
+  return found == std::string::npos ? std::string::npos : found + std::strlen(end);
+}
+
+}  // namespace
+
+int SettingNestingDepth(const std::string& text, int limit) {
+  int depth = 0;
+  int deepest = 0;
+  size_t i = 0;
+  const size_t n = text.size();
+  while (i < n) {
+    if (text[i] != '<') {
+      ++i;
+      continue;
+    }
+    if (text.compare(i, 4, "<!--") == 0) {
+      i = skipPast(text, i + 4, "-->");
+    } else if (text.compare(i, 9, "<![CDATA[") == 0) {
+      i = skipPast(text, i + 9, "]]>");
+    } else if (i + 1 < n && (text[i + 1] == '?' || text[i + 1] == '!')) {
+      i = skipPast(text, i + 2, ">");
+    } else if (i + 1 < n && text[i + 1] == '/') {
+      if (depth > 0) --depth;
+      i = skipPast(text, i + 2, ">");
+    } else {
+      size_t j = i + 1;
+      char quote = 0;
+      for (; j < n; ++j) {
+        const char c = text[j];
+        if (quote) {
+          if (c == quote) quote = 0;
+        } else if (c == '"' || c == '\'') {
+          quote = c;
+        } else if (c == '>') {
+          break;
+        }
+      }
+      // An unterminated tag still opens a level for the parser.
+      if (j >= n || text[j - 1] != '/') {
+        if (++depth > deepest) deepest = depth;
+        if (deepest > limit) return deepest;
+      }
+      i = j >= n ? std::string::npos : j + 1;
+    }
+    if (i == std::string::npos) break;
+  }
+  return deepest;
+}
+
+bool ParseSettingDocument(const std::string& bytes, TiXmlDocument& doc, bool* hadBom) {
+  if (hadBom) *hadBom = startsWithBom(bytes);
+  doc.Clear();
+  doc.ClearError();
+  if (SettingNestingDepth(bytes, kSettingMaxDepth) > kSettingMaxDepth) return false;
+  const std::string text = normaliseLineEnds(bytes);
+  // Values belong to whoever wrote them: keep their blanks as they are.
+  const bool condensed = TiXmlBase::IsWhiteSpaceCondensed();
+  TiXmlBase::SetCondenseWhiteSpace(false);
+  doc.Parse(text.c_str(), nullptr, TIXML_ENCODING_UTF8);
+  TiXmlBase::SetCondenseWhiteSpace(condensed);
+  return !doc.Error();
+}
+
+bool SetSettingElement(TiXmlDocument& doc, const std::string& key, const std::string& utf8Value) {
+  TiXmlElement* root = doc.FirstChildElement();
+  if (!root) return false;
+  TiXmlElement* element = root->FirstChildElement(key.c_str());
+  if (element) {
+    element->Clear();
+  } else {
+    element = root->LinkEndChild(new TiXmlElement(key.c_str()))->ToElement();
+  }
+  element->LinkEndChild(new TiXmlText(utf8Value.c_str()));
+  return true;
+}
+
+bool GetSettingElement(const TiXmlDocument& doc, const std::string& key, std::string& utf8Value, bool* hasText) {
+  if (hasText) *hasText = false;
+  const TiXmlElement* root = doc.FirstChildElement();
+  if (!root) return false;
+  const TiXmlElement* element = root->FirstChildElement(key.c_str());
+  if (!element) return false;
+  const TiXmlNode* first = element->FirstChild();
+  if (first && first->ToText()) {
+    utf8Value = first->Value();
+    if (hasText) *hasText = true;
+  }
+  return true;
+}
+
+std::wstring GetSettingPath() {
+  const std::wstring folder = GetLocalAppDataDir() + L"\\" + kSettingFolder;
+  if (!PathExists(folder)) CreateFolder(folder);
+  return folder + L"\\" + kSettingFileName;
+}
+
+bool WriteSetting(const std::string& key, const std::wstring& value, const std::wstring& path) {
+  TiXmlDocument doc;
+  bool hadBom = false;
+  std::string bytes;
+  bool fresh = !PathExists(path);
+  if (!fresh) {
+    if (!readWholeFile(path, bytes)) {
+      VEKT_LOG(0, L"WriteSetting " << wideKey(key) << L" cannot read:" << path);
+      return false;
+    }
+    fresh = isBlankDocument(bytes);
+  }
+  if (fresh) {
+    hadBom = startsWithBom(bytes);
+    doc.LinkEndChild(new TiXmlElement(kSettingRootName));
+  } else if (!ParseSettingDocument(bytes, doc, &hadBom)) {
+    VEKT_LOG(0, L"WriteSetting " << wideKey(key) << L" bad xml, not written:" << path);
+    return false;
+  }
+  if (!SetSettingElement(doc, key, WideToMulti(value, kCodePageUtf8))) {
+    VEKT_LOG(0, L"WriteSetting " << wideKey(key) << L" no root element, not written:" << path);
+    return false;
+  }
+  if (!saveDocument(doc, hadBom, path)) {
+    VEKT_LOG(0, L"WriteSetting " << wideKey(key) << L" cannot save:" << path);
+    return false;
+  }
+  return true;
+}
+
+bool ReadSetting(const std::string& key, const std::wstring& path, std::wstring& value) {
+  std::string bytes;
+  if (!PathExists(path) || !readWholeFile(path, bytes)) {
+    VEKT_LOG(0, L"ReadSetting " << wideKey(key) << L" cannot read:" << path);
+    return false;
+  }
+  TiXmlDocument doc;
+  if (!ParseSettingDocument(bytes, doc)) {
+    VEKT_LOG(0, L"ReadSetting " << wideKey(key) << L" bad xml:" << path);
+    return false;
+  }
+  std::string text;
+  bool hasText = false;
+  if (!GetSettingElement(doc, key, text, &hasText)) {
+    VEKT_LOG(0, L"ReadSetting " << wideKey(key) << L" not found:" << path);
+    return false;
+  }
+  if (hasText) value = MultiToWide(text, kCodePageUtf8);
+  return true;
+}
+
+bool RecordPlatformWindow(const std::wstring& winid) {
+  return WriteSetting(kSettingOcWindowId, winid, GetSettingPath());
+}
+
+bool RecordLoginSource(const std::wstring& source) {
+  return WriteSetting(kSettingLoginSource, source, GetSettingPath());
+}
+
+int32_t DecimalHandleValue(const std::wstring& text) {
+  size_t i = 0;
+  while (i < text.size() && (text[i] == L' ' || (text[i] >= L'\t' && text[i] <= L'\r'))) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) negative = text[i++] == L'-';
+  uint64_t magnitude = 0;
+  for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
+    magnitude = magnitude * 10 + static_cast<uint64_t>(text[i] - L'0');
+    if (magnitude > 0xFFFFFFFFull) return 0;
+  }
+  if (negative && magnitude > 0x80000000ull) return 0;
+  const uint32_t bits = negative ? static_cast<uint32_t>(0u - static_cast<uint32_t>(magnitude))
+                                 : static_cast<uint32_t>(magnitude);
+  int32_t value;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
+}
+
+WindowHandle WindowHandleFromDecimal(const std::wstring& text) {
+  return static_cast<WindowHandle>(static_cast<intptr_t>(DecimalHandleValue(text)));
+}
+
+bool PostLauncherReady(const LaunchParams& params) {
+  if (params.typeMode != L"1" || params.gameMgrId.empty()) return false;
+  return PostWindowMessage(WindowHandleFromDecimal(params.gameMgrId), WM_GM_LAUNCHER_READY, 0, 0);
+}
+
+bool PostGameStartFailed(const LaunchParams& params) {
+  return PostWindowMessage(WindowHandleFromDecimal(params.gameMgrId), WM_GM_START_FAILED, 0, 0);
+}
+
+bool SendCloseNotice(const LaunchParams& params) {
+  if (params.source != L"OC" || params.winid.empty()) return false;
+  SendGameExitNotice(WindowHandleFromDecimal(params.winid));
+  return true;
+}
+
+GameExitNotice MakeGameExitNotice(const std::u16string& text) {
+  GameExitNotice notice;
+  const size_t units = text.size() < kGameExitNoticeTextUnits - 1 ? text.size() : kGameExitNoticeTextUnits - 1;
+  for (size_t i = 0; i < units; ++i) notice.text[i] = text[i];
+  return notice;
+}
+
+std::array<unsigned char, kGameExitNoticeSize> GameExitNoticeBytes(const GameExitNotice& notice) {
+  std::array<unsigned char, kGameExitNoticeSize> bytes{};
+  auto put32 = [&bytes](size_t at, int32_t value) {
+    const uint32_t bits = static_cast<uint32_t>(value);
+    for (int k = 0; k < 4; ++k) bytes[at + static_cast<size_t>(k)] = static_cast<unsigned char>(bits >> (8 * k));
+  };
+  put32(0, notice.head);
+  for (size_t i = 0; i < kGameExitNoticeTextUnits; ++i) {
+    const char16_t unit = notice.text[i];
+    bytes[4 + 2 * i] = static_cast<unsigned char>(unit & 0xFF);
+    bytes[5 + 2 * i] = static_cast<unsigned char>(unit >> 8);
+  }
+  put32(524, notice.tail);
+  return bytes;
+}
+
+void SendGameExitNotice(WindowHandle target) {
+  const auto bytes = GameExitNoticeBytes(MakeGameExitNotice());
+  SendCopyData(target, kGameExitNoticeCopyDataKind, bytes.data(), static_cast<uint32_t>(bytes.size()));
+}
+
+}  // namespace vekt
