@@ -1,2 +1,0 @@
-// Keeps the library non-empty until the log manager lands.
-namespace vexolib { void placeholder() {} }
