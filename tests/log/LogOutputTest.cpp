@@ -183,6 +183,19 @@ TEST_F(FileLogTest, KeepOldFileMovesItToStemSecondsExtension) {
   }
 }
 
+TEST_F(FileLogTest, QuickRestartsKeepEveryOldFile) {
+  for (int i = 0; i < 4; ++i) {
+    writeFile("quick.txt", "run " + std::to_string(i));
+    FileLog out(u16("quick.txt"), true);
+  }
+  std::vector<std::string> kept;
+  for (const std::string& name : listDir()) {
+    if (std::regex_match(name, std::regex(R"(quick_\d+\.txt)"))) kept.push_back(readFile(name));
+  }
+  std::sort(kept.begin(), kept.end());
+  EXPECT_EQ(kept, (std::vector<std::string>{"run 0", "run 1", "run 2", "run 3"}));
+}
+
 TEST_F(FileLogTest, WithoutKeepOldFileTheOldFileIsDeleted) {
   writeFile("game.txt", "old text");
   { FileLog out(u16("game.txt"), false); }

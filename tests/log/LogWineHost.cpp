@@ -106,7 +106,14 @@ bool allCrLf(const std::string& text) {
   return !text.empty();
 }
 
-void run(const Api& log) {
+std::string narrowUtf8(const std::wstring& w) {
+  int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string s(static_cast<size_t>(n > 0 ? n - 1 : 0), '\0');
+  if (n > 1) WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, &s[0], n, nullptr, nullptr);
+  return s;
+}
+
+void run(const Api& log, const std::wstring& work) {
   // Agents, categories and the first module, as the game sets them up.
   void* game = log.NewLogAgent();
   WCHECK(game != nullptr);
@@ -212,7 +219,17 @@ void run(const Api& log) {
   log.Destroy();
   WCHECK(!exists(L"blocker\\sub"));
 
-  for (void* a : {game, net, con, late, lost}) log.Stop(a);
+  // An absolute path with a drive letter: folders are made under it, not
+  // under the current directory.
+  std::wstring abs = work + L"\\abs\\deep\\x.log";
+  void* absolute = log.NewLogAgent();
+  log.SetCatagory(absolute, "abs", narrowUtf8(abs).c_str(), 0, 1);
+  WCHECK_EQ(log.Init(absolute), 0);
+  log.print2(absolute, 4, "absolute");
+  log.Destroy();
+  WCHECK(contains(readFile(abs), "] abs (Info): absolute\r\n"));
+
+  for (void* a : {game, net, con, late, lost, absolute}) log.Stop(a);
 }
 }  // namespace
 
@@ -238,7 +255,7 @@ int main(int argc, char** argv) {
             bind(dll, "LogManager_commit_buff", log.commit_buff) &
             bind(dll, "LogManager_clear_buff", log.clear_buff) &
             bind(dll, "LogManager_get_log_buff", log.get_log_buff);
-  if (ok) run(log);
+  if (ok) run(log, work);
   FreeLibrary(dll);
   return wincheck::summary();
 }

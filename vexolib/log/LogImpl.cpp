@@ -59,7 +59,13 @@ FileLog::FileLog(const std::u16string& path, bool keepOldFile)
   if (!createDirectories()) return;
   if (platform::fileExists(path_)) {
     if (keepOldFile_) {
-      platform::moveFile(path_, keptName(static_cast<uint32_t>(platform::nowSeconds())));
+      // A restart within the same second would overwrite (or fail to move to)
+      // the name kept a moment ago and the old text would be lost: take the
+      // next free number instead.
+      uint32_t seconds = static_cast<uint32_t>(platform::nowSeconds());
+      std::u16string kept = keptName(seconds);
+      for (uint32_t k = 1; k < 1000 && platform::fileExists(kept); ++k) kept = keptName(seconds + k);
+      platform::moveFile(path_, kept);
     } else {
       platform::removeFile(path_);
     }
