@@ -336,3 +336,22 @@ TEST_F(LogManagerTest, FlushThreadWritesWithoutDestroy) {
   for (int i = 0; i < 200 && readFile("t.log").empty(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(25));
   EXPECT_EQ(bodies("t.log"), std::vector<std::string>{"t (Info): small"});
 }
+
+TEST_F(LogManagerTest, OverlongTextsAreCutToOneLine) {
+  LogAgent* a = agent("big", "big.log");
+  ASSERT_EQ(LogManager_Init(a), 0);
+  std::string huge(100000, 'h');
+  LogManager_print2(a, 4, huge.c_str());
+  LogManager_printf2(a, 4, "%s%s", huge.c_str(), huge.c_str());
+  LogManager_buff_printf(a, "%s", huge.c_str());
+  LogManager_commit_buff(a, 4);
+  LogManager_print2(a, 4, "after");
+  LogManager_Destroy();
+  std::vector<std::string> lines = splitCrlfLines(readFile("big.log"));
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[0].size(), 4094u);
+  EXPECT_EQ(lines[1].size(), 4094u);
+  EXPECT_EQ(lines[0].substr(22), "big (Info): " + std::string(4094 - 22 - 12, 'h'));
+  EXPECT_EQ(body(lines[2]), "big (Error): LogAgent::commit_buff ERROR cur_buff_length:100000 too large.");
+  EXPECT_EQ(body(lines[3]), "big (Info): after");
+}
