@@ -20,7 +20,8 @@ bool IsGameExitText(const std::wstring& json) {
   Json::Value root;
   if (ParseJsonText(WideToMulti(json, kCodePageAnsi), root)) {
     if (!root.isObject()) return false;
-    const Json::Value* type = root.find("type", "type" + 4);
+    static const char kType[] = "type";
+    const Json::Value* type = root.find(kType, kType + sizeof kType - 1);
     if (type && type->isInt()) kind = type->asInt();
   } else {
     VEKT_LOG(0, L"reader.parse:" << json << L" false");

@@ -9,6 +9,8 @@
 namespace vekt {
 namespace {
 
+constexpr size_t kParsePadding = 16;
+
 std::wstring wideKey(const std::string& key) { return std::wstring(key.begin(), key.end()); }
 
 bool startsWithBom(const std::string& bytes) {
@@ -126,7 +128,11 @@ bool ParseSettingDocument(const std::string& bytes, TiXmlDocument& doc, bool* ha
   doc.Clear();
   doc.ClearError();
   if (SettingNestingDepth(bytes, kSettingMaxDepth) > kSettingMaxDepth) return false;
-  const std::string text = normaliseLineEnds(bytes);
+  std::string text = normaliseLineEnds(bytes);
+  // The XML library steps over a UTF-8 sequence by its lead byte alone: one cut
+  // short by the end of the text would carry it past the terminating NUL.
+  // Padding keeps every such step inside the buffer and on a NUL.
+  text.append(kParsePadding, '\0');
   // Values belong to whoever wrote them: keep their blanks as they are.
   const bool condensed = TiXmlBase::IsWhiteSpaceCondensed();
   TiXmlBase::SetCondenseWhiteSpace(false);
