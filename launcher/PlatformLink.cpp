@@ -57,7 +57,8 @@ bool readWholeFile(const std::wstring& path, std::string& bytes) {
 // Writes a sibling file and moves it over the old one, so a failed save never
 // leaves a half-written setting.xml behind (the platform client keeps its own
 // settings in the same file).
-bool saveDocument(const TiXmlDocument& doc, bool withBom, const std::wstring& path) {
+bool saveDocument(const TiXmlDocument& doc, bool withBom, const std::wstring& path, const std::string& key,
+                  const std::string& utf8Value) {
   if (PathExists(path) && IsReadOnlyFile(path)) return false;
   const std::wstring temporary = path + L".vekt-tmp";
   std::FILE* file = OpenFileAt(temporary, "w");
@@ -67,6 +68,11 @@ bool saveDocument(const TiXmlDocument& doc, bool withBom, const std::wstring& pa
   ok = ok && doc.SaveFile(file);
   ok = std::fflush(file) == 0 && ok;
   ok = std::fclose(file) == 0 && ok;
+  // The library prints some documents it then reads differently (garbage in
+  // a declaration, say): only a file that reads back with the new value
+  // replaces the old one.
+  std::string written;
+  ok = ok && readWholeFile(temporary, written) && SettingTextHolds(written, key, utf8Value);
   if (ok) ok = ReplaceFileWith(temporary, path);
   if (!ok) RemoveFileAt(temporary);
   return ok;
@@ -127,6 +133,9 @@ bool ParseSettingDocument(const std::string& bytes, TiXmlDocument& doc, bool* ha
   if (hadBom) *hadBom = startsWithBom(bytes);
   doc.Clear();
   doc.ClearError();
+  // XML has no NUL; the library would read past one inside a UTF-8 sequence
+  // and print the rest of the document cut off at it.
+  if (bytes.find('\0') != std::string::npos) return false;
   if (SettingNestingDepth(bytes, kSettingMaxDepth) > kSettingMaxDepth) return false;
   std::string text = normaliseLineEnds(bytes);
   // The XML library steps over a UTF-8 sequence by its lead byte alone: one cut
@@ -168,6 +177,16 @@ bool GetSettingElement(const TiXmlDocument& doc, const std::string& key, std::st
   return true;
 }
 
+bool SettingTextHolds(const std::string& bytes, const std::string& key, const std::string& utf8Value) {
+  TiXmlDocument doc;
+  std::string text;
+  bool hasText = false;
+  if (!ParseSettingDocument(bytes, doc) || !GetSettingElement(doc, key, text, &hasText)) return false;
+  // A value of blanks alone is kept by nobody: it reads back empty.
+  const bool blank = utf8Value.find_first_not_of(" \t\n\r") == std::string::npos;
+  return hasText ? text == utf8Value : blank;
+}
+
 std::wstring GetSettingPath() {
   const std::wstring folder = GetLocalAppDataDir() + L"\\" + kSettingFolder;
   if (!PathExists(folder)) CreateFolder(folder);
@@ -193,11 +212,12 @@ bool WriteSetting(const std::string& key, const std::wstring& value, const std::
     VEKT_LOG(0, L"WriteSetting " << wideKey(key) << L" bad xml, not written:" << path);
     return false;
   }
-  if (!SetSettingElement(doc, key, WideToMulti(value, kCodePageUtf8))) {
+  const std::string utf8 = WideToMulti(value, kCodePageUtf8);
+  if (!SetSettingElement(doc, key, utf8)) {
     VEKT_LOG(0, L"WriteSetting " << wideKey(key) << L" no root element, not written:" << path);
     return false;
   }
-  if (!saveDocument(doc, hadBom, path)) {
+  if (!saveDocument(doc, hadBom, path, key, utf8)) {
     VEKT_LOG(0, L"WriteSetting " << wideKey(key) << L" cannot save:" << path);
     return false;
   }

@@ -48,6 +48,9 @@ bool SetSettingElement(TiXmlDocument& doc, const std::string& key, const std::st
 // the element's text when its first child is text.
 bool GetSettingElement(const TiXmlDocument& doc, const std::string& key, std::string& utf8Value,
                        bool* hasText = nullptr);
+// True when XML text parses and its key reads as utf8Value (an element
+// without text reads as the empty value).
+bool SettingTextHolds(const std::string& bytes, const std::string& key, const std::string& utf8Value);
 // Maximum element nesting of XML text (comments, CDATA, declarations and quoted
 // attribute values skipped); stops counting past limit.
 int SettingNestingDepth(const std::string& bytes, int limit);
