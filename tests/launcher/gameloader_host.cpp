@@ -101,12 +101,12 @@ struct StandIn {
   std::wstring record;
   std::wstring handle;  // decimal
 
-  StandIn(const std::wstring& exe, const std::wstring& name) {
+  StandIn(const std::wstring& exe, const std::wstring& name, const std::wstring& mode = L"") {
     const std::wstring dir = tempFolder(L"vekt_standins");
     record = dir + L"\\" + name + L".txt";
     const std::wstring ready = dir + L"\\" + name + L".ready";
     DeleteFileW(ready.c_str());
-    process = start(exe, L"\"" + record + L"\" \"" + ready + L"\"");
+    process = start(exe, L"\"" + record + L"\" \"" + ready + L"\" " + mode);
     for (int i = 0; i < 600 && handle.empty() && process.started; ++i) {
       if (PathFileExistsW(ready.c_str())) handle = AnsiToWide(readFile(ready));
       if (handle.empty()) Sleep(50);
@@ -114,6 +114,8 @@ struct StandIn {
     WCHECK(!handle.empty());
   }
   HWND window() const { return reinterpret_cast<HWND>(WindowHandleFromDecimal(handle)); }
+  // What it has recorded so far (each record is flushed before it answers).
+  std::vector<std::string> received() const { return lines(readFile(record)); }
   // Closes the window and returns what it recorded.
   std::vector<std::string> close() {
     PostMessageW(window(), WM_CLOSE, 0, 0);
@@ -186,6 +188,16 @@ void checkSettingFiles() {
   WCHECK_EQ(readFile(path), garbled);
   WCHECK(!ReadSetting(kSettingLoginSource, path, value));
 
+  // A file the platform client holds open without sharing: neither read nor written.
+  const std::string held = "<settings><loginsource>OC</loginsource></settings>";
+  writeFile(path, held);
+  HANDLE lock = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  WCHECK(lock != INVALID_HANDLE_VALUE);
+  WCHECK(!WriteSetting(kSettingLoginSource, L"web", path));
+  WCHECK(!ReadSetting(kSettingLoginSource, path, value));
+  CloseHandle(lock);
+  WCHECK_EQ(readFile(path), held);
+
   // A read-only file is read but not replaced.
   const std::string readOnly = "<settings><loginsource>OC</loginsource></settings>";
   writeFile(path, readOnly);
@@ -205,6 +217,7 @@ void checkSettingFiles() {
   WCHECK(contains(log, "] : WriteSetting loginsource bad xml, not written:"));
   WCHECK(contains(log, "] : WriteSetting loginsource cannot save:"));
   WCHECK(contains(log, "] : ReadSetting loginsource cannot read:"));
+  WCHECK(contains(log, "] : WriteSetting loginsource cannot read:"));
 
   // The real location: the folder is made when missing.
   const std::wstring folder = GetLocalAppDataDir() + L"\\Orbisk_Center";
@@ -227,6 +240,7 @@ void checkGameExitLaunch(const std::wstring& launcher, const std::wstring& stand
   int windows = -1;
   WCHECK_EQ(runLauncherWatchingWindows(launcher, L"{\\\"type\\\":1}", windows), 0u);
   WCHECK_EQ(windows, 0);
+  WCHECK_EQ(platform.received().size(), 1u);
   std::string written = readFile(log).substr(before);
   WCHECK(contains(written, "] : IsGameExit:{\"type\":1}\r\n"));
   WCHECK(contains(written, "] : game exit notify:{\"type\":1}\r\n"));
@@ -237,6 +251,7 @@ void checkGameExitLaunch(const std::wstring& launcher, const std::wstring& stand
   before = readFile(log).size();
   WCHECK_EQ(runLauncherWatchingWindows(launcher, L"{type:1}", windows), 0u);
   WCHECK_EQ(windows, 0);
+  WCHECK_EQ(platform.received().size(), 2u);
   written = readFile(log).substr(before);
   WCHECK(contains(written, "] : get type:1\r\n"));
 
@@ -247,11 +262,13 @@ void checkGameExitLaunch(const std::wstring& launcher, const std::wstring& stand
   WCHECK_EQ(windows, 0);
   written = readFile(log).substr(before);
   WCHECK(contains(written, "] : Orbisk Center wnd not get\r\n"));
+  WCHECK_EQ(platform.received().size(), 2u);
 
   // Empty loginsource: nothing is sent either.
   writeFile(setting, "<settings><ocwindowid>" + WideToMulti(platform.handle, kCodePageAnsi) +
                          "</ocwindowid><loginsource></loginsource></settings>");
   WCHECK_EQ(runLauncherWatchingWindows(launcher, L"{\\\"type\\\":1}", windows), 0u);
+  WCHECK_EQ(platform.received().size(), 2u);
 
   // The close routine's notice for a launch by the platform client.
   LaunchParams params;
@@ -268,6 +285,14 @@ void checkGameExitLaunch(const std::wstring& launcher, const std::wstring& stand
   for (const std::string& got : received) {
     if (!WCHECK(got == line)) std::printf("  received: %s\n", got.c_str());
   }
+
+  // A platform window that does not answer cannot hold the launcher.
+  StandIn slow(standInExe, L"slowplatform", L"--slow");
+  WCHECK(RecordPlatformWindow(slow.handle));
+  WCHECK(RecordLoginSource(L"OC"));
+  WCHECK_EQ(runLauncherWatchingWindows(launcher, L"{\\\"type\\\":1}", windows), 0u);
+  WCHECK_EQ(slow.received().size(), 1u);  // it ended while the window still sat on the notice
+  WCHECK_EQ(slow.close().size(), 2u);
   DeleteFileW(setting.c_str());
 }
 

@@ -1,6 +1,7 @@
 // Stand-in for the platform client or the game manager: one real top-level
 // window that records every WM_COPYDATA and every message from WM_USER up.
-// Usage: standin_window <record file> <ready file>
+// Usage: standin_window <record file> <ready file> [--slow]
+// With --slow it takes 20 seconds to answer each WM_COPYDATA (a hung client).
 // The ready file receives the window handle in decimal once the window exists.
 // Lines: "copydata <dwData> <cbData> <hex bytes>" and "msg <message> <wParam> <lParam>".
 #include <windows.h>
@@ -11,6 +12,7 @@
 namespace {
 
 FILE* g_record = nullptr;
+bool g_slow = false;
 
 LRESULT CALLBACK standInProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_COPYDATA) {
@@ -20,6 +22,11 @@ LRESULT CALLBACK standInProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     for (DWORD i = 0; i < copy->cbData; ++i) std::fprintf(g_record, "%02x", bytes[i]);
     std::fprintf(g_record, "\n");
     std::fflush(g_record);
+    if (g_slow) {
+      Sleep(20000);
+      std::fprintf(g_record, "answered\n");
+      std::fflush(g_record);
+    }
     return TRUE;
   }
   if (msg >= WM_USER && msg < 0x8000) {
@@ -42,6 +49,7 @@ LRESULT CALLBACK standInProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 3) return 2;
+  g_slow = argc > 3 && std::wstring(argv[3]) == L"--slow";
   g_record = _wfopen(argv[1], L"w");
   if (!g_record) return 3;
   WNDCLASSW wc = {};
