@@ -57,22 +57,20 @@ bool readWholeFile(const std::wstring& path, std::string& bytes) {
 // Writes a sibling file and moves it over the old one, so a failed save never
 // leaves a half-written setting.xml behind (the platform client keeps its own
 // settings in the same file).
-bool saveDocument(const TiXmlDocument& doc, bool withBom, const std::wstring& path, const std::string& key,
-                  const std::string& utf8Value) {
+bool saveDocument(const TiXmlDocument& doc, const std::wstring& path) {
   if (PathExists(path) && IsReadOnlyFile(path)) return false;
   const std::wstring temporary = path + L".vekt-tmp";
   std::FILE* file = OpenFileAt(temporary, "w");
   if (!file) return false;
   bool ok = true;
-  if (withBom) ok = std::fwrite("\xEF\xBB\xBF", 1, 3, file) == 3;
-  ok = ok && doc.SaveFile(file);
+  ok = doc.SaveFile(file);
   ok = std::fflush(file) == 0 && ok;
   ok = std::fclose(file) == 0 && ok;
   // The library prints some documents it then reads differently (garbage in
-  // a declaration, say): only a file that reads back with the new value
-  // replaces the old one.
+  // a declaration, say): only a file that reads back as the document it was
+  // made from replaces the old one.
   std::string written;
-  ok = ok && readWholeFile(temporary, written) && SettingTextHolds(written, key, utf8Value);
+  ok = ok && readWholeFile(temporary, written) && SettingTextMatches(written, doc);
   if (ok) ok = ReplaceFileWith(temporary, path);
   if (!ok) RemoveFileAt(temporary);
   return ok;
@@ -129,8 +127,29 @@ int SettingNestingDepth(const std::string& text, int limit) {
   return deepest;
 }
 
-bool ParseSettingDocument(const std::string& bytes, TiXmlDocument& doc, bool* hadBom) {
-  if (hadBom) *hadBom = startsWithBom(bytes);
+namespace {
+
+// Text beside other nodes is laid out by the printer with line ends and
+// indents of its own; trimmed on reading, a document stays the same however
+// often it is saved. Text alone in its element is kept exactly.
+void trimMixedText(TiXmlNode* node, int depth) {
+  if (depth > kSettingMaxDepth + 2) return;
+  const bool mixed = node->FirstChild() && node->FirstChild() != node->LastChild();
+  for (TiXmlNode* child = node->FirstChild(); child; child = child->NextSibling()) {
+    TiXmlText* text = child->ToText();
+    if (mixed && text && !text->CDATA()) {
+      const std::string& value = text->ValueStr();
+      const size_t first = value.find_first_not_of(" \t\n");
+      const size_t last = value.find_last_not_of(" \t\n");
+      if (first != std::string::npos) text->SetValue(value.substr(first, last - first + 1));
+    }
+    if (child->ToElement()) trimMixedText(child, depth + 1);
+  }
+}
+
+}  // namespace
+
+bool ParseSettingDocument(const std::string& bytes, TiXmlDocument& doc) {
   doc.Clear();
   doc.ClearError();
   // XML has no NUL; the library would read past one inside a UTF-8 sequence
@@ -145,9 +164,13 @@ bool ParseSettingDocument(const std::string& bytes, TiXmlDocument& doc, bool* ha
   // Values belong to whoever wrote them: keep their blanks as they are.
   const bool condensed = TiXmlBase::IsWhiteSpaceCondensed();
   TiXmlBase::SetCondenseWhiteSpace(false);
-  doc.Parse(text.c_str(), nullptr, TIXML_ENCODING_UTF8);
+  // The library's own choice of encoding (byte order mark, declaration, else
+  // byte by byte) keeps text of any code page as it is.
+  doc.Parse(text.c_str(), nullptr, TIXML_DEFAULT_ENCODING);
   TiXmlBase::SetCondenseWhiteSpace(condensed);
-  return !doc.Error();
+  if (doc.Error()) return false;
+  trimMixedText(&doc, 0);
+  return true;
 }
 
 bool SetSettingElement(TiXmlDocument& doc, const std::string& key, const std::string& utf8Value) {
@@ -177,14 +200,43 @@ bool GetSettingElement(const TiXmlDocument& doc, const std::string& key, std::st
   return true;
 }
 
-bool SettingTextHolds(const std::string& bytes, const std::string& key, const std::string& utf8Value) {
-  TiXmlDocument doc;
-  std::string text;
-  bool hasText = false;
-  if (!ParseSettingDocument(bytes, doc) || !GetSettingElement(doc, key, text, &hasText)) return false;
-  // A value of blanks alone is kept by nobody: it reads back empty.
-  const bool blank = utf8Value.find_first_not_of(" \t\n\r") == std::string::npos;
-  return hasText ? text == utf8Value : blank;
+namespace {
+
+// Text nodes of blanks alone are layout: the library drops them on reading.
+const TiXmlNode* nextKept(const TiXmlNode* node) {
+  while (node && node->ToText() && !node->ToText()->CDATA() &&
+         std::string(node->Value()).find_first_not_of(" \t\n") == std::string::npos) {
+    node = node->NextSibling();
+  }
+  return node;
+}
+
+bool sameAttributes(const TiXmlElement& a, const TiXmlElement& b) {
+  const TiXmlAttribute* x = a.FirstAttribute();
+  const TiXmlAttribute* y = b.FirstAttribute();
+  for (; x && y; x = x->Next(), y = y->Next()) {
+    if (x->NameTStr() != y->NameTStr() || x->ValueStr() != y->ValueStr()) return false;
+  }
+  return !x && !y;
+}
+
+bool sameNodes(const TiXmlNode* a, const TiXmlNode* b, int depth) {
+  if (depth > kSettingMaxDepth + 2) return false;
+  a = nextKept(a);
+  b = nextKept(b);
+  for (; a && b; a = nextKept(a->NextSibling()), b = nextKept(b->NextSibling())) {
+    if (a->Type() != b->Type() || a->ValueStr() != b->ValueStr()) return false;
+    if (a->ToElement() && !sameAttributes(*a->ToElement(), *b->ToElement())) return false;
+    if (!sameNodes(a->FirstChild(), b->FirstChild(), depth + 1)) return false;
+  }
+  return !a && !b;
+}
+
+}  // namespace
+
+bool SettingTextMatches(const std::string& written, const TiXmlDocument& doc) {
+  TiXmlDocument again;
+  return ParseSettingDocument(written, again) && sameNodes(doc.FirstChild(), again.FirstChild(), 0);
 }
 
 std::wstring GetSettingPath() {
@@ -195,7 +247,6 @@ std::wstring GetSettingPath() {
 
 bool WriteSetting(const std::string& key, const std::wstring& value, const std::wstring& path) {
   TiXmlDocument doc;
-  bool hadBom = false;
   std::string bytes;
   bool fresh = !PathExists(path);
   if (!fresh) {
@@ -206,9 +257,8 @@ bool WriteSetting(const std::string& key, const std::wstring& value, const std::
     fresh = isBlankDocument(bytes);
   }
   if (fresh) {
-    hadBom = startsWithBom(bytes);
     doc.LinkEndChild(new TiXmlElement(kSettingRootName));
-  } else if (!ParseSettingDocument(bytes, doc, &hadBom)) {
+  } else if (!ParseSettingDocument(bytes, doc)) {
     VEKT_LOG(0, L"WriteSetting " << wideKey(key) << L" bad xml, not written:" << path);
     return false;
   }
@@ -217,7 +267,7 @@ bool WriteSetting(const std::string& key, const std::wstring& value, const std::
     VEKT_LOG(0, L"WriteSetting " << wideKey(key) << L" no root element, not written:" << path);
     return false;
   }
-  if (!saveDocument(doc, hadBom, path, key, utf8)) {
+  if (!saveDocument(doc, path)) {
     VEKT_LOG(0, L"WriteSetting " << wideKey(key) << L" cannot save:" << path);
     return false;
   }

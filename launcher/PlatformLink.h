@@ -37,10 +37,9 @@ bool RecordPlatformWindow(const std::wstring& winid);
 bool RecordLoginSource(const std::wstring& source);
 
 // Document steps behind the two calls above, usable on text in memory.
-// Parses file bytes as setting.xml does: line ends normalised, UTF-8, white
-// space of values kept, nesting limited. hadBom tells whether a UTF-8 byte
-// order mark led the text.
-bool ParseSettingDocument(const std::string& bytes, TiXmlDocument& doc, bool* hadBom = nullptr);
+// Parses file bytes as setting.xml does: line ends normalised, the library's
+// encoding detection, white space of values kept, no NUL, nesting limited.
+bool ParseSettingDocument(const std::string& bytes, TiXmlDocument& doc);
 // Replaces the content of the root's first child element named key (appending
 // that element when missing) with one text node. False without a root element.
 bool SetSettingElement(TiXmlDocument& doc, const std::string& key, const std::string& utf8Value);
@@ -48,9 +47,9 @@ bool SetSettingElement(TiXmlDocument& doc, const std::string& key, const std::st
 // the element's text when its first child is text.
 bool GetSettingElement(const TiXmlDocument& doc, const std::string& key, std::string& utf8Value,
                        bool* hasText = nullptr);
-// True when XML text parses and its key reads as utf8Value (an element
-// without text reads as the empty value).
-bool SettingTextHolds(const std::string& bytes, const std::string& key, const std::string& utf8Value);
+// True when written parses back to the same document as doc (compared as
+// the library prints them).
+bool SettingTextMatches(const std::string& written, const TiXmlDocument& doc);
 // Maximum element nesting of XML text (comments, CDATA, declarations and quoted
 // attribute values skipped); stops counting past limit.
 int SettingNestingDepth(const std::string& bytes, int limit);
