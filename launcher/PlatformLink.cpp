@@ -95,7 +95,8 @@ int SettingNestingDepth(const std::string& text, int limit) {
     }
     if (text.compare(i, 4, "<!--") == 0) {
       i = skipPast(text, i + 4, "-->");
-    } else if (text.compare(i, 9, "<![CDATA[") == 0) {
+    } else if (depth > 0 && text.compare(i, 9, "<![CDATA[") == 0) {
+      // Only inside an element; at the top the parser reads "<!" to the next ">".
       i = skipPast(text, i + 9, "]]>");
     } else if (i + 1 < n && (text[i + 1] == '?' || text[i + 1] == '!')) {
       i = skipPast(text, i + 2, ">");

@@ -248,6 +248,7 @@ TEST(SettingDocument, NestingDepthCountsOnlyOpenElements) {
       {"<a x='>'><b/></a>", 1},
       {"<a><!-- <b><c><d> --></a>", 1},
       {"<a><![CDATA[<b><c>]]></a>", 1},
+      {"<![CDATA[><b><c>]]><a/>", 2},
       {"<?xml version='1.0'?><!DOCTYPE a><a></a>", 1},
       {"<a><b></b><b></b></a>", 2},
       {"<a><b", 2},
