@@ -1,0 +1,256 @@
+// Stands in for the game engine and its scripts: loads zem by path, drives a
+// whole session (set-up, start, nested samples on two threads, values, frame
+// ends, stop) and reads the files back with the project's own reader.
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "Records.h"
+#include "wincheck.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#include <pthread.h>
+#endif
+
+namespace {
+
+void* g_lib = nullptr;
+
+void* sym(const char* name) {
+#if defined(_WIN32)
+  return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(g_lib), name));
+#else
+  return dlsym(g_lib, name);
+#endif
+}
+
+template <typename F>
+F fn(const char* name) {
+  void* p = sym(name);
+  if (!WCHECK(p != nullptr)) std::printf("missing export %s\n", name);
+  return reinterpret_cast<F>(p);
+}
+
+std::string slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+bool exists(const std::string& path) { return std::ifstream(path).good(); }
+
+void busy(int us) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::microseconds(us);
+  while (std::chrono::steady_clock::now() < end) {
+  }
+}
+
+using VoidFn = void (*)();
+using IntFn = int (*)();
+using StrFn = void (*)(const char*);
+using Str2Fn = void (*)(const char*, const char*);
+using IntArgFn = void (*)(int);
+using StrIntFn = void (*)(const char*, int);
+using StrFloatFn = void (*)(const char*, float);
+using VecFn = void (*)(const char*, float, float, float);
+using MonoFn = int (*)(const char*, int, int);
+using LogSampleFn = void (*)(int, int64_t, int);
+using FeatureFn = int32_t (*)(const char*);
+
+StrFn pushSample;
+VoidFn popSample;
+IntFn checkStack;
+
+// A worker thread whose samples must not reach the trees (they are engine-thread only).
+void workerBody() {
+  for (int i = 0; i < 50; ++i) {
+    pushSample("Worker");
+    pushSample("WorkerInner");
+    popSample();
+    popSample();
+  }
+}
+#if defined(_WIN32)
+DWORD WINAPI workerEntry(LPVOID) { workerBody(); return 0; }
+#else
+void* workerEntry(void*) { workerBody(); return nullptr; }
+#endif
+void runWorker() {
+#if defined(_WIN32)
+  HANDLE h = CreateThread(nullptr, 0, workerEntry, nullptr, 0, nullptr);
+  WaitForSingleObject(h, INFINITE);
+  CloseHandle(h);
+#else
+  pthread_t t;
+  pthread_create(&t, nullptr, workerEntry, nullptr);
+  pthread_join(t, nullptr);
+#endif
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) {
+    std::printf("usage: fake_engine_host <zem library> <output dir>\n");
+    return 2;
+  }
+#if defined(_WIN32)
+  std::wstring wpath(argv[1], argv[1] + std::string(argv[1]).size());
+  g_lib = LoadLibraryW(wpath.c_str());
+#else
+  g_lib = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
+#endif
+  if (!WCHECK(g_lib != nullptr)) return wincheck::summary();
+  const std::string dir = std::string(argv[2]) + "/";
+  const std::string key = "k3y";
+
+  auto nativeVersion = fn<IntFn>("NativeVersion");
+  auto supportFeature = fn<FeatureFn>("SupportFeature");
+  auto markStartTime = fn<StrFn>("MarkStartTime");
+  auto startProfiling = fn<IntFn>("StartProfiling");
+  auto startMonoOn = fn<MonoFn>("StartMonoOn");
+  auto stopProfiling = fn<IntFn>("StopProfiling");
+  auto idMapFile = fn<Str2Fn>("IdMapFile");
+  auto logIdMapFile = fn<StrFn>("LogIdMapFile");
+  auto logCpuFile = fn<StrFn>("LogCpuFile");
+  auto logLogFile = fn<StrFn>("LogLogFile");
+  auto setFrameAtEnd = fn<IntArgFn>("SetFrameAtEnd");
+  auto registerSample = fn<Str2Fn>("RegisterSample");
+  auto logSample = fn<LogSampleFn>("LogSample");
+  auto pushSampleId = fn<IntArgFn>("ZEMEnginePushSampleId");
+  auto popSampleId = fn<IntArgFn>("ZEMEnginePopSampleId");
+  auto logMarker = fn<StrFn>("ZEMEngineLogMarker");
+  auto logInt = fn<StrIntFn>("ZEMEngineLogInt");
+  auto logFloat = fn<StrFloatFn>("ZEMEngineLogFloat");
+  auto logBool = fn<StrIntFn>("ZEMEngineLogBool");
+  auto logVector = fn<VecFn>("ZEMEngineLogVector");
+  auto dumpTotal = fn<StrFn>("DumpTotalCpuGcTree");
+  pushSample = fn<StrFn>("ZEMEnginePushSample");
+  popSample = fn<VoidFn>("ZEMEnginePopSample");
+  checkStack = fn<IntFn>("ZEMEngineCheckStack");
+  if (wincheck::failed()) return wincheck::summary();
+
+  WCHECK_EQ(nativeVersion(), 211);
+  WCHECK(supportFeature("EventId"));
+  WCHECK(!supportFeature("eventid"));
+  WCHECK(!supportFeature(nullptr));
+
+  // Calls before set-up: no effect, no files.
+  setFrameAtEnd(1);
+  pushSample("Early");
+  WCHECK_EQ(checkStack(), 0);
+  logInt("Early", 1);
+  idMapFile((dir + "early_ids").c_str(), nullptr);
+  logCpuFile((dir + "early_cpu").c_str());
+  WCHECK(!exists(dir + "early_ids"));
+  WCHECK(!exists(dir + "early_cpu"));
+
+  // Set-up and start, as the engine does it.
+  markStartTime(key.c_str());
+  WCHECK_EQ(startProfiling(), 1);
+  WCHECK_EQ(startMonoOn(nullptr, 1, 0), 0);  // cpu mode, no runtime to bind
+  idMapFile((dir + "ids.bin").c_str(), (dir + "unreg.txt").c_str());
+  logIdMapFile((dir + "vids.bin").c_str());
+  logCpuFile((dir + "cpu.txt").c_str());
+  logLogFile((dir + "values.txt").c_str());
+  registerSample("Physics", "Update");
+
+  const int frames = 3;
+  for (int f = 1; f <= frames; ++f) {
+    pushSample("Update");
+    busy(150);
+    pushSample("Render");
+    busy(300);
+    popSample();
+    pushSampleId(7);
+    busy(300);
+    popSampleId(7);
+    runWorker();
+    WCHECK_EQ(checkStack(), 1);
+    popSample();
+    logSample(0, 5000000, 1);
+    for (int m = 0; m < f; ++m) logMarker("Hits");
+    logInt("Level", 10 * f);
+    logFloat("Speed", 1.2345f);
+    logBool("Alive", f % 2);
+    logVector("Pos", 1.0f, -0.0019f, 2.5f);
+    setFrameAtEnd(f);
+  }
+  setFrameAtEnd(frames);  // a repeated frame number writes nothing
+  dumpTotal((dir + "dump.txt").c_str());
+  WCHECK_EQ(stopProfiling(), 0);
+  setFrameAtEnd(frames + 1);  // after stop: nothing is written, nothing fails
+  logInt("Level", 99);
+
+  // Read everything back.
+  std::vector<zem::IdName> ids, vids;
+  std::vector<zem::FrameBlock> cpu, values;
+  std::string err;
+  WCHECK(zem::readIdMap(slurp(dir + "ids.bin"), key, ids, err));
+  WCHECK(zem::readIdMap(slurp(dir + "vids.bin"), key, vids, err));
+  WCHECK(zem::readFrames(slurp(dir + "cpu.txt"), cpu, err));
+  WCHECK(zem::readFrames(slurp(dir + "values.txt"), values, err));
+  std::map<long long, std::string> name;
+  for (auto& r : ids) name[static_cast<long long>(r.id)] = r.name;
+  for (auto& r : vids) name[static_cast<long long>(r.id)] = r.name;
+  WCHECK_EQ(name[0], std::string("[Root]"));
+
+  WCHECK_EQ(cpu.size(), static_cast<size_t>(frames));
+  for (size_t f = 0; f < cpu.size(); ++f) {
+    WCHECK_EQ(cpu[f].frame, static_cast<long long>(f + 1));
+    std::map<std::string, std::vector<long long>> byName;
+    for (auto& l : cpu[f].lines) {
+      if (!WCHECK_EQ(l.size(), 5u)) continue;
+      byName[name[l[2]]] = l;
+    }
+    WCHECK_EQ(cpu[f].lines.size(), 5u);  // root, Update, Render, 7, Physics
+    WCHECK_EQ(byName["[Root]"][0], 0);
+    WCHECK_EQ(byName["Update"][0], 1);
+    WCHECK_EQ(byName["Update"][4], 1);
+    WCHECK_EQ(byName["Update"][3], 0);  // clamped by the logged child sample
+    for (const char* child : {"Render", "7", "Physics"}) {
+      WCHECK_EQ(byName[child].size(), 5u);
+      if (byName[child].size() == 5) {
+        WCHECK_EQ(byName[child][0], 2);
+        WCHECK_EQ(byName[child][4], 1);
+      }
+    }
+    WCHECK(byName["Render"][3] >= 300);
+    WCHECK_EQ(byName["Physics"][3], 5000);
+    WCHECK(byName.count("Worker") == 0 && byName.count("WorkerInner") == 0);
+  }
+  // Unregistered samples are listed once each; the registered one is not.
+  std::string unreg = slurp(dir + "unreg.txt");
+  std::vector<zem::IdName> unregIds;
+  size_t lines = 0;
+  for (char c : unreg) lines += c == '\n';
+  WCHECK_EQ(lines, 3u);  // Update, Render, 7
+
+  WCHECK_EQ(values.size(), static_cast<size_t>(frames));
+  for (size_t f = 0; f < values.size(); ++f) {
+    std::vector<std::string> got;
+    for (auto& l : values[f].lines) {
+      std::string s = std::to_string(l[0]) + ":" + name[l[1]] + ":" + std::to_string(l[3]);
+      got.push_back(s);
+    }
+    int fr = static_cast<int>(f + 1);
+    std::vector<std::string> want = {
+        "1:Marker:0", "2:Hits:" + std::to_string(fr), "1:Int:0", "2:Level:" + std::to_string(10 * fr),
+        "1:Float:0", "2:Speed:1234", "1:Bool:0", "2:Alive:" + std::to_string(fr % 2),
+        "1:Vector:0", "2:Pos:0", "3:x:1000", "3:y:-1", "3:z:2500"};
+    if (!WCHECK(got == want))
+      for (auto& s : got) std::printf("  got %s\n", s.c_str());
+  }
+  std::vector<zem::FrameBlock> dump;
+  WCHECK(zem::readFrames(slurp(dir + "dump.txt"), dump, err));
+  WCHECK_EQ(dump.size(), 1u);
+  return wincheck::summary();
+}

@@ -1,0 +1,83 @@
+// Flat C exports called by the engine, the managed scripts and the Lua layer.
+// A bool argument arrives in a 32-bit slot of which only the low byte counts.
+#include <cstdint>
+#include <cstring>
+
+#include "Profiler.h"
+
+#if defined(_WIN32)
+#define ZEM_API extern "C" __declspec(dllexport)
+#define ZEM_STDCALL __stdcall
+#else
+#define ZEM_API extern "C" __attribute__((visibility("default")))
+#define ZEM_STDCALL
+#endif
+// The three engine entry points carry stdcall decorations; on 32-bit x86 their
+// decorated export names come from the .def file instead.
+#if defined(_WIN32) && !defined(_WIN64)
+#define ZEM_UNITY extern "C"
+#else
+#define ZEM_UNITY ZEM_API
+#endif
+
+using zem::session;
+
+namespace {
+inline bool flag(int32_t v) { return (v & 0xff) != 0; }
+int g_graphicsDeviceType = 2;
+void* g_graphicsDevice = nullptr;
+}  // namespace
+
+// Diagnostic texts end here and are discarded.
+ZEM_API void TraceSink() {}
+ZEM_API void AddOutputCallback() {}
+ZEM_API void AddOnCompletedCallback() {}
+ZEM_UNITY void ZEM_STDCALL UnityPluginLoad(void*) {}
+ZEM_UNITY void ZEM_STDCALL UnityPluginUnload() {}
+ZEM_UNITY void ZEM_STDCALL InitZemUnityPlugin() {}
+
+ZEM_API void UnitySetGraphicsDevice(void* device, int type, int) {
+  if (type == 1) { g_graphicsDeviceType = 0; g_graphicsDevice = device; }
+  else if (type == 2) { g_graphicsDeviceType = 1; g_graphicsDevice = device; }
+}
+ZEM_API int NativeVersion() { return 211; }
+ZEM_API int32_t SupportFeature(const char* name) {
+  return name && (std::strcmp(name, "ScreenshotSuccess") == 0 || std::strcmp(name, "EventId") == 0);
+}
+ZEM_API int32_t EnableGL() { return 0; }
+ZEM_API int32_t EnableGPUProf() { return 0; }
+ZEM_API void MarkStartTime(const char* key) { session().markStartTime(key); }
+ZEM_API int StartProfiling() { return session().startProfiling(); }
+ZEM_API int StartMonoOn(const char* module, int mode, int32_t il2cpp) {
+  return session().startMonoOn(module, mode, flag(il2cpp));
+}
+ZEM_API int StartProfilerOn(const char* module, int32_t memory, int32_t cpu, int32_t il2cpp) {
+  return session().startProfilerOn(module, flag(memory), flag(cpu), flag(il2cpp));
+}
+ZEM_API int StopProfiling() { return session().stopProfiling(); }
+ZEM_API int MonoStop() { return session().stopProfiling(); }
+ZEM_API void RegisterSample(const char* name, const char* parent) {
+  session().registerSample(name, parent);
+}
+ZEM_API void LogSample(int index, int64_t ns, int count) { session().logSample(index, ns, count); }
+ZEM_API void ZEMEnginePushSample(const char* name) { session().pushSample(name); }
+ZEM_API void ZEMEnginePopSample() { session().popSample(); }
+ZEM_API void ZEMEnginePushSampleId(int index) { session().pushSampleId(index); }
+ZEM_API void ZEMEnginePopSampleId(int index) { session().popSampleId(index); }
+ZEM_API int ZEMEngineCheckStack() { return session().checkStack(); }
+ZEM_API void SetSampleMask(uint8_t* mask, int size) { session().setSampleMask(mask, size); }
+ZEM_API void AutoProfileCPU(int32_t on) { session().autoProfileCpu(flag(on)); }
+ZEM_API int AddOverhead(int ms) { return session().addOverhead(ms); }
+ZEM_API void IdMapFile(const char* p1, const char* p2) { session().idMapFile(p1, p2); }
+ZEM_API void DumpTotalCpuGcTree(const char* path) { session().dumpTotalCpuGcTree(path); }
+ZEM_API void ZEMEngineLogMarker(const char* name) { session().logMarker(name); }
+ZEM_API void ZEMEngineLogInt(const char* name, int v) { session().logInt(name, v); }
+ZEM_API void ZEMEngineLogFloat(const char* name, float v) { session().logFloat(name, v); }
+ZEM_API void ZEMEngineLogBool(const char* name, int32_t v) { session().logBool(name, flag(v)); }
+ZEM_API void ZEMEngineLogVector(const char* name, float x, float y, float z) {
+  session().logVector(name, x, y, z);
+}
+ZEM_API void LogIdMapFile(const char* path) { session().logIdMapFile(path); }
+ZEM_API void LogCpuFile(const char* path) { session().logCpuFile(path); }
+ZEM_API void LogLogFile(const char* path) { session().logLogFile(path); }
+ZEM_API void SetFrameAtEnd(int frame) { session().frameEnd(frame); }

@@ -1,0 +1,31 @@
+// Reader for the profiler's output files: identifier maps (text or scrambled
+// binary records), per-frame tree files and value logs. Input is untrusted.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zem {
+
+struct IdName {
+  uint64_t id;
+  std::string name;
+};
+
+// Parses an identifier file. Binary files start with 0x42 then 0x01 (4-byte
+// identifiers) or 0x02 (8-byte identifiers); key unscrambles names (empty: plain).
+bool readIdMap(const std::string& bytes, const std::string& key, std::vector<IdName>& out,
+               std::string& error);
+
+// One "#frame" block of a tree file or value log: its lines as numbers.
+struct FrameBlock {
+  long long frame = 0;
+  std::vector<std::vector<long long>> lines;
+};
+bool readFrames(const std::string& text, std::vector<FrameBlock>& out, std::string& error);
+
+// Readable dump of any file: returns false with error for malformed input.
+bool dumpFile(const std::string& bytes, const std::string& key, std::string& out,
+              std::string& error);
+
+}  // namespace zem
