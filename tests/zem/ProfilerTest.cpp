@@ -302,7 +302,7 @@ TEST(RecordsTest, MalformedInputIsRefused) {
   std::vector<zem::FrameBlock> frames;
   std::string err, out;
   EXPECT_FALSE(zem::readIdMap(std::string("B\x01\x01\x00", 4), "", ids, err));
-  EXPECT_FALSE(zem::readIdMap(std::string("B\x01\x01\x00\x00\x00\x09\x00ab", 10), "", ids, err));
+  EXPECT_FALSE(zem::readIdMap(std::string("B\x01\x01\x00\x00\x00\x09\x00" "ab", 10), "", ids, err));
   EXPECT_FALSE(zem::readFrames("1,2,3\r\n", frames, err));
   EXPECT_FALSE(zem::readFrames("#x\r\n", frames, err));
   EXPECT_FALSE(zem::readFrames("#1\r\n1,,2\r\n", frames, err));
