@@ -1,0 +1,249 @@
+// A stand-in for the game: loads vexolib.dll by path (no import library),
+// finds the NetworkManager_ exports by name and runs a server and a client
+// connection through them. Exit code 0 means every check passed.
+#include <winsock2.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "wincheck.h"
+
+namespace {
+using AcceptFn = void(__cdecl*)(uint32_t, int32_t, uint32_t, uint32_t);
+using RecvFn = void(__cdecl*)(int32_t, const uint8_t*, int32_t);
+using DisconnectFn = void(__cdecl*)(int32_t);
+using ConnectFn = void(__cdecl*)(uint32_t, int32_t, int32_t, uint32_t, uint32_t);
+
+struct Api {
+  void*(__cdecl* Init)(void*);
+  void*(__cdecl* RegisterCallback)(void*, AcceptFn, RecvFn, DisconnectFn, ConnectFn);
+  void(__cdecl* Start)();
+  void(__cdecl* Update)();
+  void(__cdecl* Stop)();
+  bool(__cdecl* Listen)(void*, int32_t, int32_t, int32_t*, const char*);
+  bool(__cdecl* Connect)(void*, uint32_t, int32_t, int32_t*, int32_t);
+  bool(__cdecl* ConnectAsynByDotted)(void*, const char*, int32_t, int32_t*, int32_t);
+  bool(__cdecl* ConnectAsyn)(void*, const char*, int32_t, int32_t*, int32_t);
+  bool(__cdecl* ConnectAsynByWithDns)(void*, const char*, int32_t, int32_t*, int32_t);
+  bool(__cdecl* Send)(void*, int32_t, const void*, int32_t);
+  void(__cdecl* Disconnect)(void*, int32_t);
+  const char*(__cdecl* GetPeerName)(void*, int32_t);
+  const char*(__cdecl* GetErrorString)();
+  void(__cdecl* CleanError)();
+  void(__cdecl* SetFrameDealCount)(int32_t);
+  void(__cdecl* SetPaused)(int32_t);
+};
+
+template <typename T>
+bool bind(HMODULE dll, const char* name, T& fn) {
+  fn = reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(dll, name)));
+  return WCHECK(fn != nullptr) || (std::printf("  missing export %s\n", name), false);
+}
+
+struct GameEvent {
+  char kind;  // a accept, r recv, d disconnect, c connect
+  int32_t id;
+  std::string data;
+  uint32_t a, b;
+};
+std::vector<GameEvent> events;
+
+void __cdecl onAccept(uint32_t listenPort, int32_t id, uint32_t ip, uint32_t) {
+  events.push_back({'a', id, {}, listenPort & 0xFFFF, ip});
+}
+void __cdecl onRecv(int32_t id, const uint8_t* data, int32_t length) {
+  events.push_back({'r', id, std::string(reinterpret_cast<const char*>(data), static_cast<size_t>(length)), 0, 0});
+}
+void __cdecl onDisconnect(int32_t id) { events.push_back({'d', id, {}, 0, 0}); }
+void __cdecl onConnect(uint32_t ok, int32_t request, int32_t id, uint32_t, uint32_t) {
+  events.push_back({'c', id, {}, ok & 0xFF, static_cast<uint32_t>(request)});
+}
+
+size_t count(char kind) {
+  size_t n = 0;
+  for (const auto& e : events) n += e.kind == kind;
+  return n;
+}
+
+bool updateUntil(Api& api, char kind, size_t n) {
+  for (int i = 0; i < 2000; ++i) {
+    api.Update();
+    if (count(kind) >= n) return true;
+    Sleep(5);
+  }
+  return false;
+}
+
+std::wstring widen(const char* s) {
+  int n = MultiByteToWideChar(CP_UTF8, 0, s, -1, nullptr, 0);
+  std::wstring w(static_cast<size_t>(n > 0 ? n - 1 : 0), L'\0');
+  if (n > 1) MultiByteToWideChar(CP_UTF8, 0, s, -1, &w[0], n);
+  return w;
+}
+
+// A Unix path from the build becomes a path on Wine's Z: drive.
+std::wstring dllPath(const char* arg) {
+  std::wstring p = widen(arg);
+  if (!p.empty() && p[0] == L'/') {
+    for (auto& c : p)
+      if (c == L'/') c = L'\\';
+    p = L"Z:" + p;
+  }
+  return p;
+}
+
+uint16_t unusedPort() {
+  SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  int n = sizeof a;
+  getsockname(s, reinterpret_cast<sockaddr*>(&a), &n);
+  closesocket(s);
+  return ntohs(a.sin_port);
+}
+
+SOCKET rawClient(uint16_t port) {
+  SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(port);
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+    closesocket(s);
+    return INVALID_SOCKET;
+  }
+  return s;
+}
+
+std::string recvExactly(SOCKET s, size_t n) {
+  std::string out(n, '\0');
+  size_t at = 0;
+  while (at < n) {
+    int got = recv(s, &out[at], static_cast<int>(n - at), 0);
+    if (got <= 0) break;
+    at += static_cast<size_t>(got);
+  }
+  out.resize(at);
+  return out;
+}
+
+std::string pattern(size_t n) {
+  std::string s(n, '\0');
+  for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>(i * 7 + 3);
+  return s;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::printf("usage: net_wine_host <vexolib.dll>\n");
+    return 2;
+  }
+  WSADATA wsa;
+  WSAStartup(MAKEWORD(2, 2), &wsa);
+  HMODULE dll = LoadLibraryW(dllPath(argv[1]).c_str());
+  if (!WCHECK(dll != nullptr)) return wincheck::summary();
+  Api api{};
+  bool all = bind(dll, "NetworkManager_Init", api.Init) &&
+             bind(dll, "NetworkManager_RegisterCallback", api.RegisterCallback) &&
+             bind(dll, "NetworkManager_Start", api.Start) && bind(dll, "NetworkManager_Update", api.Update) &&
+             bind(dll, "NetworkManager_Stop", api.Stop) && bind(dll, "NetworkManager_Listen", api.Listen) &&
+             bind(dll, "NetworkManager_Connect", api.Connect) &&
+             bind(dll, "NetworkManager_ConnectAsynByDotted", api.ConnectAsynByDotted) &&
+             bind(dll, "NetworkManager_ConnectAsyn", api.ConnectAsyn) &&
+             bind(dll, "NetworkManager_ConnectAsynByWithDns", api.ConnectAsynByWithDns) &&
+             bind(dll, "NetworkManager_Send", api.Send) && bind(dll, "NetworkManager_Disconnect", api.Disconnect) &&
+             bind(dll, "NetworkManager_GetPeerName", api.GetPeerName) &&
+             bind(dll, "NetworkManager_GetErrorString", api.GetErrorString) &&
+             bind(dll, "NetworkManager_CleanError", api.CleanError) &&
+             bind(dll, "NetworkManager_SetFrameDealCount", api.SetFrameDealCount) &&
+             bind(dll, "NetworkManager_SetPaused", api.SetPaused);
+  if (!all) return wincheck::summary();
+  WCHECK(reinterpret_cast<void*>(api.ConnectAsyn) == reinterpret_cast<void*>(api.ConnectAsynByDotted));
+
+  int handle = 0;
+  WCHECK(api.Init(&handle) == &handle);
+  void* mgr = api.RegisterCallback(&handle, onAccept, onRecv, onDisconnect, onConnect);
+  WCHECK(mgr != nullptr);
+  api.Start();
+
+  const uint16_t port = unusedPort();
+  int32_t listener = -1, client = -1;
+  WCHECK(api.Listen(mgr, port, 16, &listener, "127.0.0.1"));
+  WCHECK(api.Connect(mgr, 0x7F000001, port, &client, 3000));
+  WCHECK(updateUntil(api, 'a', 1));
+  const int32_t server = events.empty() ? -1 : events.back().id;
+  WCHECK(events.size() == 1 && events[0].a == port && events[0].b == 0x7F000001u);
+  const char* peer = api.GetPeerName(mgr, client);
+  WCHECK(peer && std::strcmp(peer, "127.0.0.1") == 0);
+  WCHECK(api.GetPeerName(mgr, listener) == nullptr);
+
+  // Client to server, sizes around the buffer classes and the maximum.
+  const size_t sizes[] = {0, 1, 16, 17, 2048, 2049, 4096, 262144, 262145, 1048576};
+  for (size_t n : sizes) WCHECK(api.Send(mgr, client, pattern(n).data(), static_cast<int32_t>(n)));
+  WCHECK(!api.Send(mgr, listener, "x", 1));
+  WCHECK(!api.Send(mgr, 4242, "x", 1));
+  WCHECK(updateUntil(api, 'r', sizeof sizes / sizeof sizes[0]));
+  size_t k = 0;
+  for (const auto& e : events) {
+    if (e.kind != 'r') continue;
+    WCHECK(e.id == server);
+    WCHECK(k < sizeof sizes / sizeof sizes[0] && e.data == pattern(sizes[k]));
+    ++k;
+  }
+  // And back.
+  WCHECK(api.Send(mgr, server, "pong", 4));
+  WCHECK(updateUntil(api, 'r', k + 1));
+  WCHECK(events.back().id == client && events.back().data == "pong");
+
+  // A raw peer asks for the policy file, then sends a length past the limit.
+  SOCKET raw = rawClient(port);
+  WCHECK(raw != INVALID_SOCKET);
+  send(raw, "<policy-file-request/>", 23, 0);
+  const std::string answer = recvExactly(raw, 89);
+  WCHECK(answer == std::string("<cross-domain-policy><allow-access-from domain=\"*\" to-ports=\"*\" />"
+                               "</cross-domain-policy>",
+                               89));
+  WCHECK(updateUntil(api, 'a', 2));
+  const char tooLong[4] = {0x01, 0x00, 0x10, 0x00};  // 1048577
+  send(raw, tooLong, 4, 0);
+  WCHECK(updateUntil(api, 'd', 1));
+  WCHECK(std::strcmp(api.GetErrorString(), "flash") == 0);
+  api.CleanError();
+  WCHECK(api.GetErrorString()[0] == '\0');
+  closesocket(raw);
+
+  // Background connects under both names, and one from text that is no address.
+  int32_t r1 = -1, r2 = -1, r3 = -1;
+  WCHECK(api.ConnectAsyn(mgr, "127.0.0.1", port, &r1, 3000));
+  WCHECK(api.ConnectAsynByDotted(mgr, "127.0.0.1", port, &r2, 3000));
+  WCHECK(api.ConnectAsynByWithDns(mgr, "localhost", port, &r3, 3000));
+  WCHECK(!api.ConnectAsynByDotted(mgr, "localhost", port, nullptr, 3000));
+  WCHECK(r2 == r1 + 1 && r3 == r2 + 1);
+  WCHECK(updateUntil(api, 'c', 3));
+  int oks = 0;
+  for (const auto& e : events)
+    if (e.kind == 'c') oks += e.a == 1 ? 1 : 0;
+  WCHECK(oks == 2);
+
+  // Closing from one side reaches both.
+  const size_t before = count('d');
+  api.Disconnect(mgr, client);
+  WCHECK(updateUntil(api, 'd', before + 2));
+
+  api.Stop();
+  const size_t after = events.size();
+  for (int i = 0; i < 10; ++i) {
+    api.Update();
+    Sleep(5);
+  }
+  WCHECK(events.size() == after);
+  WCHECK(!api.Send(mgr, server, "x", 1));
+  WSACleanup();
+  return wincheck::summary();
+}

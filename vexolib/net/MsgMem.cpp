@@ -1,0 +1,191 @@
+#include "MsgMem.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace vnet {
+
+// Chunk header; blocks of {chunk reference; object} follow it.
+struct ObjectPool::Chunk {
+  int index;      // in the chunks list
+  int freeIndex;  // in the free-chunk list, -1 while full
+  int freeCount;
+  uint16_t* stack;  // free block indexes, top taken first
+};
+
+namespace {
+constexpr size_t kHeader = (sizeof(void*) * 4 + alignof(std::max_align_t) - 1) / alignof(std::max_align_t) *
+                           alignof(std::max_align_t);
+constexpr size_t roundUp(size_t n) {
+  return (n + alignof(std::max_align_t) - 1) / alignof(std::max_align_t) * alignof(std::max_align_t);
+}
+}  // namespace
+
+ObjectPool::ObjectPool(const char* name, int objectSize, int blocksPerChunk)
+    : objectSize_(objectSize), blocksPerChunk_(blocksPerChunk > 65535 ? 65535 : blocksPerChunk), name_(name) {}
+
+ObjectPool::~ObjectPool() {
+  for (int i = 0; i < chunkCount_; ++i) {
+    std::free(chunks_[i]->stack);
+    std::free(chunks_[i]);
+  }
+  std::free(chunks_);
+  std::free(freeChunks_);
+}
+
+size_t ObjectPool::blockSize() const { return roundUp(sizeof(Chunk*) + static_cast<size_t>(objectSize_)); }
+
+void ObjectPool::reserve(Chunk**& list, int& cap, int wanted) {
+  if (cap >= wanted) return;
+  int ncap = cap ? cap : 4;
+  while (ncap < wanted) ncap *= 2;
+  auto* n = static_cast<Chunk**>(std::realloc(list, sizeof(Chunk*) * static_cast<size_t>(ncap)));
+  if (!n) throw std::bad_alloc();
+  list = n;
+  cap = ncap;
+}
+
+void ObjectPool::append(Chunk**& list, int& count, int& cap, Chunk* c) {
+  if (count == cap) reserve(list, cap, cap ? cap * 2 : 4);
+  list[count++] = c;
+}
+
+ObjectPool::Chunk* ObjectPool::makeChunk() {
+  static_assert(sizeof(Chunk) <= kHeader, "chunk header");
+  auto* c = static_cast<Chunk*>(std::malloc(kHeader + blockSize() * static_cast<size_t>(blocksPerChunk_)));
+  if (!c) return nullptr;
+  c->stack = static_cast<uint16_t*>(std::malloc(sizeof(uint16_t) * static_cast<size_t>(blocksPerChunk_)));
+  if (!c->stack) {
+    std::free(c);
+    return nullptr;
+  }
+  try {
+    append(chunks_, chunkCount_, chunkCap_, c);
+    c->index = chunkCount_ - 1;
+    try {
+      append(freeChunks_, freeCount_, freeCap_, c);
+      // Every chunk may come back to the free list at once (one block of each
+      // released), so that list's room follows the chunk count; release then
+      // never needs memory.
+      reserve(freeChunks_, freeCap_, chunkCap_);
+    } catch (...) {
+      --chunkCount_;
+      if (freeCount_ > 0 && freeChunks_[freeCount_ - 1] == c) --freeCount_;
+      throw;
+    }
+  } catch (...) {
+    std::free(c->stack);
+    std::free(c);
+    return nullptr;
+  }
+  c->freeIndex = freeCount_ - 1;
+  c->freeCount = blocksPerChunk_;
+  char* blocks = reinterpret_cast<char*>(c) + kHeader;
+  for (int i = 0; i < blocksPerChunk_; ++i) {
+    c->stack[i] = static_cast<uint16_t>(blocksPerChunk_ - 1 - i);  // block 0 on top
+    *reinterpret_cast<Chunk**>(blocks + blockSize() * static_cast<size_t>(i)) = c;
+  }
+  return c;
+}
+
+void* ObjectPool::allocate() {
+  if (freeCount_ == 0 && !makeChunk()) return nullptr;
+  Chunk* c = freeChunks_[freeCount_ - 1];
+  int idx = c->stack[--c->freeCount];
+  if (c->freeCount == 0) {
+    --freeCount_;
+    c->freeIndex = -1;
+  }
+  char* block = reinterpret_cast<char*>(c) + kHeader + blockSize() * static_cast<size_t>(idx);
+  return block + sizeof(Chunk*);
+}
+
+void ObjectPool::release(void* object) {
+  if (!object) return;
+  char* block = static_cast<char*>(object) - sizeof(Chunk*);
+  Chunk* c = *reinterpret_cast<Chunk**>(block);
+  size_t idx = static_cast<size_t>(block - (reinterpret_cast<char*>(c) + kHeader)) / blockSize();
+  c->stack[c->freeCount++] = static_cast<uint16_t>(idx);
+  if (c->freeCount == 1) {
+    // Room is kept for every chunk (see makeChunk).
+    freeChunks_[freeCount_] = c;
+    c->freeIndex = freeCount_++;
+  }
+  if (c->freeCount == blocksPerChunk_) {
+    Chunk* last = freeChunks_[--freeCount_];
+    freeChunks_[c->freeIndex] = last;
+    last->freeIndex = c->freeIndex;
+    last = chunks_[--chunkCount_];
+    chunks_[c->index] = last;
+    last->index = c->index;
+    std::free(c->stack);
+    std::free(c);
+  }
+}
+
+namespace msgmempool {
+const int MsgMemPool::kSizes[kSizeCount] = {16, 32, 64, 128, 256, 512, 1024, 2048, 4096, 16384, 65536, 262144};
+
+// The header is padded so payloads stay aligned; its first 4 bytes hold the class.
+constexpr size_t kBufHeader = 4;
+
+MsgMemPool::MsgMemPool() {
+  for (int i = 0; i < kSizeCount; ++i) pools_[i] = new ObjectPool(name_, kSizes[i] + 4, 64);
+}
+
+MsgMemPool::~MsgMemPool() {
+  for (auto* p : pools_) delete p;
+}
+
+int MsgMemPool::classOf(int length) {
+  for (int i = 0; i < kSizeCount; ++i)
+    if (length <= kSizes[i]) return i;
+  return kHeapClass;
+}
+
+int MsgMemPool::classOfBuffer(const void* buffer) {
+  int32_t cls;
+  std::memcpy(&cls, static_cast<const char*>(buffer) - kBufHeader, 4);
+  return cls;
+}
+
+void* MsgMemPool::allocate(int length) {
+  if (length < 0) return nullptr;
+  int cls = classOf(length);
+  char* block;
+  if (cls == kHeapClass) {
+    block = static_cast<char*>(std::malloc(static_cast<size_t>(length) + kBufHeader));
+  } else {
+    LockGuard g(locks_[cls]);
+    block = static_cast<char*>(pools_[cls]->allocate());
+  }
+  if (!block) return nullptr;  // callers see a refused allocation, no header written to nothing
+  int32_t c32 = cls;
+  std::memcpy(block, &c32, 4);
+  return block + kBufHeader;
+}
+
+void MsgMemPool::release(void* buffer) {
+  if (!buffer) return;
+  char* block = static_cast<char*>(buffer) - kBufHeader;
+  int cls = classOfBuffer(buffer);
+  if (cls == kHeapClass) {
+    std::free(block);
+    return;
+  }
+  if (cls < 0 || cls > kHeapClass) return;
+  LockGuard g(locks_[cls]);
+  pools_[cls]->release(block);
+}
+
+int MsgMemPool::chunkCount(int cls) {
+  LockGuard g(locks_[cls]);
+  return pools_[cls]->chunkCount();
+}
+
+MsgMemPool& instance() {
+  static MsgMemPool pool;
+  return pool;
+}
+}  // namespace msgmempool
+}  // namespace vnet

@@ -1,0 +1,104 @@
+// The thin layer between the network manager and the operating system:
+// locks, semaphores, events, threads, a clock and non-blocking IPv4 TCP sockets.
+// SocketWin.cpp implements it on Winsock 2, SocketPosix.cpp on BSD sockets.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+namespace vnet {
+
+class Mutex {
+ public:
+  Mutex();
+  ~Mutex();
+  Mutex(const Mutex&) = delete;
+  Mutex& operator=(const Mutex&) = delete;
+  void lock();
+  void unlock();
+
+ private:
+  void* impl_;
+};
+
+class LockGuard {
+ public:
+  explicit LockGuard(Mutex& m) : m_(m) { m_.lock(); }
+  ~LockGuard() { m_.unlock(); }
+  LockGuard(const LockGuard&) = delete;
+  LockGuard& operator=(const LockGuard&) = delete;
+
+ private:
+  Mutex& m_;
+};
+
+// Counting semaphore; wait(-1) waits without limit, wait(0) only tests.
+class Semaphore {
+ public:
+  Semaphore(int initial, int maximum);
+  ~Semaphore();
+  Semaphore(const Semaphore&) = delete;
+  Semaphore& operator=(const Semaphore&) = delete;
+  bool wait(int timeoutMs);
+  void post();
+
+ private:
+  void* impl_;
+};
+
+// Auto-reset event: one wait consumes one signal.
+class Event {
+ public:
+  Event();
+  ~Event();
+  Event(const Event&) = delete;
+  Event& operator=(const Event&) = delete;
+  void set();
+  bool wait(int timeoutMs);
+
+ private:
+  void* impl_;
+};
+
+using ThreadFn = void (*)(void*);
+// Starts a thread (stackSize 0: the default); returns 0 on failure.
+uintptr_t startThread(ThreadFn fn, void* arg, unsigned stackSize);
+void joinThread(uintptr_t thread);
+void sleepMs(int ms);
+// Monotonic clock in microseconds.
+int64_t nowMicros();
+
+// Sockets: a handle wide enough for SOCKET on either pointer size; -1 when none.
+using Sock = intptr_t;
+constexpr Sock kNoSock = -1;
+
+namespace sock {
+bool startup();  // Winsock 2.2 on Windows, nothing elsewhere
+Sock tcp();
+void closeSock(Sock s);           // shuts down both directions and closes
+bool setNonBlocking(Sock s);
+bool setReuseAddr(Sock s);
+bool bindListen(Sock s, uint32_t ipHost, uint16_t port, int backlog);
+// Accepts one connection; kNoSock when none. ip and port in host byte order.
+Sock acceptOne(Sock s, uint32_t* ip, uint16_t* port);
+// Starts a connect; true when it is under way or done.
+bool connectStart(Sock s, uint32_t ipHost, uint16_t port);
+// Waits until s is writable, at most timeoutMs; true when it is and SO_ERROR is 0.
+bool waitConnected(Sock s, int timeoutMs);
+int recvSome(Sock s, void* buf, int len);
+int sendSome(Sock s, const void* buf, int len);
+int lastError();
+bool wouldBlock(int err);
+bool peer(Sock s, uint32_t* ip, uint16_t* port);
+// The local port a socket is bound to; 0 when it cannot be read.
+uint16_t localPort(Sock s);
+// Dotted text of an address (host byte order) in a per-thread buffer.
+const char* dotted(uint32_t ipHost);
+// Parses a dotted IPv4 address; false when the text is not one.
+bool parseDotted(const char* text, uint32_t* ipHost);
+// Waits up to timeoutMs for any socket of the two lists; marks the ready ones
+// in the flag vectors (same sizes as the lists). Returns the number ready, <0 on error.
+int waitReady(const std::vector<Sock>& rd, const std::vector<Sock>& wr,
+              std::vector<uint8_t>& rdReady, std::vector<uint8_t>& wrReady, int timeoutMs);
+}  // namespace sock
+
+}  // namespace vnet

@@ -1,0 +1,506 @@
+#include "SocketLoop.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace vnet {
+
+// ---- handlers ----
+
+void BasicNetworkHandler::closeSocket() {
+  if (socket_ == kNoSock) return;
+  sock::closeSock(socket_);
+  socket_ = kNoSock;
+  if (owner_) owner_->pushDisconnect(id_);
+}
+
+void ListenHandler::close() {
+  closeSocket();
+  port_ = 0;
+}
+
+void ListenHandler::onReadable() {
+  for (;;) {
+    uint32_t ip = 0;
+    uint16_t peerPort = 0;
+    Sock s = sock::acceptOne(socket_, &ip, &peerPort);
+    if (s == kNoSock) return;
+    auto* tcp = new (std::nothrow) TcpHandler(s, maxMessageLength_);
+    if (!tcp) {
+      sock::closeSock(s);
+      continue;
+    }
+    if (!tcp->ready()) {
+      delete tcp;
+      continue;
+    }
+    const int32_t id = owner_ ? owner_->add(tcp) : SocketLoop::kNoId;
+    if (id == SocketLoop::kNoId) {
+      if (!owner_) delete tcp;
+      continue;
+    }
+    if (JobAccept* job = JobAccept::create(id, s, port_, ip, peerPort)) owner_->pushJob(job);
+  }
+}
+
+TcpHandler::TcpHandler(Sock socket, int32_t maxMessageLength)
+    : BasicNetworkHandler(socket, false), decoder_(maxMessageLength) {
+  sock::setNonBlocking(socket);
+  inFlight_.init(kBatchCapacity);
+  out_.init(kBatchCapacity);
+}
+
+void TcpHandler::close() {
+  closeSocket();
+  inFlight_.free();
+  {
+    LockGuard g(lock_);
+    out_.free();
+  }
+  decoder_.reset();
+}
+
+bool TcpHandler::queueFrame(const void* data, int32_t length) {
+  LockGuard g(lock_);
+  return out_.data && out_.appendFrame(data, length);
+}
+
+bool TcpHandler::queueRaw(const void* data, int32_t length) {
+  LockGuard g(lock_);
+  return out_.data && out_.appendRaw(data, length);
+}
+
+void TcpHandler::onMessage(char* block, int32_t length) {
+  JobRecv* job = owner_ ? JobRecv::create(block, length, id_) : nullptr;
+  if (job)
+    owner_->pushJob(job);
+  else
+    msgmempool::instance().release(block);
+}
+
+void TcpHandler::onPolicyRequest() {
+  if (!queueRaw(kPolicyAnswer, kPolicyAnswerSize)) return;
+  if (owner_) owner_->addPending(id_, kPolicyAnswerSize);
+}
+
+void TcpHandler::onReadable() {
+  char chunk[2048];
+  for (;;) {
+    if (socket_ == kNoSock) return;
+    const int got = sock::recvSome(socket_, chunk, sizeof chunk);
+    if (got <= 0) {
+      const int err = sock::lastError();
+      if ((got < 0 && sock::wouldBlock(err)) || !owner_) return;
+      owner_->setError("Recv ret  [%d] Errno[%d]", got, err);
+      owner_->queueClose(id_);
+      return;
+    }
+    switch (decoder_.feed(chunk, got, *this)) {
+      case FrameDecoder::Result::Ok:
+        break;
+      case FrameDecoder::Result::BadHeader:
+        if (!owner_) break;
+        owner_->setError("flash");
+        owner_->queueClose(id_);
+        return;
+      case FrameDecoder::Result::NoMemory:
+        if (!owner_) return;
+        owner_->setError("bad allocation");
+        owner_->queueClose(id_);
+        return;
+    }
+  }
+}
+
+void TcpHandler::onWritable() {
+  for (;;) {
+    if (socket_ == kNoSock || !inFlight_.data) return;
+    if (inFlight_.length == 0) {
+      {
+        LockGuard g(lock_);
+        std::swap(inFlight_, out_);
+        out_.length = 0;
+      }
+      if (inFlight_.length == 0) return;
+      if (inFlight_.length > 1 && owner_) owner_->subtractPending(id_, inFlight_.length - 1);
+    }
+    while (sendPosition_ < inFlight_.length) {
+      const int sent = sock::sendSome(socket_, inFlight_.data + sendPosition_, inFlight_.length - sendPosition_);
+      if (sent <= 0) {
+        const int err = sock::lastError();
+        if ((sent < 0 && sock::wouldBlock(err)) || !owner_) return;
+        owner_->setError("Send ret  [%d] Errno[%d]", sent, err);
+        owner_->queueClose(id_);
+        return;
+      }
+      sendPosition_ += sent;
+    }
+    if (owner_) owner_->subtractPending(id_, 1);
+    if (inFlight_.capacity > kShrinkAbove && 0.3 * inFlight_.capacity > inFlight_.length) {
+      OutBuffer smaller;
+      if (smaller.init(static_cast<int32_t>(0.6 * inFlight_.capacity))) {
+        inFlight_.free();
+        inFlight_ = smaller;
+      }
+    }
+    inFlight_.length = 0;
+    sendPosition_ = 0;
+  }
+}
+
+// ---- handler table ----
+
+int32_t HandlerTable::insert(BasicNetworkHandler* handler) {
+  int32_t id;
+  if (!freeIds_.empty()) {
+    id = freeIds_.back();
+    freeIds_.pop_back();
+  } else {
+    id = highWater_++;
+    if (static_cast<size_t>(id) >= entries_.size()) {
+      const size_t cap = entries_.empty() ? 32 : entries_.size() * 2;
+      entries_.resize(cap);
+      used_.resize(cap, 0);
+      awaitingRecycle_.resize(cap, 0);
+    }
+  }
+  entries_[static_cast<size_t>(id)] = Entry{handler, 0};
+  used_[static_cast<size_t>(id)] = 1;
+  if (live_ == 0) {
+    first_ = id;
+    end_ = id + 1;
+  } else {
+    first_ = std::min(first_, id);
+    end_ = std::max(end_, id + 1);
+  }
+  ++live_;
+  return id;
+}
+
+void HandlerTable::erase(int32_t id, bool deferReuse) {
+  if (id < 0 || id >= highWater_ || !used_[static_cast<size_t>(id)]) return;
+  used_[static_cast<size_t>(id)] = 0;
+  entries_[static_cast<size_t>(id)] = Entry{};
+  if (deferReuse)
+    awaitingRecycle_[static_cast<size_t>(id)] = 1;
+  else
+    freeIds_.push_back(id);
+  --live_;
+  if (live_ == 0) {
+    first_ = end_ = 0;
+    return;
+  }
+  if (id == first_)
+    while (first_ < end_ && !used_[static_cast<size_t>(first_)]) ++first_;
+  if (id + 1 == end_)
+    while (end_ > first_ && !used_[static_cast<size_t>(end_ - 1)]) --end_;
+}
+
+void HandlerTable::recycle(int32_t id) {
+  if (id < 0 || id >= highWater_ || !awaitingRecycle_[static_cast<size_t>(id)]) return;
+  awaitingRecycle_[static_cast<size_t>(id)] = 0;
+  freeIds_.push_back(id);
+}
+
+HandlerTable::Entry* HandlerTable::lookup(int32_t id) {
+  if (static_cast<uint32_t>(id) >= static_cast<uint32_t>(highWater_) || !used_[static_cast<size_t>(id)])
+    return nullptr;
+  return &entries_[static_cast<size_t>(id)];
+}
+
+void HandlerTable::reset() {
+  std::fill(entries_.begin(), entries_.end(), Entry{});
+  std::fill(used_.begin(), used_.end(), 0);
+  std::fill(awaitingRecycle_.begin(), awaitingRecycle_.end(), 0);
+  freeIds_.clear();
+  highWater_ = first_ = end_ = live_ = 0;
+  ++epoch_;
+}
+
+// ---- the loop ----
+
+SocketLoop::SocketLoop(BoundedQueue<Job*>& jobQueue, int32_t maxMessageLength)
+    : jobQueue_(jobQueue), maxMessageLength_(maxMessageLength) {}
+
+SocketLoop::~SocketLoop() {
+  stop();
+  closeAll();  // handlers added while the loop never ran
+}
+
+bool SocketLoop::addToSet(std::vector<Sock>& set, Sock s) {
+  if (std::find(set.begin(), set.end(), s) != set.end()) return true;
+  if (set.size() >= static_cast<size_t>(kMaxSetSockets)) return false;
+  set.push_back(s);
+  return true;
+}
+
+void SocketLoop::removeFromSet(std::vector<Sock>& set, Sock s) {
+  auto it = std::find(set.begin(), set.end(), s);
+  if (it != set.end()) set.erase(it);
+}
+
+int32_t SocketLoop::add(BasicNetworkHandler* handler) {
+  {
+    LockGuard g(lock_);
+    if (addToSet(readSet_, handler->socket())) {
+      const int32_t id = table_.insert(handler);
+      handler->attach(this, id);
+      return id;
+    }
+  }
+  delete handler;  // never added: no close is reported for it
+  return kNoId;
+}
+
+void SocketLoop::queueClose(int32_t id) {
+  LockGuard g(closeLock_);
+  closeList_.push_back(id);
+}
+
+void SocketLoop::pushDisconnect(int32_t id) {
+  JobDisconect* job = JobDisconect::create(id, this, table_.epoch());
+  if (job)
+    pushJob(job);
+  else
+    recycleId(id, table_.epoch());
+}
+
+void SocketLoop::recycleId(int32_t id, uint32_t epoch) {
+  LockGuard g(lock_);
+  if (epoch == table_.epoch()) table_.recycle(id);
+}
+
+void SocketLoop::processCloseList() {
+  std::vector<int32_t> ids;
+  {
+    LockGuard g(closeLock_);
+    ids.swap(closeList_);
+  }
+  if (ids.empty()) return;
+  std::vector<BasicNetworkHandler*> closed;
+  {
+    LockGuard g(lock_);
+    for (int32_t id : ids) {
+      HandlerTable::Entry* e = table_.lookup(id);
+      if (!e || !e->handler) continue;
+      BasicNetworkHandler* h = e->handler;
+      const Sock s = h->socket();
+      table_.erase(id, true);
+      removeFromSet(readSet_, s);
+      removeFromSet(writeSet_, s);
+      closed.push_back(h);
+    }
+  }
+  // close() reports through recycleId/pushDisconnect, which take the lock.
+  for (BasicNetworkHandler* h : closed) {
+    h->close();
+    delete h;
+  }
+}
+
+void SocketLoop::moveOverflow() {
+  while (!overflow_.empty() && jobQueue_.tryPush(overflow_.front())) overflow_.pop_front();
+}
+
+bool SocketLoop::send(int32_t id, const void* data, int32_t length) {
+  if (length < 0 || (length > 0 && !data)) return false;
+  LockGuard g(lock_);
+  HandlerTable::Entry* e = table_.lookup(id);
+  if (!e || !e->handler || e->handler->isListener()) return false;
+  auto* tcp = static_cast<TcpHandler*>(e->handler);
+  if (!tcp->queueFrame(data, length)) return false;
+  if (e->pending == 0) addToSet(writeSet_, tcp->socket());
+  e->pending += int64_t{length} + 4;
+  return true;
+}
+
+void SocketLoop::addPending(int32_t id, int64_t n) {
+  LockGuard g(lock_);
+  HandlerTable::Entry* e = table_.lookup(id);
+  if (!e || !e->handler) return;
+  if (e->pending == 0) addToSet(writeSet_, e->handler->socket());
+  e->pending += n;
+}
+
+void SocketLoop::subtractPending(int32_t id, int64_t n) {
+  LockGuard g(lock_);
+  HandlerTable::Entry* e = table_.lookup(id);
+  if (!e || !e->handler) return;
+  e->pending -= n;
+  if (e->pending <= 0) {
+    e->pending = 0;
+    removeFromSet(writeSet_, e->handler->socket());
+  }
+}
+
+int64_t SocketLoop::pending(int32_t id) {
+  LockGuard g(lock_);
+  HandlerTable::Entry* e = table_.lookup(id);
+  return e ? e->pending : -1;
+}
+
+bool SocketLoop::inWriteSet(int32_t id) {
+  LockGuard g(lock_);
+  HandlerTable::Entry* e = table_.lookup(id);
+  return e && e->handler && std::find(writeSet_.begin(), writeSet_.end(), e->handler->socket()) != writeSet_.end();
+}
+
+uint16_t SocketLoop::listenerPort(int32_t id) {
+  LockGuard g(lock_);
+  HandlerTable::Entry* e = table_.lookup(id);
+  return e && e->handler && e->handler->isListener() ? static_cast<ListenHandler*>(e->handler)->port() : 0;
+}
+
+const char* SocketLoop::peerName(int32_t id) {
+  LockGuard g(lock_);
+  HandlerTable::Entry* e = table_.lookup(id);
+  if (!e || !e->handler || e->handler->isListener()) return nullptr;
+  uint32_t ip = 0;
+  uint16_t port = 0;
+  if (!sock::peer(e->handler->socket(), &ip, &port)) return nullptr;
+  return sock::dotted(ip);
+}
+
+int32_t SocketLoop::connect(uint32_t ip, uint16_t port, int32_t timeoutMs) {
+  const Sock s = sock::tcp();
+  if (s == kNoSock) return kNoId;
+  if (!sock::setNonBlocking(s) || !sock::connectStart(s, ip, port) || !sock::waitConnected(s, timeoutMs)) {
+    sock::closeSock(s);
+    return kNoId;
+  }
+  auto* tcp = new (std::nothrow) TcpHandler(s, maxMessageLength_);
+  if (!tcp) {
+    sock::closeSock(s);
+    return kNoId;
+  }
+  if (!tcp->ready()) {
+    delete tcp;
+    return kNoId;
+  }
+  return add(tcp);
+}
+
+int32_t SocketLoop::listen(uint16_t port, int32_t backlog, const char* bindAddress) {
+  const Sock s = sock::tcp();
+  if (s == kNoSock) return kNoId;
+  uint32_t ip = 0;  // any local address
+  if (!sock::parseDotted(bindAddress, &ip)) ip = 0;
+  if (!sock::setReuseAddr(s) || !sock::bindListen(s, ip, port, backlog) || !sock::setNonBlocking(s)) {
+    sock::closeSock(s);
+    return kNoId;
+  }
+  // Port 0 asks the system for one; the listener reports the port it got.
+  const uint16_t bound = port != 0 ? port : sock::localPort(s);
+  auto* handler = new (std::nothrow) ListenHandler(s, bound, maxMessageLength_);
+  if (!handler) {
+    sock::closeSock(s);
+    return kNoId;
+  }
+  return add(handler);
+}
+
+void SocketLoop::setError(const char* format, ...) {
+  LockGuard g(errorLock_);
+  std::memset(error_, 0, sizeof error_);
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(error_, sizeof error_, format, args);
+  va_end(args);
+}
+
+void SocketLoop::copyError(char (&out)[256]) {
+  LockGuard g(errorLock_);
+  std::memcpy(out, error_, sizeof error_);
+}
+
+void SocketLoop::clearError() {
+  LockGuard g(errorLock_);
+  std::memset(error_, 0, sizeof error_);
+}
+
+int SocketLoop::runPass() {
+  processCloseList();
+  moveOverflow();
+  {
+    LockGuard g(lock_);
+    if (table_.live() == 0) return -1;
+    workRead_ = readSet_;
+    workWrite_ = writeSet_;
+  }
+  if (sock::waitReady(workRead_, workWrite_, readReady_, writeReady_, kSelectTimeoutMs) <= 0) return 0;
+  readyRead_.clear();
+  readyWrite_.clear();
+  for (size_t i = 0; i < workRead_.size(); ++i)
+    if (readReady_[i]) readyRead_.push_back(workRead_[i]);
+  for (size_t i = 0; i < workWrite_.size(); ++i)
+    if (writeReady_[i]) readyWrite_.push_back(workWrite_[i]);
+  std::sort(readyRead_.begin(), readyRead_.end());
+  std::sort(readyWrite_.begin(), readyWrite_.end());
+  toRead_.clear();
+  toWrite_.clear();
+  {
+    LockGuard g(lock_);
+    for (int32_t id = table_.first(); id < table_.end(); ++id) {
+      if (!table_.used(id)) continue;
+      BasicNetworkHandler* h = table_.at(id).handler;
+      if (!h) continue;
+      if (toRead_.size() < static_cast<size_t>(kHandlersPerPass) &&
+          std::binary_search(readyRead_.begin(), readyRead_.end(), h->socket()))
+        toRead_.push_back(h);
+      if (toWrite_.size() < static_cast<size_t>(kHandlersPerPass) &&
+          std::binary_search(readyWrite_.begin(), readyWrite_.end(), h->socket()))
+        toWrite_.push_back(h);
+    }
+  }
+  for (BasicNetworkHandler* h : toRead_) h->onReadable();
+  for (BasicNetworkHandler* h : toWrite_) h->onWritable();
+  return static_cast<int>(toRead_.size() + toWrite_.size());
+}
+
+void SocketLoop::threadMain(void* self) {
+  auto* loop = static_cast<SocketLoop*>(self);
+  while (!loop->stopped_.load()) {
+    if (loop->runPass() < 0) sleepMs(kIdleSleepMs);
+  }
+}
+
+void SocketLoop::start() {
+  if (!stopped_.load()) return;
+  stopped_.store(false);
+  if (!thread_) thread_ = startThread(&SocketLoop::threadMain, this, 0);
+}
+
+void SocketLoop::stop() {
+  if (stopped_.load()) return;
+  stopped_.store(true);
+  joinThread(thread_);
+  thread_ = 0;
+  closeAll();
+}
+
+void SocketLoop::closeAll() {
+  std::vector<BasicNetworkHandler*> handlers;
+  {
+    LockGuard g(lock_);
+    readSet_.clear();
+    writeSet_.clear();
+    for (int32_t id = table_.first(); id < table_.end(); ++id)
+      if (table_.used(id) && table_.at(id).handler) handlers.push_back(table_.at(id).handler);
+    table_.reset();
+  }
+  for (BasicNetworkHandler* h : handlers) {
+    h->close();
+    delete h;
+  }
+  {
+    LockGuard g(closeLock_);
+    closeList_.clear();
+  }
+  while (!overflow_.empty()) {
+    overflow_.front()->destroy();
+    overflow_.pop_front();
+  }
+}
+
+}  // namespace vnet
