@@ -1,5 +1,7 @@
 // Drives vexolib.dll the way a game does: a log category written through the
-// flush thread into a file. Usage: demo_vexolib <build folder> <output folder>
+// flush thread into a file, then a server and a client connection that echo a
+// message over loopback. Usage: demo_vexolib <build folder> <output folder>
+#include <winsock2.h>
 #include <windows.h>
 
 #include <cstdint>
@@ -47,6 +49,95 @@ void printFile(const std::wstring& path) {
   std::fclose(f);
 }
 
+// The game's network functions: every event is printed; the server end echoes.
+using SendFn = bool(__cdecl*)(void*, int32_t, const void*, int32_t);
+SendFn netSend;
+int32_t serverSide = -1;
+int32_t clientSide = -1;
+bool echoed = false;
+
+void __cdecl onAccept(uint32_t listenPort, int32_t id, uint32_t ip, uint32_t port) {
+  serverSide = id;
+  std::printf("  onAccept: listener port %u, connection %d from %u.%u.%u.%u:%u\n", listenPort & 0xFFFF, id,
+              ip >> 24, (ip >> 16) & 0xFF, (ip >> 8) & 0xFF, ip & 0xFF, port & 0xFFFF);
+}
+void __cdecl onRecv(int32_t id, const uint8_t* data, int32_t length) {
+  std::printf("  onRecv: connection %d, %d bytes: \"%.*s\"\n", id, length, length,
+              reinterpret_cast<const char*>(data));
+  if (id == serverSide)
+    netSend(nullptr, id, data, length);
+  else
+    echoed = true;
+}
+void __cdecl onDisconnect(int32_t id) { std::printf("  onDisconnect: connection %d\n", id); }
+void __cdecl onConnect(uint32_t ok, int32_t request, int32_t id, uint32_t, uint32_t) {
+  std::printf("  onConnect: request %d %s, connection %d\n", request, (ok & 0xFF) ? "ok" : "failed", id);
+  if (ok & 0xFF) clientSide = id;
+}
+
+uint16_t freePort() {
+  SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  int n = sizeof a;
+  getsockname(s, reinterpret_cast<sockaddr*>(&a), &n);
+  closesocket(s);
+  return ntohs(a.sin_port);
+}
+
+int networkDemo(HMODULE dll) {
+  using AcceptFn = void(__cdecl*)(uint32_t, int32_t, uint32_t, uint32_t);
+  using RecvFn = void(__cdecl*)(int32_t, const uint8_t*, int32_t);
+  using DisconnectFn = void(__cdecl*)(int32_t);
+  using ConnectFn = void(__cdecl*)(uint32_t, int32_t, int32_t, uint32_t, uint32_t);
+  auto init = bind<void*(__cdecl*)(void*)>(dll, "NetworkManager_Init");
+  auto reg = bind<void*(__cdecl*)(void*, AcceptFn, RecvFn, DisconnectFn, ConnectFn)>(
+      dll, "NetworkManager_RegisterCallback");
+  auto start = bind<void(__cdecl*)()>(dll, "NetworkManager_Start");
+  auto update = bind<void(__cdecl*)()>(dll, "NetworkManager_Update");
+  auto stop = bind<void(__cdecl*)()>(dll, "NetworkManager_Stop");
+  auto listen = bind<bool(__cdecl*)(void*, int32_t, int32_t, int32_t*, const char*)>(dll, "NetworkManager_Listen");
+  auto connectAsyn =
+      bind<bool(__cdecl*)(void*, const char*, int32_t, int32_t*, int32_t)>(dll, "NetworkManager_ConnectAsyn");
+  auto disconnect = bind<void(__cdecl*)(void*, int32_t)>(dll, "NetworkManager_Disconnect");
+  netSend = bind<SendFn>(dll, "NetworkManager_Send");
+  if (!init || !reg || !start || !update || !stop || !listen || !connectAsyn || !disconnect || !netSend) {
+    std::printf("NetworkManager_ exports missing\n");
+    return 1;
+  }
+  WSADATA wsa;
+  WSAStartup(MAKEWORD(2, 2), &wsa);
+  void* manager = reg(init(nullptr), onAccept, onRecv, onDisconnect, onConnect);
+  start();
+  const uint16_t port = freePort();
+  int32_t listener = -1, request = -1;
+  std::printf("vexolib network: listening on 127.0.0.1:%u, connecting in the background\n", port);
+  if (!listen(manager, port, 8, &listener, "127.0.0.1") || !connectAsyn(manager, "127.0.0.1", port, &request, 3000)) {
+    std::printf("  listen or connect refused\n");
+    stop();
+    return 1;
+  }
+  bool sent = false;
+  for (int frame = 0; frame < 400 && !echoed; ++frame) {
+    update();  // once per game frame
+    if (!sent && clientSide >= 0) {
+      const char hello[] = "hello over loopback";
+      sent = netSend(manager, clientSide, hello, sizeof hello - 1);
+    }
+    Sleep(5);
+  }
+  disconnect(manager, clientSide);
+  for (int frame = 0; frame < 40; ++frame) {
+    update();
+    Sleep(5);
+  }
+  stop();
+  WSACleanup();
+  return echoed ? 0 : 1;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -82,6 +173,7 @@ int wmain(int argc, wchar_t** argv) {
 
   std::printf("vexolib log lines went to %s:\n", narrow(logFile).c_str());
   printFile(logFile);
+  const int rc = networkDemo(dll);
   FreeLibrary(dll);
-  return 0;
+  return rc;
 }

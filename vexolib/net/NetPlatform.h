@@ -95,6 +95,11 @@ uint16_t localPort(Sock s);
 const char* dotted(uint32_t ipHost);
 // Parses a dotted IPv4 address; false when the text is not one.
 bool parseDotted(const char* text, uint32_t* ipHost);
+// A socket that only serves to wake a waiting waitReady(): a UDP socket on
+// loopback connected to itself. kNoSock when it cannot be made.
+Sock makeWaker();
+void wake(Sock waker);
+void drainWaker(Sock waker);
 // Waits up to timeoutMs for any socket of the two lists; marks the ready ones
 // in the flag vectors (same sizes as the lists). Returns the number ready, <0 on error.
 int waitReady(const std::vector<Sock>& rd, const std::vector<Sock>& wr,

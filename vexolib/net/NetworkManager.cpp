@@ -5,9 +5,7 @@
 namespace vnet {
 
 NetworkService::NetworkService(INetworkCallback* forwarder, int32_t maxMessageLength)
-    : loop_(jobs_, maxMessageLength), sink_(forwarder ? forwarder : &defaultSink_) {
-  sock::startup();
-}
+    : loop_(jobs_, maxMessageLength), sink_(forwarder ? forwarder : &defaultSink_) {}
 
 NetworkService::~NetworkService() { stop(); }
 

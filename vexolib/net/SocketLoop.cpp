@@ -221,11 +221,21 @@ void HandlerTable::reset() {
 // ---- the loop ----
 
 SocketLoop::SocketLoop(BoundedQueue<Job*>& jobQueue, int32_t maxMessageLength)
-    : jobQueue_(jobQueue), maxMessageLength_(maxMessageLength) {}
+    : jobQueue_(jobQueue), maxMessageLength_(maxMessageLength) {
+  sock::startup();
+  waker_ = sock::makeWaker();
+}
 
 SocketLoop::~SocketLoop() {
   stop();
   closeAll();  // handlers added while the loop never ran
+  sock::closeSock(waker_);
+}
+
+// A message queued for an idle connection would otherwise wait for the
+// select timeout before it is written.
+void SocketLoop::wakeIfWaiting() {
+  if (waiting_.exchange(false)) sock::wake(waker_);
 }
 
 bool SocketLoop::addToSet(std::vector<Sock>& set, Sock s) {
@@ -246,6 +256,7 @@ int32_t SocketLoop::add(BasicNetworkHandler* handler) {
     if (addToSet(readSet_, handler->socket())) {
       const int32_t id = table_.insert(handler);
       handler->attach(this, id);
+      wakeIfWaiting();
       return id;
     }
   }
@@ -254,8 +265,11 @@ int32_t SocketLoop::add(BasicNetworkHandler* handler) {
 }
 
 void SocketLoop::queueClose(int32_t id) {
-  LockGuard g(closeLock_);
-  closeList_.push_back(id);
+  {
+    LockGuard g(closeLock_);
+    closeList_.push_back(id);
+  }
+  wakeIfWaiting();
 }
 
 void SocketLoop::pushDisconnect(int32_t id) {
@@ -310,7 +324,10 @@ bool SocketLoop::send(int32_t id, const void* data, int32_t length) {
   if (!e || !e->handler || e->handler->isListener()) return false;
   auto* tcp = static_cast<TcpHandler*>(e->handler);
   if (!tcp->queueFrame(data, length)) return false;
-  if (e->pending == 0) addToSet(writeSet_, tcp->socket());
+  if (e->pending == 0) {
+    addToSet(writeSet_, tcp->socket());
+    wakeIfWaiting();
+  }
   e->pending += int64_t{length} + 4;
   return true;
 }
@@ -424,11 +441,27 @@ int SocketLoop::runPass() {
   moveOverflow();
   {
     LockGuard g(lock_);
-    if (table_.live() == 0) return -1;
-    workRead_ = readSet_;
-    workWrite_ = writeSet_;
+    waiting_.store(true);
+    if (table_.live() == 0) {
+      workRead_.clear();
+    } else {
+      workRead_ = readSet_;
+      workWrite_ = writeSet_;
+    }
   }
-  if (sock::waitReady(workRead_, workWrite_, readReady_, writeReady_, kSelectTimeoutMs) <= 0) return 0;
+  const bool idle = workRead_.empty();
+  if (idle) workWrite_.clear();
+  if (waker_ != kNoSock) workRead_.push_back(waker_);
+  const int ready =
+      sock::waitReady(workRead_, workWrite_, readReady_, writeReady_, idle ? kIdleSleepMs : kSelectTimeoutMs);
+  waiting_.store(false);
+  if (waker_ != kNoSock) {
+    if (ready > 0 && readReady_.back()) sock::drainWaker(waker_);
+    workRead_.pop_back();
+    readReady_.pop_back();
+  }
+  if (idle) return -1;
+  if (ready <= 0) return 0;
   readyRead_.clear();
   readyWrite_.clear();
   for (size_t i = 0; i < workRead_.size(); ++i)
@@ -460,9 +493,7 @@ int SocketLoop::runPass() {
 
 void SocketLoop::threadMain(void* self) {
   auto* loop = static_cast<SocketLoop*>(self);
-  while (!loop->stopped_.load()) {
-    if (loop->runPass() < 0) sleepMs(kIdleSleepMs);
-  }
+  while (!loop->stopped_.load()) loop->runPass();
 }
 
 void SocketLoop::start() {
@@ -474,6 +505,7 @@ void SocketLoop::start() {
 void SocketLoop::stop() {
   if (stopped_.load()) return;
   stopped_.store(true);
+  wakeIfWaiting();
   joinThread(thread_);
   thread_ = 0;
   closeAll();

@@ -177,6 +177,8 @@ class SocketLoop {
   void closeAll();
   void moveOverflow();
   static bool addToSet(std::vector<Sock>& set, Sock s);
+  // Cuts a wait short when the sets changed after they were copied for it.
+  void wakeIfWaiting();
   static void removeFromSet(std::vector<Sock>& set, Sock s);
 
   char error_[256] = {};
@@ -195,6 +197,8 @@ class SocketLoop {
   std::vector<Sock> readyRead_, readyWrite_;
   std::vector<BasicNetworkHandler*> toRead_, toWrite_;
   int32_t maxMessageLength_;
+  Sock waker_ = kNoSock;
+  std::atomic<bool> waiting_{false};
 };
 
 }  // namespace vnet

@@ -176,6 +176,33 @@ bool peer(Sock s, uint32_t* ip, uint16_t* port) {
   *port = ntohs(a.sin_port);
   return true;
 }
+Sock makeWaker() {
+  int s = ::socket(AF_INET, SOCK_DGRAM, 0);
+  if (s < 0) return kNoSock;
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t n = sizeof a;
+  if (::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+      ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &n) != 0 ||
+      ::connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || !setNonBlocking(s)) {
+    ::close(s);
+    return kNoSock;
+  }
+  return static_cast<Sock>(s);
+}
+
+void wake(Sock waker) {
+  const char b = 1;
+  if (waker != kNoSock) (void)::send(static_cast<int>(waker), &b, 1, MSG_NOSIGNAL);
+}
+
+void drainWaker(Sock waker) {
+  char b[64];
+  while (waker != kNoSock && ::recv(static_cast<int>(waker), b, sizeof b, 0) > 0) {
+  }
+}
+
 
 // poll instead of select: descriptors above FD_SETSIZE stay safe on the host.
 int waitReady(const std::vector<Sock>& rd, const std::vector<Sock>& wr,

@@ -170,6 +170,33 @@ bool peer(Sock s, uint32_t* ip, uint16_t* port) {
   *port = ntohs(a.sin_port);
   return true;
 }
+Sock makeWaker() {
+  SOCKET s = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+  if (s == INVALID_SOCKET) return kNoSock;
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  int n = sizeof a;
+  if (::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+      ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &n) != 0 ||
+      ::connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || !setNonBlocking(static_cast<Sock>(s))) {
+    ::closesocket(s);
+    return kNoSock;
+  }
+  return static_cast<Sock>(s);
+}
+
+void wake(Sock waker) {
+  const char b = 1;
+  if (waker != kNoSock) ::send(static_cast<SOCKET>(waker), &b, 1, 0);
+}
+
+void drainWaker(Sock waker) {
+  char b[64];
+  while (waker != kNoSock && ::recv(static_cast<SOCKET>(waker), b, sizeof b, 0) > 0) {
+  }
+}
+
 
 int waitReady(const std::vector<Sock>& rd, const std::vector<Sock>& wr, std::vector<uint8_t>& rdReady,
               std::vector<uint8_t>& wrReady, int timeoutMs) {
