@@ -49,8 +49,13 @@ void Profiler::closeFile(FILE*& f, int& rc) {
 
 Key Profiler::intern(const char* name) {
   if (!name) return 0;
+  InternHit& hit = internCache_[(reinterpret_cast<uintptr_t>(name) >> 3) & 255];
+  if (hit.address == name && std::strcmp(name, hit.name) == 0) return hit.key;
   auto it = nameToId_.find(name);
-  if (it != nameToId_.end()) return it->second;
+  if (it != nameToId_.end()) {
+    hit = InternHit{name, it->first.c_str(), it->second};
+    return it->second;
+  }
   std::string copy(name);
   if (copy.size() > kMaxName) {
     copy.resize(kMaxName);

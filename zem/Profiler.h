@@ -157,6 +157,14 @@ class Profiler {
 
   // names and identifiers
   std::map<std::string, Key> nameToId_;
+  // Engines pass the same literal again and again: a small cache by address
+  // (checked against the text, so a reused buffer still interns correctly).
+  struct InternHit {
+    const char* address = nullptr;
+    const char* name = nullptr;
+    Key key = 0;
+  };
+  InternHit internCache_[256];
   std::map<Key, const char*> idToName_;
   std::vector<std::unique_ptr<char>> idObjects_;
   std::deque<std::string> nameStore_;  // stable addresses

@@ -2,6 +2,8 @@
 // files, value logs and the awkward call orders an engine can produce.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -84,6 +86,22 @@ TEST_F(ProfilerTest, NestedSamplesMergeIntoOneNodePerPath) {
   auto frames = cpuFrames();
   ASSERT_EQ(frames.size(), 1u);
   EXPECT_EQ(frames[0], (std::vector<std::string>{"0 [Root] 0", "1 A 1", "2 B 2"}));
+}
+
+// A name buffer reused with new text must not keep the old identifier.
+TEST_F(ProfilerTest, ReusedNameBufferGetsTheNewNamesIdentifier) {
+  start();
+  char buffer[32];
+  std::strcpy(buffer, "First");
+  const zem::Key first = p_->intern(buffer);
+  EXPECT_EQ(p_->intern(buffer), first);
+  std::strcpy(buffer, "Second");
+  const zem::Key second = p_->intern(buffer);
+  EXPECT_NE(second, first);
+  EXPECT_STREQ(p_->nameOf(second), "Second");
+  EXPECT_EQ(p_->intern("First"), first);
+  std::strcpy(buffer, "First");
+  EXPECT_EQ(p_->intern(buffer), first);
 }
 
 TEST_F(ProfilerTest, RegisteredSampleHangsFromItsParentChainAndClampsIt) {
