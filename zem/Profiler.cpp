@@ -251,7 +251,8 @@ void Profiler::popSample() {
 
 void Profiler::popSampleId(int index) {
   if (!samplesOn()) return;
-  if (autoProfile_) poppedIndex_ = index;
+  // A negative index would later be written before the start of the host's mask.
+  if (autoProfile_) poppedIndex_ = index > 0 ? index : 0;
   if (depth_ > 0) {
     pop(0);
     depth_ -= 1;

@@ -310,9 +310,17 @@ TEST_F(ProfilerTest, AutoProfileMarksFrequentSamplesInTheMask) {
   }
   p_->pushSampleId(3);
   p_->popSampleId(3);
+  // A frequent pop with a negative index must not mark anything before the mask.
+  uint8_t guarded[32] = {};
+  p_->setSampleMask(guarded + 16, 16);
+  for (int i = 0; i < 101; ++i) {
+    p_->pushSampleId(5);
+    p_->popSampleId(-2);
+  }
   p_->frameEnd(1);
-  EXPECT_EQ(mask[5], 1);
+  EXPECT_EQ(guarded[16 + 5], 1);
   EXPECT_EQ(mask[3], 0);
+  for (int i = 0; i < 16; ++i) EXPECT_EQ(guarded[i], 0) << i;
 }
 
 TEST(RecordsTest, MalformedInputIsRefused) {
