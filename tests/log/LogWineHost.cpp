@@ -8,6 +8,7 @@
 #include <string>
 
 #include "wincheck.h"
+#include "winpath.h"
 
 namespace {
 using NewLogAgentFn = void*(__cdecl*)();
@@ -48,22 +49,6 @@ bool bind(HMODULE dll, const char* name, T& fn) {
   return WCHECK(fn != nullptr) || (std::printf("  missing export %s\n", name), false);
 }
 
-std::wstring widen(const char* s) {
-  int n = MultiByteToWideChar(CP_UTF8, 0, s, -1, nullptr, 0);
-  std::wstring w(static_cast<size_t>(n > 0 ? n - 1 : 0), L'\0');
-  if (n > 1) MultiByteToWideChar(CP_UTF8, 0, s, -1, &w[0], n);
-  return w;
-}
-
-// A Unix path from the build becomes a path on Wine's Z: drive.
-std::wstring dllPath(const char* arg) {
-  std::wstring p = widen(arg);
-  if (!p.empty() && p[0] == L'/') p = L"Z:" + p;
-  for (auto& c : p) {
-    if (c == L'/') c = L'\\';
-  }
-  return p;
-}
 
 std::string readFile(const std::wstring& path) {
   std::string out;
@@ -235,7 +220,7 @@ void run(const Api& log, const std::wstring& work) {
 
 int main(int argc, char** argv) {
   if (!WCHECK(argc >= 2)) return wincheck::summary();
-  HMODULE dll = LoadLibraryW(dllPath(argv[1]).c_str());
+  HMODULE dll = LoadLibraryW(winpath::fromBuild(argv[1]).c_str());
   if (!WCHECK(dll != nullptr)) return wincheck::summary();
 
   wchar_t temp[MAX_PATH];

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "wincheck.h"
+#include "winpath.h"
 
 namespace {
 using AcceptFn = void(__cdecl*)(uint32_t, int32_t, uint32_t, uint32_t);
@@ -77,23 +78,6 @@ bool updateUntil(Api& api, char kind, size_t n) {
   return false;
 }
 
-std::wstring widen(const char* s) {
-  int n = MultiByteToWideChar(CP_UTF8, 0, s, -1, nullptr, 0);
-  std::wstring w(static_cast<size_t>(n > 0 ? n - 1 : 0), L'\0');
-  if (n > 1) MultiByteToWideChar(CP_UTF8, 0, s, -1, &w[0], n);
-  return w;
-}
-
-// A Unix path from the build becomes a path on Wine's Z: drive.
-std::wstring dllPath(const char* arg) {
-  std::wstring p = widen(arg);
-  if (!p.empty() && p[0] == L'/') {
-    for (auto& c : p)
-      if (c == L'/') c = L'\\';
-    p = L"Z:" + p;
-  }
-  return p;
-}
 
 uint16_t unusedPort() {
   SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
@@ -146,7 +130,7 @@ int main(int argc, char** argv) {
   }
   WSADATA wsa;
   WSAStartup(MAKEWORD(2, 2), &wsa);
-  HMODULE dll = LoadLibraryW(dllPath(argv[1]).c_str());
+  HMODULE dll = LoadLibraryW(winpath::fromBuild(argv[1]).c_str());
   if (!WCHECK(dll != nullptr)) return wincheck::summary();
   Api api{};
   bool all = bind(dll, "NetworkManager_Init", api.Init) &&
