@@ -104,7 +104,11 @@ void NetworkService::runWorker() {
     const int32_t id = addressOk ? loop_.connect(ip, request.port, request.timeout) : SocketLoop::kNoId;
     result.ok = id != SocketLoop::kNoId ? 1 : 0;
     result.connectionId = id;
-    results_.push(result);
+    // Waits for room as long as the workers run: a game that stopped calling
+    // Update must not keep Stop waiting for this thread forever.
+    while (!results_.pushWait(result, 100)) {
+      if (!workersRunning_.load()) return;
+    }
   }
 }
 
