@@ -1,6 +1,7 @@
 // Winsock 2 and Win32 threads: the shipping build of the platform layer.
+// Room for the loop's 1024 sockets and its wake socket.
 #ifndef FD_SETSIZE
-#define FD_SETSIZE 1024
+#define FD_SETSIZE 1025
 #endif
 #include <winsock2.h>
 #include <ws2tcpip.h>
