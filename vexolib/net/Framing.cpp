@@ -66,8 +66,7 @@ bool OutBuffer::appendRaw(const void* bytes, int32_t size) {
 void FrameDecoder::reset() {
   msgMem().release(buffer_);
   buffer_ = nullptr;
-  length_ = 0;
-  position_ = -4;
+  expectHeader();
 }
 
 FrameDecoder::Result FrameDecoder::feed(const char* chunk, int32_t size, FrameSink& sink) {
@@ -87,18 +86,15 @@ FrameDecoder::Result FrameDecoder::feed(const char* chunk, int32_t size, FrameSi
         if (size >= kPolicyRequestSize && std::memcmp(chunk, kPolicyRequest, kPolicyRequestSize) == 0) {
           sink.onPolicyRequest();
           if (at < kPolicyRequestSize) at = kPolicyRequestSize;  // the request fills the chunk's first 23 bytes
-          length_ = 0;
-          position_ = -4;
+          expectHeader();
           continue;
         }
-        length_ = 0;
-        position_ = -4;
+        expectHeader();
         return Result::BadHeader;
       }
       buffer_ = static_cast<char*>(msgMem().allocate(length_));
       if (!buffer_) {
-        length_ = 0;
-        position_ = -4;
+        expectHeader();
         return Result::NoMemory;
       }
     }
@@ -113,8 +109,7 @@ FrameDecoder::Result FrameDecoder::feed(const char* chunk, int32_t size, FrameSi
     char* whole = buffer_;
     const int32_t length = length_;
     buffer_ = nullptr;
-    length_ = 0;
-    position_ = -4;
+    expectHeader();
     sink.onMessage(whole, length);
   }
   return Result::Ok;

@@ -55,6 +55,12 @@ class FrameDecoder {
   int32_t position() const { return position_; }
 
  private:
+  // Forgets the current length and waits for the next 4 header bytes.
+  void expectHeader() {
+    length_ = 0;
+    position_ = -4;
+  }
+
   char* buffer_ = nullptr;
   int32_t length_ = 0;
   int32_t position_ = -4;

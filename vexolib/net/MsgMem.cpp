@@ -14,11 +14,11 @@ struct ObjectPool::Chunk {
 };
 
 namespace {
-constexpr size_t kHeader = (sizeof(void*) * 4 + alignof(std::max_align_t) - 1) / alignof(std::max_align_t) *
-                           alignof(std::max_align_t);
 constexpr size_t roundUp(size_t n) {
   return (n + alignof(std::max_align_t) - 1) / alignof(std::max_align_t) * alignof(std::max_align_t);
 }
+// The chunk header (three ints and a pointer) padded so blocks stay aligned.
+constexpr size_t kHeader = roundUp(sizeof(void*) * 4);
 }  // namespace
 
 ObjectPool::ObjectPool(const char* name, int objectSize, int blocksPerChunk)
@@ -35,23 +35,23 @@ ObjectPool::~ObjectPool() {
 
 size_t ObjectPool::blockSize() const { return roundUp(sizeof(Chunk*) + static_cast<size_t>(objectSize_)); }
 
-void ObjectPool::reserve(Chunk**& list, int& cap, int wanted) {
-  if (cap >= wanted) return;
+bool ObjectPool::reserve(Chunk**& list, int& cap, int wanted) {
+  if (cap >= wanted) return true;
   int ncap = cap ? cap : 4;
   while (ncap < wanted) ncap *= 2;
   auto* n = static_cast<Chunk**>(std::realloc(list, sizeof(Chunk*) * static_cast<size_t>(ncap)));
-  if (!n) throw std::bad_alloc();
+  if (!n) return false;
   list = n;
   cap = ncap;
-}
-
-void ObjectPool::append(Chunk**& list, int& count, int& cap, Chunk* c) {
-  if (count == cap) reserve(list, cap, cap ? cap * 2 : 4);
-  list[count++] = c;
+  return true;
 }
 
 ObjectPool::Chunk* ObjectPool::makeChunk() {
   static_assert(sizeof(Chunk) <= kHeader, "chunk header");
+  // Every chunk may come back to the free list at once (one block of each
+  // released), so that list's room follows the chunk list's; release then
+  // never needs memory.
+  if (!reserve(chunks_, chunkCap_, chunkCount_ + 1) || !reserve(freeChunks_, freeCap_, chunkCap_)) return nullptr;
   auto* c = static_cast<Chunk*>(std::malloc(kHeader + blockSize() * static_cast<size_t>(blocksPerChunk_)));
   if (!c) return nullptr;
   c->stack = static_cast<uint16_t*>(std::malloc(sizeof(uint16_t) * static_cast<size_t>(blocksPerChunk_)));
@@ -59,25 +59,9 @@ ObjectPool::Chunk* ObjectPool::makeChunk() {
     std::free(c);
     return nullptr;
   }
-  try {
-    append(chunks_, chunkCount_, chunkCap_, c);
-    c->index = chunkCount_ - 1;
-    try {
-      append(freeChunks_, freeCount_, freeCap_, c);
-      // Every chunk may come back to the free list at once (one block of each
-      // released), so that list's room follows the chunk count; release then
-      // never needs memory.
-      reserve(freeChunks_, freeCap_, chunkCap_);
-    } catch (...) {
-      --chunkCount_;
-      if (freeCount_ > 0 && freeChunks_[freeCount_ - 1] == c) --freeCount_;
-      throw;
-    }
-  } catch (...) {
-    std::free(c->stack);
-    std::free(c);
-    return nullptr;
-  }
+  c->index = chunkCount_;
+  chunks_[chunkCount_++] = c;
+  freeChunks_[freeCount_++] = c;
   c->freeIndex = freeCount_ - 1;
   c->freeCount = blocksPerChunk_;
   char* blocks = reinterpret_cast<char*>(c) + kHeader;
@@ -126,11 +110,11 @@ void ObjectPool::release(void* object) {
 namespace msgmempool {
 const int MsgMemPool::kSizes[kSizeCount] = {16, 32, 64, 128, 256, 512, 1024, 2048, 4096, 16384, 65536, 262144};
 
-// The header is padded so payloads stay aligned; its first 4 bytes hold the class.
+// Each buffer is preceded by 4 bytes holding its class.
 constexpr size_t kBufHeader = 4;
 
 MsgMemPool::MsgMemPool() {
-  for (int i = 0; i < kSizeCount; ++i) pools_[i] = new ObjectPool(name_, kSizes[i] + 4, 64);
+  for (int i = 0; i < kSizeCount; ++i) pools_[i] = new LockedPool(name_, kSizes[i] + 4, 64);
 }
 
 MsgMemPool::~MsgMemPool() {
@@ -156,7 +140,6 @@ void* MsgMemPool::allocate(int length) {
   if (cls == kHeapClass) {
     block = static_cast<char*>(std::malloc(static_cast<size_t>(length) + kBufHeader));
   } else {
-    LockGuard g(locks_[cls]);
     block = static_cast<char*>(pools_[cls]->allocate());
   }
   if (!block) return nullptr;  // callers see a refused allocation, no header written to nothing
@@ -174,12 +157,10 @@ void MsgMemPool::release(void* buffer) {
     return;
   }
   if (cls < 0 || cls > kHeapClass) return;
-  LockGuard g(locks_[cls]);
   pools_[cls]->release(block);
 }
 
 int MsgMemPool::chunkCount(int cls) {
-  LockGuard g(locks_[cls]);
   return pools_[cls]->chunkCount();
 }
 

@@ -29,8 +29,8 @@ class ObjectPool {
   struct Chunk;
   Chunk* makeChunk();
   size_t blockSize() const;
-  static void append(Chunk**& list, int& count, int& cap, Chunk* c);
-  static void reserve(Chunk**& list, int& cap, int wanted);
+  // Grows a chunk list's room to at least wanted entries; false when refused.
+  static bool reserve(Chunk**& list, int& cap, int wanted);
 
   Chunk** chunks_ = nullptr;
   int chunkCount_ = 0;
@@ -75,7 +75,6 @@ class CLMemPool {
 namespace msgmempool {
 constexpr int kSizeCount = 12;
 constexpr int kHeapClass = 12;
-constexpr int kLargestClass = 262144;
 
 class MsgMemPool : public CLMemPool {
  public:
@@ -92,8 +91,8 @@ class MsgMemPool : public CLMemPool {
   static const int kSizes[kSizeCount];
 
  private:
-  ObjectPool* pools_[kSizeCount];
-  Mutex locks_[kSizeCount];
+  // Classes lock independently, so buffers of different sizes never contend.
+  LockedPool* pools_[kSizeCount];
   const char* name_ = "MsgMem";
 };
 

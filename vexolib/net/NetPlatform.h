@@ -1,5 +1,5 @@
 // The thin layer between the network manager and the operating system:
-// locks, semaphores, events, threads, a clock and non-blocking IPv4 TCP sockets.
+// locks, semaphores, threads, a clock and non-blocking IPv4 TCP sockets.
 // SocketWin.cpp implements it on Winsock 2, SocketPosix.cpp on BSD sockets.
 #pragma once
 #include <cstdint>
@@ -40,20 +40,6 @@ class Semaphore {
   Semaphore& operator=(const Semaphore&) = delete;
   bool wait(int timeoutMs);
   void post();
-
- private:
-  void* impl_;
-};
-
-// Auto-reset event: one wait consumes one signal.
-class Event {
- public:
-  Event();
-  ~Event();
-  Event(const Event&) = delete;
-  Event& operator=(const Event&) = delete;
-  void set();
-  bool wait(int timeoutMs);
 
  private:
   void* impl_;

@@ -21,25 +21,14 @@ void ListenHandler::close() {
 }
 
 void ListenHandler::onReadable() {
+  if (!owner_) return;
   for (;;) {
     uint32_t ip = 0;
     uint16_t peerPort = 0;
     Sock s = sock::acceptOne(socket_, &ip, &peerPort);
     if (s == kNoSock) return;
-    auto* tcp = new (std::nothrow) TcpHandler(s, maxMessageLength_);
-    if (!tcp) {
-      sock::closeSock(s);
-      continue;
-    }
-    if (!tcp->ready()) {
-      delete tcp;
-      continue;
-    }
-    const int32_t id = owner_ ? owner_->add(tcp) : SocketLoop::kNoId;
-    if (id == SocketLoop::kNoId) {
-      if (!owner_) delete tcp;
-      continue;
-    }
+    const int32_t id = owner_->addConnection(s, maxMessageLength_);
+    if (id == SocketLoop::kNoId) continue;
     if (JobAccept* job = JobAccept::create(id, s, port_, ip, peerPort)) owner_->pushJob(job);
   }
 }
@@ -178,14 +167,11 @@ int32_t HandlerTable::insert(BasicNetworkHandler* handler) {
   return id;
 }
 
-void HandlerTable::erase(int32_t id, bool deferReuse) {
+void HandlerTable::erase(int32_t id) {
   if (id < 0 || id >= highWater_ || !used_[static_cast<size_t>(id)]) return;
   used_[static_cast<size_t>(id)] = 0;
   entries_[static_cast<size_t>(id)] = Entry{};
-  if (deferReuse)
-    awaitingRecycle_[static_cast<size_t>(id)] = 1;
-  else
-    freeIds_.push_back(id);
+  awaitingRecycle_[static_cast<size_t>(id)] = 1;
   --live_;
   if (live_ == 0) {
     first_ = end_ = 0;
@@ -300,7 +286,7 @@ void SocketLoop::processCloseList() {
       if (!e || !e->handler) continue;
       BasicNetworkHandler* h = e->handler;
       const Sock s = h->socket();
-      table_.erase(id, true);
+      table_.erase(id);
       removeFromSet(readSet_, s);
       removeFromSet(writeSet_, s);
       closed.push_back(h);
@@ -386,13 +372,17 @@ int32_t SocketLoop::connect(uint32_t ip, uint16_t port, int32_t timeoutMs) {
     sock::closeSock(s);
     return kNoId;
   }
-  auto* tcp = new (std::nothrow) TcpHandler(s, maxMessageLength_);
+  return addConnection(s, maxMessageLength_);
+}
+
+int32_t SocketLoop::addConnection(Sock socket, int32_t maxMessageLength) {
+  auto* tcp = new (std::nothrow) TcpHandler(socket, maxMessageLength);
   if (!tcp) {
-    sock::closeSock(s);
+    sock::closeSock(socket);
     return kNoId;
   }
   if (!tcp->ready()) {
-    delete tcp;
+    delete tcp;  // closes the socket
     return kNoId;
   }
   return add(tcp);

@@ -77,7 +77,6 @@ class TcpHandler final : public BasicNetworkHandler, private FrameSink {
   // Appends one framed message, or raw bytes, to the out buffer.
   bool queueFrame(const void* data, int32_t length);
   bool queueRaw(const void* data, int32_t length);
-  int32_t inFlightCapacity() const { return inFlight_.capacity; }
 
  private:
   void onMessage(char* block, int32_t length) override;
@@ -99,9 +98,9 @@ class HandlerTable {
   };
 
   int32_t insert(BasicNetworkHandler* handler);
-  // Frees the slot; the id goes on the free stack now or, with deferReuse,
-  // when recycle() is called for it.
-  void erase(int32_t id, bool deferReuse);
+  // Frees the slot; the id goes on the free stack when recycle() is called
+  // for it, once the game has seen the close.
+  void erase(int32_t id);
   void recycle(int32_t id);
   Entry* lookup(int32_t id);
   void reset();
@@ -141,6 +140,8 @@ class SocketLoop {
   // Takes the handler over; kNoId (and the handler is destroyed) when the
   // read set is full, so no socket is left that would never be served.
   int32_t add(BasicNetworkHandler* handler);
+  // Adds a connected socket as a TcpHandler; on failure the socket is closed.
+  int32_t addConnection(Sock socket, int32_t maxMessageLength);
   void queueClose(int32_t id);
   bool send(int32_t id, const void* data, int32_t length);
   const char* peerName(int32_t id);
@@ -166,7 +167,6 @@ class SocketLoop {
   int64_t pending(int32_t id);
   bool inWriteSet(int32_t id);
   uint16_t listenerPort(int32_t id);
-  size_t overflowSize() const { return overflow_.size(); }
   // One pass of the socket thread; returns the number of handlers served.
   int runPass();
 

@@ -59,11 +59,6 @@ Semaphore::~Semaphore() { delete static_cast<Counter*>(impl_); }
 bool Semaphore::wait(int timeoutMs) { return counterWait(static_cast<Counter*>(impl_), timeoutMs); }
 void Semaphore::post() { counterPost(static_cast<Counter*>(impl_)); }
 
-Event::Event() : impl_(new Counter{{}, {}, 0, 1}) {}
-Event::~Event() { delete static_cast<Counter*>(impl_); }
-void Event::set() { counterPost(static_cast<Counter*>(impl_)); }
-bool Event::wait(int timeoutMs) { return counterWait(static_cast<Counter*>(impl_), timeoutMs); }
-
 uintptr_t startThread(ThreadFn fn, void* arg, unsigned) {
   try {
     return reinterpret_cast<uintptr_t>(new std::thread(fn, arg));
@@ -88,6 +83,16 @@ int64_t nowMicros() {
 }
 
 namespace sock {
+namespace {
+sockaddr_in ipv4(uint32_t ipHost, uint16_t port) {
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(port);
+  a.sin_addr.s_addr = htonl(ipHost);
+  return a;
+}
+}  // namespace
+
 bool startup() { return true; }
 
 Sock tcp() {
@@ -112,10 +117,7 @@ bool setReuseAddr(Sock s) {
 }
 
 bool bindListen(Sock s, uint32_t ipHost, uint16_t port, int backlog) {
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(port);
-  a.sin_addr.s_addr = htonl(ipHost);
+  sockaddr_in a = ipv4(ipHost, port);
   if (::bind(static_cast<int>(s), reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) return false;
   return ::listen(static_cast<int>(s), backlog) == 0;
 }
@@ -131,10 +133,7 @@ Sock acceptOne(Sock s, uint32_t* ip, uint16_t* port) {
 }
 
 bool connectStart(Sock s, uint32_t ipHost, uint16_t port) {
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(port);
-  a.sin_addr.s_addr = htonl(ipHost);
+  sockaddr_in a = ipv4(ipHost, port);
   if (::connect(static_cast<int>(s), reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) return true;
   return errno == EINPROGRESS || errno == EWOULDBLOCK;
 }
@@ -179,12 +178,11 @@ bool peer(Sock s, uint32_t* ip, uint16_t* port) {
   *port = ntohs(a.sin_port);
   return true;
 }
+
 Sock makeWaker() {
   int s = ::socket(AF_INET, SOCK_DGRAM, 0);
   if (s < 0) return kNoSock;
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  sockaddr_in a = ipv4(INADDR_LOOPBACK, 0);
   socklen_t n = sizeof a;
   if (::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
       ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &n) != 0 ||
@@ -205,7 +203,6 @@ void drainWaker(Sock waker) {
   while (waker != kNoSock && ::recv(static_cast<int>(waker), b, sizeof b, 0) > 0) {
   }
 }
-
 
 // poll instead of select: descriptors above FD_SETSIZE stay safe on the host.
 int waitReady(const std::vector<Sock>& rd, const std::vector<Sock>& wr,

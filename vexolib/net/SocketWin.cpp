@@ -4,9 +4,7 @@
 #define FD_SETSIZE 1025
 #endif
 #include <winsock2.h>
-#include <ws2tcpip.h>
 #include <windows.h>
-#include <mmsystem.h>
 #include <process.h>
 
 #include "NetPlatform.h"
@@ -28,14 +26,6 @@ bool Semaphore::wait(int timeoutMs) {
          WAIT_OBJECT_0;
 }
 void Semaphore::post() { ReleaseSemaphore(static_cast<HANDLE>(impl_), 1, nullptr); }
-
-Event::Event() : impl_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
-Event::~Event() { CloseHandle(static_cast<HANDLE>(impl_)); }
-void Event::set() { SetEvent(static_cast<HANDLE>(impl_)); }
-bool Event::wait(int timeoutMs) {
-  return WaitForSingleObject(static_cast<HANDLE>(impl_), timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs)) ==
-         WAIT_OBJECT_0;
-}
 
 namespace {
 struct Start {
@@ -78,6 +68,16 @@ int64_t nowMicros() {
 }
 
 namespace sock {
+namespace {
+sockaddr_in ipv4(uint32_t ipHost, uint16_t port) {
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(port);
+  a.sin_addr.s_addr = htonl(ipHost);
+  return a;
+}
+}  // namespace
+
 bool startup() {
   WSADATA d;
   return WSAStartup(MAKEWORD(2, 2), &d) == 0;
@@ -106,10 +106,7 @@ bool setReuseAddr(Sock s) {
 }
 
 bool bindListen(Sock s, uint32_t ipHost, uint16_t port, int backlog) {
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(port);
-  a.sin_addr.s_addr = htonl(ipHost);
+  sockaddr_in a = ipv4(ipHost, port);
   if (::bind(static_cast<SOCKET>(s), reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) return false;
   return ::listen(static_cast<SOCKET>(s), backlog) == 0;
 }
@@ -125,10 +122,7 @@ Sock acceptOne(Sock s, uint32_t* ip, uint16_t* port) {
 }
 
 bool connectStart(Sock s, uint32_t ipHost, uint16_t port) {
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(port);
-  a.sin_addr.s_addr = htonl(ipHost);
+  sockaddr_in a = ipv4(ipHost, port);
   if (::connect(static_cast<SOCKET>(s), reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) return true;
   return WSAGetLastError() == WSAEWOULDBLOCK;
 }
@@ -171,12 +165,11 @@ bool peer(Sock s, uint32_t* ip, uint16_t* port) {
   *port = ntohs(a.sin_port);
   return true;
 }
+
 Sock makeWaker() {
   SOCKET s = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
   if (s == INVALID_SOCKET) return kNoSock;
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  sockaddr_in a = ipv4(INADDR_LOOPBACK, 0);
   int n = sizeof a;
   if (::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
       ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &n) != 0 ||
@@ -198,7 +191,6 @@ void drainWaker(Sock waker) {
   }
 }
 
-
 int waitReady(const std::vector<Sock>& rd, const std::vector<Sock>& wr, std::vector<uint8_t>& rdReady,
               std::vector<uint8_t>& wrReady, int timeoutMs) {
   static thread_local fd_set r, w;
@@ -209,7 +201,7 @@ int waitReady(const std::vector<Sock>& rd, const std::vector<Sock>& wr, std::vec
   rdReady.assign(rd.size(), 0);
   wrReady.assign(wr.size(), 0);
   if (rd.empty() && wr.empty()) {
-    Sleep(static_cast<DWORD>(timeoutMs));
+    sleepMs(timeoutMs);
     return 0;
   }
   timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
