@@ -63,8 +63,11 @@ void Logger::open(const std::string& basePath, int outputs) {
 }
 
 void Logger::write(int level, const char* sourceFile, int line, const char* function, const std::wstring& message) {
-  const std::string text = platform_.toAnsi(message);
+  std::string text = platform_.toAnsi(message);
   if (!enabled_) return;
+  // The line end is the log's own: a message ending in one (JSON text from
+  // the writer does) would leave a stray line end before it.
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
 
   std::string composed = formatTimestamp(platform_.now());
   composed += " [";

@@ -87,6 +87,23 @@ TEST_F(LoggerTest, WritableFolderGetsTheDailyFileAndNoProbeFile) {
   EXPECT_EQ(platform_.debugText, expected);
 }
 
+TEST_F(LoggerTest, AMessageEndingInALineEndGetsOnlyTheLogsOwn) {
+  platform_.writable = {logDir_};
+  {
+    Logger logger(platform_);
+    logger.write(2, "a.cpp", 1, "f", L"m_strCmdJson is:{\"source\":\"OC\"}\n");
+    logger.write(2, "a.cpp", 2, "f", L"crlf\r\n");
+    logger.write(2, "a.cpp", 3, "f", L"inner\nline");
+    logger.write(2, "a.cpp", 4, "f", L"\n");
+  }
+  const std::string text = readFile(logDir_ + "vekt_main.exe_2026_1_5.log");
+  EXPECT_NE(text.find("] : m_strCmdJson is:{\"source\":\"OC\"}\r\n2026"), std::string::npos);
+  EXPECT_NE(text.find("] : crlf\r\n2026"), std::string::npos);
+  EXPECT_NE(text.find("] : inner\nline\r\n"), std::string::npos);
+  EXPECT_NE(text.find("[a.cpp<4>f] : \r\n"), std::string::npos);
+  EXPECT_EQ(platform_.errText.find("}\n\n"), std::string::npos);
+}
+
 TEST_F(LoggerTest, TwoRunsOnOneDayAppendAndTheFileStaysReadable) {
   platform_.writable = {logDir_};
   const std::string file = logDir_ + "vekt_main.exe_2026_1_5.log";
