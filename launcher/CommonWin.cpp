@@ -45,26 +45,27 @@ std::wstring specialFolder(int id) {
   return path;
 }
 
-bool enableDebugPrivilege(int32_t pid) {
+struct PrivilegeResult {
+  bool enabled = false;
+  DWORD error = ERROR_SUCCESS;
+};
+
+// Enables the debug privilege of this process; the result is the call's own.
+PrivilegeResult enableDebugPrivilege() {
+  PrivilegeResult result;
   HANDLE token = nullptr;
   if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
-    VEKT_LOG(0, L"EnableDebugPrivilege " << pid << L" falsed code:" << GetLastError());
-    return false;
+    result.error = GetLastError();
+    return result;
   }
   TOKEN_PRIVILEGES privileges = {};
   privileges.PrivilegeCount = 1;
   privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-  bool enabled = LookupPrivilegeValueW(nullptr, L"SeDebugPrivilege", &privileges.Privileges[0].Luid) &&
-                 AdjustTokenPrivileges(token, FALSE, &privileges, sizeof privileges, nullptr, nullptr) &&
-                 GetLastError() == ERROR_SUCCESS;
-  const DWORD error = GetLastError();
+  result.enabled = LookupPrivilegeValueW(nullptr, L"SeDebugPrivilege", &privileges.Privileges[0].Luid) &&
+                   AdjustTokenPrivileges(token, FALSE, &privileges, sizeof privileges, nullptr, nullptr);
+  if (!result.enabled) result.error = GetLastError();
   CloseHandle(token);
-  if (enabled) {
-    VEKT_LOG(0, L"EnableDebugPrivilege " << pid << L" true");
-  } else {
-    VEKT_LOG(0, L"EnableDebugPrivilege " << pid << L" falsed code:" << error);
-  }
-  return enabled;
+  return result;
 }
 
 }  // namespace
@@ -98,7 +99,12 @@ bool KillProcess(int32_t pid) {
   HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(pid));
   if (!process) {
     VEKT_LOG(0, L"OpenProcess1 " << pid << L" falsed code:" << GetLastError());
-    enableDebugPrivilege(pid);
+    const PrivilegeResult privilege = enableDebugPrivilege();
+    if (privilege.enabled) {
+      VEKT_LOG(0, L"EnableDebugPrivilege " << pid << L" true");
+    } else {
+      VEKT_LOG(0, L"EnableDebugPrivilege " << pid << L" falsed code:" << privilege.error);
+    }
     process = OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(pid));
     if (!process) {
       VEKT_LOG(0, L"OpenProcess2 " << pid << L" falsed code:" << GetLastError());
