@@ -60,6 +60,12 @@ int32_t findGameProcess(const GameProcessOps& ops, const std::wstring& name) {
 
 }  // namespace
 
+std::string TaskKillCommand(const std::wstring& systemDir, const std::wstring& name) {
+  if (systemDir.empty()) return std::string();
+  return "\"" + WideToMulti(systemDir + L"\\taskkill.exe", kCodePageAnsi) + "\" /f /im " +
+         WideToMulti(name, kCodePageAnsi);
+}
+
 bool GeneralProcessExist(const GameProcessOps& ops) {
   for (const std::wstring& name : GameProcessNames()) {
     const int32_t pid = findGameProcess(ops, name);
@@ -75,7 +81,8 @@ void KillGeneralProcess(const GameProcessOps& ops) {
   for (const std::wstring& name : GameProcessNames()) {
     const int32_t pid = findGameProcess(ops, name);
     if (pid == -1 || ops.killProcess(pid)) continue;
-    if (ops.runHidden("taskkill /f /im " + WideToMulti(name, kCodePageAnsi)) < 32) {
+    const std::string command = TaskKillCommand(ops.systemDir, name);
+    if (command.empty() || ops.runHidden(command) < 32) {
       VEKT_LOG(0, L"KillProcess " << name << L" falsed code:" << ops.lastError());
     }
   }

@@ -30,7 +30,12 @@ struct GameProcessOps {
   std::function<uint32_t()> lastError;
   std::function<void()> pause;                             // one second
   int32_t selfPid = -1;                                    // never a target
+  std::wstring systemDir;                                  // where taskkill.exe is taken from
 };
+
+// The task-kill command for a process name, the program named by its full path
+// in the system folder so that no taskkill.exe beside the launcher is run.
+std::string TaskKillCommand(const std::wstring& systemDir, const std::wstring& name);
 
 // The real system: GetProcessIdByName, KillProcess, WinExec, a one-second sleep.
 GameProcessOps DefaultGameProcessOps();

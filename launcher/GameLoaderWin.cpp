@@ -17,6 +17,9 @@ GameProcessOps DefaultGameProcessOps() {
   ops.lastError = [] { return static_cast<uint32_t>(GetLastError()); };
   ops.pause = [] { std::this_thread::sleep_for(std::chrono::seconds(1)); };
   ops.selfPid = static_cast<int32_t>(GetCurrentProcessId());
+  wchar_t systemDir[MAX_PATH] = {};
+  const UINT length = GetSystemDirectoryW(systemDir, MAX_PATH);
+  if (length > 0 && length < MAX_PATH) ops.systemDir.assign(systemDir, length);
   return ops;
 }
 

@@ -160,6 +160,7 @@ struct FakeSystem {
     o.lastError = [] { return 5u; };
     o.pause = [this] { ++pauses; };
     o.selfPid = self;
+    o.systemDir = L"C:\\Windows\\system32";
     return o;
   }
   void erasePid(int32_t pid) {
@@ -193,7 +194,23 @@ TEST(GameProcessCleanup, TaskKillWhenTheIdCannotBeEnded) {
   system.killWorks = false;
   system.taskkillEnds = true;
   EXPECT_EQ(CleanupGameProcesses(system.ops()), 1);
-  EXPECT_EQ(system.commands, std::vector<std::string>{"taskkill /f /im vekt.exe"});
+  // By its full path: a taskkill.exe planted beside the launcher is never run.
+  EXPECT_EQ(system.commands, std::vector<std::string>{"\"C:\\Windows\\system32\\taskkill.exe\" /f /im vekt.exe"});
+}
+
+TEST(GameProcessCleanup, NoSystemFolderRunsNoCommand) {
+  FakeSystem system;
+  system.running[L"vekt.exe"] = 77;
+  system.killWorks = false;
+  GameProcessOps ops = system.ops();
+  ops.systemDir.clear();
+  const size_t before = gltest::logText().size();
+  KillGeneralProcess(ops);
+  EXPECT_TRUE(system.commands.empty());
+  EXPECT_NE(gltest::logText().find("] : KillProcess vekt.exe falsed code:", before), std::string::npos);
+  EXPECT_EQ(TaskKillCommand(L"", L"vekt.exe"), "");
+  EXPECT_EQ(TaskKillCommand(L"C:\\Program Files\\sys", L"vekt.exe"),
+            "\"C:\\Program Files\\sys\\taskkill.exe\" /f /im vekt.exe");
 }
 
 TEST(GameProcessCleanup, StubbornProcessEndsAfterThirtyAttempts) {
