@@ -54,10 +54,20 @@ bool readWholeFile(const std::wstring& path, std::string& bytes) {
   return ok;
 }
 
+// Used only when setting.xml cannot be replaced because its holder shares it
+// for reading and writing but not for deletion: the checked text is written
+// over the old content and read back; a mismatch puts the old content back.
+bool overwriteInPlace(const std::wstring& path, const std::string& text, const std::string& oldBytes) {
+  std::string again;
+  if (WriteFileInPlace(path, text) && readWholeFile(path, again) && again == text) return true;
+  WriteFileInPlace(path, oldBytes);
+  return false;
+}
+
 // Writes a sibling file and moves it over the old one, so a failed save never
 // leaves a half-written setting.xml behind (the platform client keeps its own
 // settings in the same file).
-bool saveDocument(const TiXmlDocument& doc, const std::wstring& path) {
+bool saveDocument(const TiXmlDocument& doc, const std::wstring& path, const std::string& oldBytes) {
   if (PathExists(path) && IsReadOnlyFile(path)) return false;
   const std::wstring temporary = path + L".vekt-tmp";
   std::FILE* file = OpenFileAt(temporary, "w");
@@ -71,8 +81,12 @@ bool saveDocument(const TiXmlDocument& doc, const std::wstring& path) {
   // made from replaces the old one.
   std::string written;
   ok = ok && readWholeFile(temporary, written) && SettingTextMatches(written, doc);
-  if (ok) ok = ReplaceFileWith(temporary, path);
-  if (!ok) RemoveFileAt(temporary);
+  if (ok) {
+    const ReplaceResult replaced = ReplaceFileWith(temporary, path);
+    ok = replaced == ReplaceResult::kReplaced ||
+         (replaced == ReplaceResult::kRefusedForSharing && overwriteInPlace(path, written, oldBytes));
+  }
+  RemoveFileAt(temporary);
   return ok;
 }
 
@@ -268,7 +282,7 @@ bool WriteSetting(const std::string& key, const std::wstring& value, const std::
     VEKT_LOG(0, L"WriteSetting " << wideKey(key) << L" no root element, not written:" << path);
     return false;
   }
-  if (!saveDocument(doc, path)) {
+  if (!saveDocument(doc, path, bytes)) {
     VEKT_LOG(0, L"WriteSetting " << wideKey(key) << L" cannot save:" << path);
     return false;
   }

@@ -11,6 +11,7 @@
 #include <tinyxml.h>
 
 #include "LaunchParams.h"
+#include "WindowMessages.h"
 
 namespace vekt {
 
@@ -59,12 +60,6 @@ int SettingNestingDepth(const std::string& bytes, int limit);
 // Window handles travel as decimal text; kept pointer-wide here.
 using WindowHandle = std::uintptr_t;
 
-constexpr uint32_t WM_GL_UNPACK_DONE = 1134;    // from the game manager: 0 = files released
-constexpr uint32_t WM_GL_DOWNLOAD_END = 1135;   // from the game manager: 0 = end game processes
-constexpr uint32_t WM_GL_PROGRESS = 1136;       // from the game manager: progress 0..100
-constexpr uint32_t WM_GM_START_FAILED = 1347;   // to the game manager
-constexpr uint32_t WM_GM_LAUNCHER_READY = 1348; // to the game manager
-
 // Signed 32-bit value of the leading decimal digits (after blanks and a sign);
 // 0 without digits. A value written unsigned (up to 4294967295) gives the same
 // 32 bits; a number beyond 32 bits names no window and gives 0.
@@ -108,7 +103,11 @@ bool IsReadOnlyFile(const std::wstring& path);
 std::FILE* OpenFileAt(const std::wstring& path, const char* mode);
 void RemoveFileAt(const std::wstring& path);
 // Moves from over to in one step (the old to stays intact when that fails).
-bool ReplaceFileWith(const std::wstring& from, const std::wstring& to);
+enum class ReplaceResult { kReplaced, kRefusedForSharing, kFailed };
+ReplaceResult ReplaceFileWith(const std::wstring& from, const std::wstring& to);
+// Overwrites the content of an existing file, sharing it with whoever holds it
+// open for reading and writing.
+bool WriteFileInPlace(const std::wstring& path, const std::string& bytes);
 bool PostWindowMessage(WindowHandle target, uint32_t message, uintptr_t wParam, intptr_t lParam);
 void SendCopyData(WindowHandle target, uintptr_t kind, const void* data, uint32_t size);
 

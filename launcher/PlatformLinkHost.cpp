@@ -1,6 +1,7 @@
 // Host stand-in for the platform client link: real files (paths may use "\"),
 // window messages recorded in a journal.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <mutex>
@@ -51,8 +52,19 @@ std::FILE* OpenFileAt(const std::wstring& path, const char* mode) { return std::
 
 void RemoveFileAt(const std::wstring& path) { std::remove(hostPath(path).c_str()); }
 
-bool ReplaceFileWith(const std::wstring& from, const std::wstring& to) {
-  return std::rename(hostPath(from).c_str(), hostPath(to).c_str()) == 0;
+// The host's files have no sharing modes: a rename is never refused for one.
+ReplaceResult ReplaceFileWith(const std::wstring& from, const std::wstring& to) {
+  return std::rename(hostPath(from).c_str(), hostPath(to).c_str()) == 0 ? ReplaceResult::kReplaced
+                                                                         : ReplaceResult::kFailed;
+}
+
+bool WriteFileInPlace(const std::wstring& path, const std::string& bytes) {
+  std::FILE* file = std::fopen(hostPath(path).c_str(), "r+b");
+  if (!file) return false;
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() && std::fflush(file) == 0 &&
+            ::ftruncate(::fileno(file), static_cast<off_t>(bytes.size())) == 0;
+  ok = std::fclose(file) == 0 && ok;
+  return ok;
 }
 
 bool PostWindowMessage(WindowHandle target, uint32_t message, uintptr_t wParam, intptr_t lParam) {

@@ -31,8 +31,27 @@ std::FILE* OpenFileAt(const std::wstring& path, const char* mode) {
 
 void RemoveFileAt(const std::wstring& path) { DeleteFileW(path.c_str()); }
 
-bool ReplaceFileWith(const std::wstring& from, const std::wstring& to) {
-  return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+ReplaceResult ReplaceFileWith(const std::wstring& from, const std::wstring& to) {
+  if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return ReplaceResult::kReplaced;
+  }
+  // Held open without delete sharing (as the C runtime's fopen leaves it).
+  const DWORD error = GetLastError();
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ? ReplaceResult::kRefusedForSharing
+                                                                          : ReplaceResult::kFailed;
+}
+
+bool WriteFileInPlace(const std::wstring& path, const std::string& bytes) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  bool ok = bytes.size() <= MAXDWORD &&
+            WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+            written == bytes.size();
+  ok = ok && SetEndOfFile(file) && FlushFileBuffers(file);
+  CloseHandle(file);
+  return ok;
 }
 
 bool PostWindowMessage(WindowHandle target, uint32_t message, uintptr_t wParam, intptr_t lParam) {
