@@ -3,6 +3,8 @@
 #include <shlwapi.h>
 
 #include "Common.h"
+#include "GameLoaderWndCore.h"
+#include "InstallRegistration.h"
 #include "LaunchParams.h"
 #include "Logger.h"
 
@@ -41,9 +43,9 @@ void RegisterShadowWindowClass(HINSTANCE instance) {
 
 void RunMainWindow(HINSTANCE, const std::wstring& title, const std::wstring& cmdJson) {
   // The skinned main window arrives with the window layer; until then start-up
-  // reads the parameters as the window will, records what it would open and ends.
-  LaunchParams params;
-  ParseCmdJson(cmdJson, params);
+  // starts the launch as the window will, records what it would open and ends.
+  const LaunchStart start = StartLaunch(cmdJson, kGameId);
+  const LaunchParams& params = start.params;
   VEKT_LOG(2, L"GameLoaderWnd not available, window:" << title << L" source:" << params.source
                                                       << L" tokenLogin:" << params.tokenLogin
                                                       << L" installed:" << params.installed);

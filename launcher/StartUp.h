@@ -5,11 +5,12 @@
 
 #include <string>
 
+#include "WindowMessages.h"
+
 namespace vekt {
 
 constexpr const char* kMainWindowTitle = "Tarnveil";
 constexpr const char* kInstanceName = "vekt_main.exe";
-constexpr UINT WM_GL_ACTIVATE = 1133;
 constexpr DWORD kMainWindowStyle = 0x10CF0000;
 constexpr const wchar_t* kShadowWindowClass = L"VantorShadowWnd";
 

@@ -198,6 +198,28 @@ void checkSettingFiles() {
   CloseHandle(lock);
   WCHECK_EQ(readFile(path), held);
 
+  // Held open as the C runtime's fopen does (read and write sharing, no delete
+  // sharing): the replace is refused, and the checked text goes in place.
+  writeFile(path, held);
+  HANDLE shared = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+  WCHECK(shared != INVALID_HANDLE_VALUE);
+  WCHECK(WriteSetting(kSettingOcWindowId, L"4321", path));
+  WCHECK(WriteSetting(kSettingLoginSource, L"web", path));
+  const std::string inPlace =
+      "<settings>\r\n    <loginsource>web</loginsource>\r\n    <ocwindowid>4321</ocwindowid>\r\n</settings>\r\n";
+  WCHECK_EQ(readFile(path), inPlace);
+  char seen[256] = {};
+  DWORD got = 0;
+  SetFilePointer(shared, 0, nullptr, FILE_BEGIN);
+  WCHECK(ReadFile(shared, seen, sizeof seen - 1, &got, nullptr));
+  WCHECK_EQ(std::string(seen, got), inPlace);  // the holder reads the new text through its handle
+  value.clear();
+  WCHECK(ReadSetting(kSettingOcWindowId, path, value));
+  WCHECK(value == L"4321");
+  CloseHandle(shared);
+  WCHECK(!PathFileExistsW((path + L".vekt-tmp").c_str()));
+
   // A read-only file is read but not replaced.
   const std::string readOnly = "<settings><loginsource>OC</loginsource></settings>";
   writeFile(path, readOnly);
@@ -293,6 +315,40 @@ void checkGameExitLaunch(const std::wstring& launcher, const std::wstring& stand
   WCHECK_EQ(runLauncherWatchingWindows(launcher, L"{\\\"type\\\":1}", windows), 0u);
   WCHECK_EQ(slow.received().size(), 1u);  // it ended while the window still sat on the notice
   WCHECK_EQ(slow.close().size(), 2u);
+  DeleteFileW(setting.c_str());
+}
+
+// ---- a normal start records what the game-exit launch needs ----
+
+void checkNormalStartRecords(const std::wstring& launcher, const std::wstring& standInExe) {
+  StandIn platform(standInExe, L"platform_normal");
+  StandIn manager(standInExe, L"manager_normal");
+  const std::wstring setting = GetSettingPath();
+  DeleteFileW(setting.c_str());
+  const std::wstring log = launcherLog();
+  const size_t before = readFile(log).size();
+  int windows = -1;
+  WCHECK_EQ(runLauncherWatchingWindows(launcher,
+                                       L"--winid=" + platform.handle + L" --source=OC --token=abc --gameMgrId=" +
+                                           manager.handle + L" --typeMode=1",
+                                       windows),
+            0u);
+  std::wstring value;
+  WCHECK(ReadSetting(kSettingOcWindowId, setting, value));
+  WCHECK(value == platform.handle);
+  WCHECK(ReadSetting(kSettingLoginSource, setting, value));
+  WCHECK(value == L"OC");
+  // The parameters' JSON text ends in a line end of its own: logged once.
+  const std::string written = readFile(log).substr(before);
+  WCHECK(contains(written, "\"winid\":\"" + WideToMulti(platform.handle, kCodePageAnsi) + "\"}\r\n"));
+  WCHECK(!contains(written, "}\n\r\n"));
+
+  // The game's end is reported to the recorded platform window.
+  WCHECK_EQ(runLauncherWatchingWindows(launcher, L"{\\\"type\\\":1}", windows), 0u);
+  WCHECK_EQ(platform.close().size(), 1u);
+  const std::vector<std::string> toManager = manager.close();
+  WCHECK_EQ(toManager.size(), 1u);
+  if (!toManager.empty()) WCHECK_EQ(toManager[0], std::string("msg 1348 0 0"));
   DeleteFileW(setting.c_str());
 }
 
@@ -543,6 +599,41 @@ void checkCleanup(const std::wstring& gameExe, const std::wstring& logDir) {
     finish(other, 5000);
   }
   WCHECK_EQ(RunGameProcessCleanupAndWait(), 0);
+
+  // A taskkill.exe planted beside the program is never run: the command names
+  // the one in the system folder. (The plant would wait two minutes.)
+  const std::wstring planted = GetModuleDir() + L"\\taskkill.exe";
+  WCHECK(CopyFileW(gameExe.c_str(), planted.c_str(), FALSE) != FALSE);
+  Child target = start(gameExe, L"");
+  Sleep(500);
+  WCHECK(CleanupGameProcesses(ops) >= 1);
+  WCHECK(ended(target, code));
+  Sleep(1000);
+  const int32_t plant = GetProcessIdByName(L"taskkill.exe");
+  WCHECK_EQ(plant, -1);
+  if (plant != -1) KillProcess(plant);
+  Sleep(200);
+  DeleteFileW(planted.c_str());
+}
+
+// ---- process termination's log lines ----
+
+void checkKillProcessLog() {
+  // No such process: both opens fail, and every line names KillProcess.
+  const int32_t missing = 0x7FFFFFF0;
+  const std::wstring file = MultiToWide(Logger::instance().fileName(), kCodePageAnsi);
+  const size_t before = readFile(file).size();
+  WCHECK(!KillProcess(missing));
+  const std::vector<std::string> written = lines(readFile(file).substr(before));
+  int privilegeLines = 0;
+  for (const std::string& line : written) {
+    if (!contains(line, "EnableDebugPrivilege " + std::to_string(missing))) continue;
+    ++privilegeLines;
+    WCHECK(contains(line, ">KillProcess] : EnableDebugPrivilege"));
+  }
+  WCHECK_EQ(privilegeLines, 1);
+  WCHECK(contains(readFile(file).substr(before), ">KillProcess] : OpenProcess1 "));
+  WCHECK(contains(readFile(file).substr(before), ">KillProcess] : OpenProcess2 "));
 }
 
 }  // namespace
@@ -557,10 +648,12 @@ int wmain(int argc, wchar_t** argv) {
   CoInitialize(nullptr);
   checkSettingFiles();
   checkGameExitLaunch(argv[1], argv[2]);
+  checkNormalStartRecords(argv[1], argv[2]);
   checkGameManagerMessages(argv[2]);
   checkRegistry();
   checkShortcut();
   checkCleanup(argv[3], logDir);
+  checkKillProcessLog();
   CoUninitialize();
   return wincheck::summary();
 }
