@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "Profiler.h"
+#include "session/Profiler.h"
 
 using Clock = std::chrono::steady_clock;
 

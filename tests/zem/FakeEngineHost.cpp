@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "Records.h"
+#include "records/Records.h"
 #include "wincheck.h"
 
 #if defined(_WIN32)

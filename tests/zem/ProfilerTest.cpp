@@ -13,8 +13,8 @@
 #include <thread>
 #include <unistd.h>
 
-#include "Profiler.h"
-#include "Records.h"
+#include "session/Profiler.h"
+#include "records/Records.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "Records.h"
+#include "records/Records.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string bytes(reinterpret_cast<const char*>(data), size);

@@ -5,7 +5,7 @@
 #include <sstream>
 #include <string>
 
-#include "Records.h"
+#include "records/Records.h"
 
 int main(int argc, char** argv) {
   if (argc < 2 || argc > 3) {

@@ -1,29 +1,14 @@
-// Flat C exports called by the engine, the managed scripts and the Lua layer.
-// A bool argument arrives in a 32-bit slot of which only the low byte counts.
-#include <cstdint>
+// Exports of the session: set-up, start and stop, samples, values and the
+// frame-end pass, as the engine, the managed scripts and the Lua layer call them.
 #include <cstring>
 
-#include "Profiler.h"
+#include "Exports.h"
+#include "session/Profiler.h"
 
-#if defined(_WIN32)
-#define ZEM_API extern "C" __declspec(dllexport)
-#define ZEM_STDCALL __stdcall
-#else
-#define ZEM_API extern "C" __attribute__((visibility("default")))
-#define ZEM_STDCALL
-#endif
-// The three engine entry points carry stdcall decorations; on 32-bit x86 their
-// decorated export names come from the .def file instead.
-#if defined(_WIN32) && !defined(_WIN64)
-#define ZEM_UNITY extern "C"
-#else
-#define ZEM_UNITY ZEM_API
-#endif
-
+using zem::flag;
 using zem::session;
 
 namespace {
-inline bool flag(int32_t v) { return (v & 0xff) != 0; }
 int g_graphicsDeviceType = 2;
 void* g_graphicsDevice = nullptr;
 }  // namespace

@@ -1,0 +1,112 @@
+#include "Profiler.h"
+
+namespace zem {
+
+Profiler::~Profiler() {
+  int rc = 0;
+  closeFile(cpuFile_, rc);
+}
+
+Profiler& session() {
+  static Profiler* p = new Profiler;  // lives until the process ends
+  return *p;
+}
+
+int Profiler::startProfiling() {
+  started_ = true;
+  mainThread_ = currentThreadId();
+  return 1;
+}
+
+int Profiler::startMonoOn(const char* module, int mode, bool) {
+  mainThread_ = currentThreadId();
+  managedMode_ = mode;
+  if (mode == 0xffff) mainContext()->cpuTree.fullLines = true;
+  // This build carries no managed runtime binding: a module counts as one that cannot be bound.
+  (void)module;
+  return 0;
+}
+
+int Profiler::startProfilerOn(const char* module, bool memory, bool cpu, bool il2cpp) {
+  started_ = true;
+  mainThread_ = currentThreadId();
+  int mode = cpu && memory ? 0xffff : cpu ? 1 : memory ? 2 : 0;
+  return startMonoOn(module, mode, il2cpp);
+}
+
+int Profiler::stopProfiling() {
+  int rc = 0;
+  treeWriter_.closeTreeIdFile(rc);
+  treeWriter_.closeUnregisteredFile(rc);
+  closeFile(cpuFile_, rc);
+  values_.closeLogFile(rc);
+  values_.closeIdFile(rc);
+  return rc;
+}
+
+void Profiler::pushSample(const char* name) {
+  if (samplesOn()) samples_.pushSample(name);
+}
+void Profiler::pushSampleId(int index) {
+  if (samplesOn()) samples_.pushSampleId(index);
+}
+void Profiler::popSample() {
+  if (samplesOn()) samples_.popSample();
+}
+void Profiler::popSampleId(int index) {
+  if (samplesOn()) samples_.popSampleId(index);
+}
+void Profiler::logSample(int index, int64_t ns, int count) {
+  if (started_ && onMain()) samples_.logSample(index, ns, count);
+}
+
+void Profiler::idMapFile(const char* path1, const char* path2) {
+  if (started_) treeWriter_.openIdFiles(path1, path2);
+}
+void Profiler::logCpuFile(const char* path) {
+  if (started_) reopenTruncatedAppend(cpuFile_, path);
+}
+void Profiler::logLogFile(const char* path) {
+  if (started_) values_.openLogFile(path);
+}
+void Profiler::logIdMapFile(const char* path) {
+  if (started_) values_.openIdFile(path);
+}
+
+void Profiler::dumpTotalCpuGcTree(const char* path) {
+  if (!started_ || !path) return;
+  auto list = contexts_.list();
+  FILE* f = std::fopen(path, "wb");
+  if (!f) return;
+  for (auto& [key, c] : list) {
+    std::fprintf(f, "#%d\r\n", currentFrame_);
+    treeWriter_.write(c->cpuTree, f, key == 0);
+  }
+  treeWriter_.flushIdFiles();
+  std::fclose(f);
+}
+
+void Profiler::frameEnd(int frame) {
+  if (!started_) return;
+  if (frame > currentFrame_) {
+    currentFrame_ = frame;
+    for (auto& [key, c] : contexts_.list()) {
+      (void)key;
+      if (cpuFile_) {
+        c->cpuTree.pruneInsignificant = true;
+        std::fprintf(cpuFile_, "#%d\r\n", frame);
+        treeWriter_.write(c->cpuTree, cpuFile_, true);
+        std::fflush(cpuFile_);
+        treeWriter_.flushIdFiles();
+      }
+      if (managedMode_ != 0xffff) resetTree(c->cpuTree);
+    }
+    values_.writeFrame(frame);
+  }
+  if (managedMode_ == 1) {
+    if (ThreadContext* c = contexts_.mainIfCreated()) c->current = nullptr;
+  }
+  samples_.applyAutoProfileMask();
+}
+
+}  // namespace zem

@@ -1,0 +1,90 @@
+// The profiling session: its gates and modes, start and stop, the per-frame
+// files and the frame-end pass. The work itself is done by the rooms it
+// holds: names and call trees, sample scopes, logged values, record writing.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+
+#include "Platform.h"
+#include "records/RecordWriter.h"
+#include "trees/CallTree.h"
+#include "trees/Contexts.h"
+#include "trees/Names.h"
+#include "trees/Samples.h"
+#include "trees/TreeWriter.h"
+#include "values/Values.h"
+
+namespace zem {
+
+class Profiler {
+ public:
+  Profiler() = default;
+  ~Profiler();
+  Profiler(const Profiler&) = delete;
+  Profiler& operator=(const Profiler&) = delete;
+
+  // session
+  int startProfiling();
+  int startMonoOn(const char* module, int mode, bool il2cpp);
+  int startProfilerOn(const char* module, bool memory, bool cpu, bool il2cpp);
+  int stopProfiling();
+  void markStartTime(const char* key) { records_.setKey(key); }
+  void frameEnd(int frame);
+
+  // samples (engine thread, cpu or combined mode)
+  void pushSample(const char* name);
+  void pushSampleId(int index);
+  void popSample();
+  void popSampleId(int index);
+  int checkStack() const { return samples_.depth(); }
+  void registerSample(const char* name, const char* parent) { samples_.registerSample(name, parent); }
+  void logSample(int index, int64_t ns, int count);
+  void setSampleMask(uint8_t* mask, int size) { samples_.setSampleMask(mask, size); }
+  void autoProfileCpu(bool on) { samples_.autoProfileCpu(on); }
+
+  // files
+  void idMapFile(const char* path1, const char* path2);
+  void logCpuFile(const char* path);
+  void logLogFile(const char* path);
+  void logIdMapFile(const char* path);
+  void dumpTotalCpuGcTree(const char* path);
+
+  // values
+  void logMarker(const char* name) { values_.logMarker(name); }
+  void logInt(const char* name, int32_t v) { values_.logInt(name, v); }
+  void logFloat(const char* name, float v) { values_.logFloat(name, v); }
+  void logBool(const char* name, bool v) { values_.logBool(name, v); }
+  void logVector(const char* name, float x, float y, float z) { values_.logVector(name, x, y, z); }
+
+  int addOverhead(int ms) { overheadMs_ += ms; return ms; }
+
+  // for tests and tools
+  bool started() const { return started_; }
+  int currentFrame() const { return currentFrame_; }
+  Key intern(const char* name) { return names_.intern(name); }
+  const char* nameOf(Key id) const { return names_.nameOf(id); }
+  ThreadContext* mainContext() { return contexts_.main(); }
+
+ private:
+  bool onMain() const { return currentThreadId() == mainThread_ && mainThread_ != 0; }
+  bool samplesOn() const { return (managedMode_ == 1 || managedMode_ == 0xffff) && onMain(); }
+
+  bool started_ = false;
+  uint32_t mainThread_ = 0;
+  int managedMode_ = 0;
+  int currentFrame_ = -1;
+  int overheadMs_ = 0;
+  FILE* cpuFile_ = nullptr;
+
+  Names names_;
+  Contexts contexts_{names_};
+  Samples samples_{names_, contexts_};
+  RecordWriter records_;
+  TreeWriter treeWriter_{names_, samples_, records_};
+  Values values_{records_};
+};
+
+// The one session of the process, behind the exports.
+Profiler& session();
+
+}  // namespace zem

@@ -1,0 +1,32 @@
+// The thread contexts: key 0 for the main thread, 1 shared by every other thread.
+#pragma once
+#include <map>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "CallTree.h"
+#include "Names.h"
+#include "Platform.h"
+
+namespace zem {
+
+class Contexts {
+ public:
+  explicit Contexts(Names& names) : names_(names) {}
+  ThreadContext* context(int key);
+  // The main thread's context; cached so later lookups take no lock.
+  ThreadContext* main();
+  // The main context when it exists already, else null (creates nothing).
+  ThreadContext* mainIfCreated() const { return main_; }
+  // The contexts in key order, copied under the lock so writers need not hold it.
+  std::vector<std::pair<int, ThreadContext*>> list();
+
+ private:
+  Names& names_;
+  NamedLock getLock_{"get"};
+  std::map<int, std::unique_ptr<ThreadContext>> contexts_;
+  ThreadContext* main_ = nullptr;
+};
+
+}  // namespace zem

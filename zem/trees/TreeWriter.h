@@ -1,0 +1,39 @@
+// Writes call trees as "depth,node,key,total,calls[,extra1,extra2]" lines and
+// names each key once per run in the tree identifier file; samples that were
+// never registered are listed in the unregistered-sample file.
+#pragma once
+#include <cstdio>
+#include <unordered_set>
+
+#include "CallTree.h"
+#include "Names.h"
+#include "records/RecordWriter.h"
+#include "Samples.h"
+
+namespace zem {
+
+class TreeWriter {
+ public:
+  TreeWriter(Names& names, const Samples& samples, RecordWriter& records)
+      : names_(names), samples_(samples), records_(records) {}
+  ~TreeWriter();
+
+  // Closes both identifier files and opens the given ones (null: stays closed).
+  void openIdFiles(const char* treeIdPath, const char* unregisteredPath);
+  void write(CallTree& tree, FILE* f, bool mainFlag);
+  void flushIdFiles();
+  void closeTreeIdFile(int& rc) { closeFile(treeIdFile_, rc); }
+  void closeUnregisteredFile(int& rc) { closeFile(unregFile_, rc); }
+
+ private:
+  void writeKeyName(const MonoMethodCallNode& n, int depth, bool mainFlag);
+
+  Names& names_;
+  const Samples& samples_;
+  RecordWriter& records_;
+  FILE* treeIdFile_ = nullptr;
+  FILE* unregFile_ = nullptr;
+  std::unordered_set<Key> writtenKeys_;
+};
+
+}  // namespace zem
