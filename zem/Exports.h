@@ -1,7 +1,11 @@
-// Shared by the files that define zem's C exports (one per room).
-// A bool argument arrives in a 32-bit slot of which only the low byte counts.
+// Shared by the files that define zem's C exports (one per room). Every
+// export runs its body through guardedCall, so no exception crosses it: the
+// export returns its failure result instead. A bool argument arrives in a
+// 32-bit slot of which only the low byte counts.
 #pragma once
 #include <cstdint>
+
+#include "base/Guard.h"
 
 #if defined(_WIN32)
 #define ZEM_API extern "C" __declspec(dllexport)
@@ -19,5 +23,6 @@
 #endif
 
 namespace zem {
+using vekt::base::guardedCall;
 inline bool flag(int32_t v) { return (v & 0xff) != 0; }
 }  // namespace zem

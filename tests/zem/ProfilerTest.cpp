@@ -11,33 +11,22 @@
 #include <sstream>
 #include <string>
 #include <thread>
-#include <unistd.h>
 
+#include "TempDir.h"
 #include "session/Profiler.h"
 #include "records/Records.h"
 
 namespace {
 
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using vekt::testsupport::readFile;
 
-class ProfilerTest : public ::testing::Test {
+class ProfilerTest : public vekt::testsupport::TempDirTest {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/zemtestXXXXXX";
-    dir_ = mkdtemp(tmpl);
+    TempDirTest::SetUp();
     p_.reset(new zem::Profiler);
   }
-  void TearDown() override {
-    p_.reset();
-    std::string cmd = "rm -rf " + dir_;
-    if (std::system(cmd.c_str()) != 0) ADD_FAILURE() << "cleanup";
-  }
-  std::string path(const char* n) const { return dir_ + "/" + n; }
+  void TearDown() override { p_.reset(); }
   void start(const char* key = nullptr) {
     p_->markStartTime(key);
     p_->startProfiling();
@@ -52,8 +41,8 @@ class ProfilerTest : public ::testing::Test {
     std::vector<zem::IdName> ids;
     std::vector<zem::FrameBlock> frames;
     std::string err;
-    EXPECT_TRUE(zem::readIdMap(slurp(path("ids")), key, ids, err)) << err;
-    EXPECT_TRUE(zem::readFrames(slurp(path("cpu")), frames, err)) << err;
+    EXPECT_TRUE(zem::readIdMap(readFile(path("ids")), key, ids, err)) << err;
+    EXPECT_TRUE(zem::readFrames(readFile(path("cpu")), frames, err)) << err;
     std::map<long long, std::string> names;
     for (auto& r : ids) names[static_cast<long long>(r.id)] = r.name;
     std::vector<std::vector<std::string>> out;
@@ -65,7 +54,6 @@ class ProfilerTest : public ::testing::Test {
     }
     return out;
   }
-  std::string dir_;
   std::unique_ptr<zem::Profiler> p_;
 };
 
@@ -145,7 +133,7 @@ TEST_F(ProfilerTest, IndexedSampleIsNamedByItsIndexAndListedUnregistered) {
   auto frames = cpuFrames();
   ASSERT_EQ(frames.size(), 1u);
   EXPECT_EQ(frames[0], (std::vector<std::string>{"0 [Root] 0", "1 7 1"}));
-  std::string unreg = slurp(path("unreg"));
+  std::string unreg = readFile(path("unreg"));
   EXPECT_EQ(std::count(unreg.begin(), unreg.end(), '\n'), 1);
 }
 
@@ -156,7 +144,7 @@ TEST_F(ProfilerTest, BinaryIdentifierFileIsScrambledWithTheKey) {
   static_cast<zem::MonoMethodCallNode*>(p_->mainContext()->cpuTree.root.children.begin()->second)->total = 500;
   p_->frameEnd(1);
   p_->stopProfiling();
-  std::string raw = slurp(path("ids"));
+  std::string raw = readFile(path("ids"));
   ASSERT_GE(raw.size(), 2u);
   EXPECT_EQ(raw[0], 0x42);
   EXPECT_EQ(raw[1], sizeof(void*) == 4 ? 0x01 : 0x02);
@@ -200,7 +188,7 @@ TEST_F(ProfilerTest, ValuesAreWrittenPerFrameAndCleared) {
   p_->stopProfiling();
   std::vector<zem::FrameBlock> frames;
   std::string err;
-  ASSERT_TRUE(zem::readFrames(slurp(path("values")), frames, err));
+  ASSERT_TRUE(zem::readFrames(readFile(path("values")), frames, err));
   ASSERT_EQ(frames.size(), 2u);
   ASSERT_EQ(frames[0].lines.size(), 4u);
   EXPECT_EQ(frames[0].lines[1][3], 3);
@@ -258,12 +246,12 @@ TEST_P(SequenceTest, LeavesReadableFiles) {
   for (const char* f : {"cpu", "values"}) {
     std::vector<zem::FrameBlock> frames;
     std::string err;
-    EXPECT_TRUE(zem::readFrames(slurp(path(f)), frames, err)) << f << ": " << err;
+    EXPECT_TRUE(zem::readFrames(readFile(path(f)), frames, err)) << f << ": " << err;
   }
   for (const char* f : {"ids", "vids"}) {
     std::vector<zem::IdName> ids;
     std::string err;
-    EXPECT_TRUE(zem::readIdMap(slurp(path(f)), "key", ids, err)) << f << ": " << err;
+    EXPECT_TRUE(zem::readIdMap(readFile(path(f)), "key", ids, err)) << f << ": " << err;
   }
 }
 

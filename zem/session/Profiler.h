@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "Platform.h"
+#include "Threads.h"
 #include "records/RecordWriter.h"
 #include "trees/CallTree.h"
 #include "trees/Contexts.h"

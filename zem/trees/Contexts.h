@@ -7,7 +7,7 @@
 
 #include "CallTree.h"
 #include "Names.h"
-#include "Platform.h"
+#include "Threads.h"
 
 namespace zem {
 

@@ -3,18 +3,21 @@
 #include <cstdio>
 #include <unordered_set>
 
+#include "base/Clock.h"
+
 namespace zem {
 
 namespace {
 const int kIndexSlots = 131072;
+int64_t now() { return static_cast<int64_t>(vekt::base::highResTicks()); }
 }  // namespace
 
 Samples::Samples(Names& names, Contexts& contexts)
     : names_(names), contexts_(contexts), indexTable_(kIndexSlots, 0) {}
 
-uint32_t Samples::elapsedUs(int64_t now) const {
-  int64_t d = now - lastStamp_;
-  int64_t freq = counterFrequency();
+uint32_t Samples::elapsedUs(int64_t stamp) const {
+  int64_t d = stamp - lastStamp_;
+  int64_t freq = static_cast<int64_t>(vekt::base::highResFrequency());
   // Split to keep d * 1000000 inside 64 bits for long gaps.
   int64_t us = (d / freq) * 1000000 + (d % freq) * 1000000 / freq;
   return static_cast<uint32_t>(us);
@@ -27,7 +30,7 @@ void Samples::moveUp(ThreadContext& c) {
 
 void Samples::push(Key key, bool isSample) {
   ThreadContext& c = *contexts_.main();
-  uint32_t el = elapsedUs(counterNow());
+  uint32_t el = elapsedUs(now());
   if (c.current) c.current->total += el;
   MonoMethodCallNode& t = c.pushTemplate;
   t.key = key;
@@ -36,12 +39,12 @@ void Samples::push(Key key, bool isSample) {
   MonoMethodCallNode* child = addChild(c.current ? c.current : &c.cpuTree.root, t, false);
   c.current = child;
   child->calls += 1;
-  lastStamp_ = counterNow();
+  lastStamp_ = now();
 }
 
 void Samples::pop(Key key) {
   ThreadContext& c = *contexts_.main();
-  uint32_t el = elapsedUs(counterNow());
+  uint32_t el = elapsedUs(now());
   if (c.current) {
     if (!c.current->isSample && key == 0) {
       c.current->total += el;
@@ -60,7 +63,7 @@ void Samples::pop(Key key) {
       }
     }
   }
-  lastStamp_ = counterNow();
+  lastStamp_ = now();
 }
 
 void Samples::pushSample(const char* name) {

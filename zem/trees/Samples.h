@@ -37,7 +37,7 @@ class Samples {
  private:
   MonoMethodCallNode* ensureRegistered(Key id);
   void moveUp(ThreadContext& c);
-  uint32_t elapsedUs(int64_t now) const;
+  uint32_t elapsedUs(int64_t stamp) const;
 
   Names& names_;
   Contexts& contexts_;

@@ -1,0 +1,149 @@
+// Every zem export that can fail inside (here: an allocation that throws)
+// returns its failure result instead of letting the exception out, and the
+// session keeps working afterwards.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <functional>
+#include <new>
+#include <string>
+
+#include "TempDir.h"
+
+extern "C" {
+void MarkStartTime(const char*);
+int StartProfiling();
+int StartMonoOn(const char*, int, int32_t);
+int StartProfilerOn(const char*, int32_t, int32_t, int32_t);
+void RegisterSample(const char*, const char*);
+void LogSample(int, int64_t, int);
+void ZEMEnginePushSample(const char*);
+void ZEMEnginePopSample();
+void ZEMEnginePushSampleId(int);
+void ZEMEnginePopSampleId(int);
+int ZEMEngineCheckStack();
+void AutoProfileCPU(int32_t);
+void IdMapFile(const char*, const char*);
+void LogIdMapFile(const char*);
+void LogCpuFile(const char*);
+void DumpTotalCpuGcTree(const char*);
+void ZEMEngineLogMarker(const char*);
+void ZEMEngineLogInt(const char*, int);
+void ZEMEngineLogFloat(const char*, float);
+void ZEMEngineLogBool(const char*, int32_t);
+void ZEMEngineLogVector(const char*, float, float, float);
+void SetFrameAtEnd(int);
+}
+
+// Armed, the next allocation on this thread throws std::bad_alloc.
+namespace {
+thread_local bool g_failNext = false;
+int g_thrown = 0;
+}  // namespace
+
+void* operator new(std::size_t n) {
+  if (g_failNext) {
+    g_failNext = false;
+    ++g_thrown;
+    throw std::bad_alloc();
+  }
+  if (void* p = std::malloc(n ? n : 1)) return p;
+  throw std::bad_alloc();
+}
+// The replacement pair allocates with malloc, so free is the matching release.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+
+namespace {
+
+const int kNoResult = 0x7eadbeef;  // rows of exports that return nothing
+
+struct GuardCase {
+  const char* name;
+  std::function<void()> setUp;  // runs unarmed
+  std::function<int()> call;    // runs with the next allocation failing
+  int failure;                  // the export's failure result
+};
+
+int none(const std::function<void()>& f) {
+  f();
+  return kNoResult;
+}
+
+// Arguments are built before arming, so the failing allocation is the export's own.
+std::vector<GuardCase> cases(const std::string& dir) {
+  const std::string n(64, 'n');
+  const std::string key = n + "key", reg = n + "reg", push = n + "push";
+  const std::string marker = n + "m", i = n + "i", f = n + "f", b = n + "b", v = n + "v";
+  const std::string vids = dir + "/vids", dump = dir + "/dump";
+  // Rows run in order against the one session of the process.
+  return {
+      {"StartMonoOn combined creates the main context", [] {},
+       [] { return StartMonoOn(nullptr, 0xffff, 0); }, 0},
+      {"StartProfilerOn creates the main context", [] {},
+       [] { return StartProfilerOn(nullptr, 1, 1, 0); }, 0},
+      {"MarkStartTime copies the key", [] {},
+       [key] { return none([&] { MarkStartTime(key.c_str()); }); }, kNoResult},
+      {"RegisterSample interns the name", [] { StartProfiling(); },
+       [reg] { return none([&] { RegisterSample(reg.c_str(), nullptr); }); }, kNoResult},
+      {"LogSample builds the registered path", [] { MarkStartTime(nullptr); RegisterSample("R", "P"); },
+       [] { return none([] { LogSample(0, 1000, 1); }); }, kNoResult},
+      {"ZEMEnginePushSample interns the name", [] { StartMonoOn(nullptr, 1, 0); },
+       [push] { return none([&] { ZEMEnginePushSample(push.c_str()); }); }, kNoResult},
+      {"ZEMEnginePushSampleId names the index", [] {},
+       [] { return none([] { ZEMEnginePushSampleId(4242); }); }, kNoResult},
+      {"ZEMEnginePopSampleId queues a frequent index",
+       [] {
+         AutoProfileCPU(1);
+         for (int k = 0; k < 99; ++k) { ZEMEnginePushSampleId(9); ZEMEnginePopSampleId(9); }
+         ZEMEnginePushSampleId(9);
+       },
+       [] { return none([] { ZEMEnginePopSampleId(9); }); }, kNoResult},
+      {"ZEMEngineLogMarker adds a value", [vids] { LogIdMapFile(vids.c_str()); },
+       [marker] { return none([&] { ZEMEngineLogMarker(marker.c_str()); }); }, kNoResult},
+      {"ZEMEngineLogInt adds a value", [] {},
+       [i] { return none([&] { ZEMEngineLogInt(i.c_str(), 1); }); }, kNoResult},
+      {"ZEMEngineLogFloat adds a value", [] {},
+       [f] { return none([&] { ZEMEngineLogFloat(f.c_str(), 1); }); }, kNoResult},
+      {"ZEMEngineLogBool adds a value", [] {},
+       [b] { return none([&] { ZEMEngineLogBool(b.c_str(), 1); }); }, kNoResult},
+      {"ZEMEngineLogVector adds a value", [] {},
+       [v] { return none([&] { ZEMEngineLogVector(v.c_str(), 1, 2, 3); }); }, kNoResult},
+      {"DumpTotalCpuGcTree lists the contexts", [] {},
+       [dump] { return none([&] { DumpTotalCpuGcTree(dump.c_str()); }); }, kNoResult},
+      {"SetFrameAtEnd lists the contexts", [] {},
+       [] { return none([] { SetFrameAtEnd(1); }); }, kNoResult},
+  };
+}
+
+TEST(ExportGuardTest, EveryThrowingPathReturnsTheFailureResult) {
+  vekt::testsupport::TempDir dir("zemguard");
+  ASSERT_TRUE(dir.valid());
+  for (const GuardCase& c : cases(dir.path().string())) {
+    SCOPED_TRACE(c.name);
+    c.setUp();
+    const int thrownBefore = g_thrown;
+    g_failNext = true;
+    const int result = c.call();
+    g_failNext = false;
+    EXPECT_EQ(g_thrown, thrownBefore + 1) << "the call never reached an allocation";
+    EXPECT_EQ(result, c.failure);
+  }
+  // The session still works: a fresh scope opens and closes, a frame is written.
+  const int depth = ZEMEngineCheckStack();
+  ZEMEnginePushSample("after");
+  EXPECT_EQ(ZEMEngineCheckStack(), depth + 1);
+  ZEMEnginePopSample();
+  EXPECT_EQ(ZEMEngineCheckStack(), depth);
+  const std::string cpu = (dir.path() / "cpu").string();
+  AutoProfileCPU(0);
+  LogCpuFile(cpu.c_str());
+  SetFrameAtEnd(2);
+  EXPECT_NE(vekt::testsupport::readFile(cpu).find("#2\r\n"), std::string::npos);
+}
+
+}  // namespace
