@@ -1,0 +1,45 @@
+#include "UIResource.h"
+
+#include "UIText.h"
+
+namespace VantorUI {
+namespace {
+
+struct ResourceState {
+  std::wstring skinFolder;
+  CZipPackage package;
+};
+
+ResourceState& state() {
+  static ResourceState s;
+  return s;
+}
+
+}  // namespace
+
+void CResourceUI::SetSkinFolder(const std::wstring& folder) { state().skinFolder = folder; }
+const std::wstring& CResourceUI::GetSkinFolder() { return state().skinFolder; }
+CZipPackage& CResourceUI::Package() { return state().package; }
+
+bool CResourceUI::OpenMemoryPackage(const void* data, size_t size) {
+  CZipPackage& package = state().package;
+  if (package.IsOpen() && package.Name() == kMemoryPackageName) return true;
+  return package.OpenMemory(data, size, kMemoryPackageName);
+}
+
+bool CResourceUI::ReadFile(const std::wstring& name, std::vector<uint8_t>& bytes, std::string& error) {
+  const CZipPackage& package = state().package;
+  if (package.IsOpen()) return package.Read(WideToUtf8(name), bytes, error);
+  if (!ReadWholeFile(state().skinFolder + name, bytes, kZipMaxEntrySize)) {
+    error = "Could not read file";
+    return false;
+  }
+  if (bytes.empty()) {
+    error = kZipErrorEmpty;
+    return false;
+  }
+  error.clear();
+  return true;
+}
+
+}  // namespace VantorUI
