@@ -395,7 +395,7 @@ UIColor CLabelUI::GetTextColor() const {
 
 void CLabelUI::PaintText(IRenderUI& render) {
   if (m_sText.empty()) return;
-  render.DrawText(m_sText, m_rcItem, m_iFont, GetTextColor(), m_uTextStyle);
+  render.DrawString(m_sText, m_rcItem, m_iFont, GetTextColor(), m_uTextStyle);
 }
 
 void CLabelUI::DoPaint(IRenderUI& render, const UIRect& dirty) {

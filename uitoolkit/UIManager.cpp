@@ -4,9 +4,6 @@
 #include <chrono>
 
 #include "UIResource.h"
-#ifdef _WIN32
-#include "UIShadow.h"
-#endif
 
 namespace VantorUI {
 
@@ -14,9 +11,7 @@ CManagerUI::CManagerUI() = default;
 
 CManagerUI::~CManagerUI() {
 #ifdef _WIN32
-  for (HFONT f : m_hFonts) {
-    if (f) DeleteObject(f);
-  }
+  releaseWindowParts();
 #endif
   m_hot = nullptr;
   m_captured = nullptr;
@@ -36,10 +31,7 @@ bool CManagerUI::AttachDialog(std::unique_ptr<CControlUI> root) {
   m_firstLayout = true;
   NeedUpdate();
 #ifdef _WIN32
-  if (m_hWnd) {
-    m_shadowWnd = std::make_unique<CShadowUI>();
-    m_shadowWnd->Create(this);
-  }
+  attachWindowParts();
 #endif
   return true;
 }

@@ -153,12 +153,16 @@ class CManagerUI {
   CControlUI* m_captured = nullptr;
 
 #ifdef _WIN32
-  bool paint();
+  // Shadow and window bookkeeping when a tree is attached; fonts and the
+  // manager list when the manager goes.
+  void attachWindowParts();
+  void releaseWindowParts();
+  void paint();
   HWND m_hWnd = nullptr;
   std::vector<HFONT> m_hFonts;
   std::vector<IMessageFilterUI*> m_filters;
   std::vector<ITranslateAccelerator*> m_translators;
-  std::unique_ptr<CShadowUI> m_shadowWnd;
+  std::shared_ptr<CShadowUI> m_shadowWnd;  // shared_ptr: the type stays incomplete here
   bool m_mouseTracking = false;
 #endif
 };

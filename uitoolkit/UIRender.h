@@ -26,7 +26,7 @@ class IRenderUI {
   virtual void FillColor(const UIRect& rect, UIColor color) = 0;
   // False when the image cannot be found or decoded; nothing is drawn then.
   virtual bool DrawImage(const ImageDescriptor& image, const UIRect& dest) = 0;
-  virtual void DrawText(const std::wstring& text, const UIRect& rect, int font, UIColor color, unsigned style) = 0;
+  virtual void DrawString(const std::wstring& text, const UIRect& rect, int font, UIColor color, unsigned style) = 0;
 };
 
 using ImageLookup = std::function<std::shared_ptr<CBitmapUI>(const std::wstring& file)>;
@@ -41,7 +41,7 @@ class CCanvasRenderUI : public IRenderUI {
     m_canvas.DrawNineGrid(*bitmap, dest, image.corner);
     return true;
   }
-  void DrawText(const std::wstring&, const UIRect&, int, UIColor, unsigned) override {}
+  void DrawString(const std::wstring&, const UIRect&, int, UIColor, unsigned) override {}
 
  protected:
   CCanvasUI& m_canvas;
