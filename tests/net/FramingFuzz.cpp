@@ -8,11 +8,11 @@
 #include "MsgMem.h"
 
 namespace {
-struct Check : vnet::FrameSink {
+struct Check : vexolib::net::FrameSink {
   void onMessage(char* block, int32_t length) override {
-    if (length < 0 || length > vnet::kMaxMessageLength) __builtin_trap();
+    if (length < 0 || length > vexolib::net::kMaxMessageLength) __builtin_trap();
     if (length > 0) block[length - 1] ^= 1;  // the whole length must be writable
-    vnet::msgmempool::instance().release(block);
+    vexolib::net::msgmempool::instance().release(block);
   }
   void onPolicyRequest() override {}
 };
@@ -23,12 +23,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const size_t piece = data[0] % 64 + 1;
   ++data;
   --size;
-  vnet::FrameDecoder decoder;
+  vexolib::net::FrameDecoder decoder;
   Check sink;
   for (size_t at = 0; at < size; at += piece) {
     const size_t n = size - at < piece ? size - at : piece;
     if (decoder.feed(reinterpret_cast<const char*>(data + at), static_cast<int32_t>(n), sink) !=
-        vnet::FrameDecoder::Result::Ok)
+        vexolib::net::FrameDecoder::Result::Ok)
       break;
   }
   return 0;

@@ -11,15 +11,15 @@
 using nettest::frame;
 using nettest::lengthOnly;
 using nettest::pattern;
-using vnet::FrameDecoder;
+using vexolib::net::FrameDecoder;
 
 namespace {
-struct Collect : vnet::FrameSink {
+struct Collect : vexolib::net::FrameSink {
   std::vector<std::string> messages;
   int policies = 0;
   void onMessage(char* block, int32_t length) override {
     messages.emplace_back(block, static_cast<size_t>(length));
-    vnet::msgmempool::instance().release(block);
+    vexolib::net::msgmempool::instance().release(block);
   }
   void onPolicyRequest() override { ++policies; }
 };
@@ -37,7 +37,7 @@ FrameDecoder::Result feedInPieces(FrameDecoder& d, const std::string& stream, st
   return FrameDecoder::Result::Ok;
 }
 
-const std::string kRequest(vnet::kPolicyRequest, vnet::kPolicyRequestSize);
+const std::string kRequest(vexolib::net::kPolicyRequest, vexolib::net::kPolicyRequestSize);
 }  // namespace
 
 TEST(FrameDecoder, MessagesSurviveAnySplit) {
@@ -69,8 +69,8 @@ TEST(FrameDecoder, LengthLimits) {
   struct Case {
     int32_t length;
     FrameDecoder::Result result;
-  } cases[] = {{vnet::kMaxMessageLength, FrameDecoder::Result::Ok},
-               {vnet::kMaxMessageLength + 1, FrameDecoder::Result::BadHeader},
+  } cases[] = {{vexolib::net::kMaxMessageLength, FrameDecoder::Result::Ok},
+               {vexolib::net::kMaxMessageLength + 1, FrameDecoder::Result::BadHeader},
                {-1, FrameDecoder::Result::BadHeader},
                {INT32_MIN, FrameDecoder::Result::BadHeader}};
   for (const Case& c : cases) {
@@ -81,10 +81,10 @@ TEST(FrameDecoder, LengthLimits) {
   }
   FrameDecoder d;
   Collect sink;
-  const std::string big = frame(pattern(vnet::kMaxMessageLength));
+  const std::string big = frame(pattern(vexolib::net::kMaxMessageLength));
   ASSERT_EQ(feedInPieces(d, big, {2048}, sink), FrameDecoder::Result::Ok);
   ASSERT_EQ(sink.messages.size(), 1u);
-  EXPECT_EQ(sink.messages[0], pattern(vnet::kMaxMessageLength));
+  EXPECT_EQ(sink.messages[0], pattern(vexolib::net::kMaxMessageLength));
 }
 
 TEST(FrameDecoder, PolicyRequestThenFramesInTheSameChunk) {
@@ -117,7 +117,7 @@ TEST(FrameDecoder, PolicyTextOnlyCountsAtTheStartOfAChunk) {
 }
 
 TEST(OutBuffer, FramesAreLittleEndianAndGrowByHalf) {
-  vnet::OutBuffer b;
+  vexolib::net::OutBuffer b;
   ASSERT_TRUE(b.init(2048));
   ASSERT_TRUE(b.appendFrame("xyz", 3));
   EXPECT_EQ(std::string(b.data, static_cast<size_t>(b.length)), frame("xyz"));

@@ -44,10 +44,10 @@ void onConnect(uint32_t ok, int32_t request, int32_t id, uint32_t, uint32_t) {
 }
 
 uint16_t unusedPort() {
-  vnet::Sock s = vnet::sock::tcp();
-  vnet::sock::bindListen(s, kLoopback, 0, 1);
-  const uint16_t port = vnet::sock::localPort(s);
-  vnet::sock::closeSock(s);
+  vexolib::net::Sock s = vexolib::net::sock::tcp();
+  vexolib::net::sock::bindListen(s, kLoopback, 0, 1);
+  const uint16_t port = vexolib::net::sock::localPort(s);
+  vexolib::net::sock::closeSock(s);
   return port;
 }
 

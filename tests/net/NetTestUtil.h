@@ -28,7 +28,7 @@ struct Event {
   int32_t requestId = -1;
 };
 
-class RecordingSink : public vnet::INetworkCallback {
+class RecordingSink : public vexolib::net::INetworkCallback {
  public:
   void onAccept(uint16_t listenPort, int32_t id, uint32_t ip, uint16_t port) override {
     Event e(Event::Accept);
@@ -98,19 +98,19 @@ inline bool waitFor(const std::function<bool()>& done, const std::function<void(
 class Peer {
  public:
   Peer() = default;
-  explicit Peer(vnet::Sock s) : s_(s) {}
+  explicit Peer(vexolib::net::Sock s) : s_(s) {}
   ~Peer() { close(); }
   Peer(const Peer&) = delete;
   Peer& operator=(const Peer&) = delete;
 
   bool connect(uint16_t port) {
-    s_ = vnet::sock::tcp();
-    return s_ != vnet::kNoSock && vnet::sock::connectStart(s_, kLoopback, port);
+    s_ = vexolib::net::sock::tcp();
+    return s_ != vexolib::net::kNoSock && vexolib::net::sock::connectStart(s_, kLoopback, port);
   }
   bool sendAll(const std::string& bytes) {
     size_t at = 0;
     while (at < bytes.size()) {
-      int n = vnet::sock::sendSome(s_, bytes.data() + at, static_cast<int>(bytes.size() - at));
+      int n = vexolib::net::sock::sendSome(s_, bytes.data() + at, static_cast<int>(bytes.size() - at));
       if (n <= 0) return false;
       at += static_cast<size_t>(n);
     }
@@ -121,7 +121,7 @@ class Peer {
     std::string out(n, '\0');
     size_t at = 0;
     while (at < n) {
-      int got = vnet::sock::recvSome(s_, &out[at], static_cast<int>(n - at));
+      int got = vexolib::net::sock::recvSome(s_, &out[at], static_cast<int>(n - at));
       if (got <= 0) break;
       at += static_cast<size_t>(got);
     }
@@ -131,16 +131,16 @@ class Peer {
   // True when the peer has closed (a read returns 0 or fails).
   bool closedByOther() {
     char c;
-    return vnet::sock::recvSome(s_, &c, 1) <= 0;
+    return vexolib::net::sock::recvSome(s_, &c, 1) <= 0;
   }
   void close() {
-    if (s_ != vnet::kNoSock) vnet::sock::closeSock(s_);
-    s_ = vnet::kNoSock;
+    if (s_ != vexolib::net::kNoSock) vexolib::net::sock::closeSock(s_);
+    s_ = vexolib::net::kNoSock;
   }
-  vnet::Sock sock() const { return s_; }
+  vexolib::net::Sock sock() const { return s_; }
 
  private:
-  vnet::Sock s_ = vnet::kNoSock;
+  vexolib::net::Sock s_ = vexolib::net::kNoSock;
 };
 
 inline std::string frame(const std::string& payload) {

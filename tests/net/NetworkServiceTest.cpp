@@ -7,28 +7,28 @@
 #include "NetworkManager.h"
 
 using namespace nettest;
-using vnet::NetworkService;
+using vexolib::net::NetworkService;
 
 namespace {
 
 class ServiceTest : public ::testing::Test {
  protected:
-  ServiceTest() : service_(&sink_, vnet::kMaxMessageLength) {}
+  ServiceTest() : service_(&sink_, vexolib::net::kMaxMessageLength) {}
   void TearDown() override { service_.stop(); }
 
   void queueMessages(int n) {
     for (int i = 0; i < n; ++i) {
-      auto* block = static_cast<char*>(vnet::msgmempool::instance().allocate(1));
+      auto* block = static_cast<char*>(vexolib::net::msgmempool::instance().allocate(1));
       block[0] = 'x';
-      ASSERT_TRUE(service_.jobs().tryPush(vnet::JobRecv::create(block, 1, i)));
+      service_.jobs().push(vexolib::net::JobRecv::create(block, 1, i));
     }
   }
   // A free loopback port: the system picks one for a listener that closes again.
   static uint16_t unusedPort() {
-    vnet::Sock s = vnet::sock::tcp();
-    vnet::sock::bindListen(s, kLoopback, 0, 1);
-    const uint16_t port = vnet::sock::localPort(s);
-    vnet::sock::closeSock(s);
+    vexolib::net::Sock s = vexolib::net::sock::tcp();
+    vexolib::net::sock::bindListen(s, kLoopback, 0, 1);
+    const uint16_t port = vexolib::net::sock::localPort(s);
+    vexolib::net::sock::closeSock(s);
     return port;
   }
 
@@ -167,7 +167,7 @@ TEST_F(ServiceTest, StopDropsQueuedJobsAndConnectionsWithoutEvents) {
   const uint16_t port = service_.loop().listenerPort(listener);
   service_.start();
   const int32_t id = service_.loop().connect(kLoopback, port, 2000);
-  ASSERT_NE(id, vnet::SocketLoop::kNoId);
+  ASSERT_NE(id, vexolib::net::SocketLoop::kNoId);
   queueMessages(3);
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   service_.stop();
@@ -179,6 +179,6 @@ TEST_F(ServiceTest, StopDropsQueuedJobsAndConnectionsWithoutEvents) {
   EXPECT_EQ(again, 0) << "the table starts over after stop";
   service_.start();
   const int32_t c = service_.loop().connect(kLoopback, service_.loop().listenerPort(again), 2000);
-  ASSERT_NE(c, vnet::SocketLoop::kNoId);
+  ASSERT_NE(c, vexolib::net::SocketLoop::kNoId);
   ASSERT_TRUE(waitFor([&] { return sink_.count(Event::Accept) == 1; }, [&] { service_.update(); }));
 }

@@ -10,9 +10,9 @@
 #include "Jobs.h"
 #include "MsgMem.h"
 
-using vnet::BoundedQueue;
-using vnet::ObjectPool;
-namespace mm = vnet::msgmempool;
+using vexolib::net::BoundedQueue;
+using vexolib::net::ObjectPool;
+namespace mm = vexolib::net::msgmempool;
 
 TEST(MsgMem, LengthsFallIntoTheirClasses) {
   struct Case {
@@ -101,12 +101,12 @@ TEST(ObjectPool, ObjectsKeepTheirContents) {
 }
 
 TEST(JobPools, AcceptJobsFillChunksOfSixtyFour) {
-  const int before = vnet::jobPoolChunks("JobAccept");
-  std::vector<vnet::JobAccept*> jobs;
-  for (int i = 0; i < 65; ++i) jobs.push_back(vnet::JobAccept::create(i, vnet::kNoSock, 1, 2, 3));
-  EXPECT_EQ(vnet::jobPoolChunks("JobAccept"), before + 2);
+  const int before = vexolib::net::jobPoolChunks("JobAccept");
+  std::vector<vexolib::net::JobAccept*> jobs;
+  for (int i = 0; i < 65; ++i) jobs.push_back(vexolib::net::JobAccept::create(i, vexolib::net::kNoSock, 1, 2, 3));
+  EXPECT_EQ(vexolib::net::jobPoolChunks("JobAccept"), before + 2);
   for (auto* j : jobs) j->destroy();
-  EXPECT_EQ(vnet::jobPoolChunks("JobAccept"), before);
+  EXPECT_EQ(vexolib::net::jobPoolChunks("JobAccept"), before);
 }
 
 TEST(BoundedQueue, RefusesWhenFullAndWrapsInOrder) {

@@ -12,16 +12,16 @@
 #include "SocketLoop.h"
 
 using namespace nettest;
-using vnet::SocketLoop;
+using vexolib::net::SocketLoop;
 
 namespace {
 
 class LoopTest : public ::testing::Test {
  protected:
-  explicit LoopTest(int queueCapacity = 512) : jobs_(queueCapacity), loop_(jobs_, vnet::kMaxMessageLength) {}
+  LoopTest() : loop_(jobs_, vexolib::net::kMaxMessageLength) {}
 
   void SetUp() override {
-    ASSERT_TRUE(vnet::sock::startup());
+    ASSERT_TRUE(vexolib::net::sock::startup());
     listenId_ = loop_.listen(0, 64, "127.0.0.1");
     ASSERT_NE(listenId_, SocketLoop::kNoId);
     port_ = loop_.listenerPort(listenId_);
@@ -33,7 +33,7 @@ class LoopTest : public ::testing::Test {
   }
 
   void drain() {
-    vnet::Job* job;
+    vexolib::net::Job* job;
     while (jobs_.tryPop(job)) {
       job->dispatch(sink_);
       job->destroy();
@@ -54,7 +54,7 @@ class LoopTest : public ::testing::Test {
     return text;
   }
 
-  vnet::BoundedQueue<vnet::Job*> jobs_;
+  vexolib::net::JobQueue jobs_;
   SocketLoop loop_;
   RecordingSink sink_;
   int32_t listenId_ = -1;
@@ -83,7 +83,7 @@ TEST_F(RunningLoop, AcceptReportsListenerAndPeerAddresses) {
   const Event e = sink_.of(Event::Accept).back();
   EXPECT_EQ(e.listenPort, port_);
   EXPECT_EQ(e.ip, kLoopback);
-  EXPECT_EQ(e.port, vnet::sock::localPort(peer.sock()));
+  EXPECT_EQ(e.port, vexolib::net::sock::localPort(peer.sock()));
   EXPECT_NE(id, listenId_);
   ASSERT_NE(loop_.peerName(id), nullptr);
   EXPECT_STREQ(loop_.peerName(id), "127.0.0.1");
@@ -94,12 +94,12 @@ TEST_F(RunningLoop, AcceptReportsListenerAndPeerAddresses) {
 
 TEST_F(RunningLoop, MessagesOfEverySizeClassBoundaryArriveWholeBothWays) {
   std::vector<size_t> sizes = {0, 1};
-  for (int s : vnet::msgmempool::MsgMemPool::kSizes) {
+  for (int s : vexolib::net::msgmempool::MsgMemPool::kSizes) {
     sizes.push_back(static_cast<size_t>(s) - 1);
     sizes.push_back(static_cast<size_t>(s));
     sizes.push_back(static_cast<size_t>(s) + 1);
   }
-  sizes.push_back(static_cast<size_t>(vnet::kMaxMessageLength));
+  sizes.push_back(static_cast<size_t>(vexolib::net::kMaxMessageLength));
   Peer peer;
   const int32_t id = accept(peer);
   std::vector<std::string> sent;
@@ -122,7 +122,7 @@ TEST_F(RunningLoop, OneLengthPastTheLimitClosesWithFlashAndKeepsWhatCameBefore) 
   const int32_t otherId = accept(other);
   ASSERT_TRUE(peer.sendAll(frame("before")));
   ASSERT_TRUE(waitFor([&] { return sink_.count(Event::Recv) == 1; }, [&] { drain(); }));
-  ASSERT_TRUE(peer.sendAll(lengthOnly(vnet::kMaxMessageLength + 1) + "rest"));
+  ASSERT_TRUE(peer.sendAll(lengthOnly(vexolib::net::kMaxMessageLength + 1) + "rest"));
   ASSERT_TRUE(waitFor([&] { return sink_.count(Event::Disconnect) == 1; }, [&] { drain(); }));
   EXPECT_EQ(error(), "flash");
   EXPECT_EQ(received(sink_, id), std::vector<std::string>{"before"});
@@ -299,17 +299,8 @@ TEST_F(ManualLoop, AtMost128ReadableHandlersPerPass) {
   EXPECT_EQ(sink_.count(Event::Recv), static_cast<size_t>(kPeers));
 }
 
-// A job queue of 8: the rest waits in the overflow list, nothing is lost.
-class SmallQueueLoop : public LoopTest {
- protected:
-  SmallQueueLoop() : LoopTest(8) {}
-  void SetUp() override {
-    LoopTest::SetUp();
-    loop_.start();
-  }
-};
-
-TEST_F(SmallQueueLoop, FullJobQueueLosesNoEventAndKeepsOrder) {
+// A game that takes one job at a time: nothing is lost, order is kept.
+TEST_F(RunningLoop, SlowGameLosesNoEventAndKeepsOrder) {
   Peer peer;
   const int32_t id = accept(peer);
   std::vector<std::string> expected;
@@ -323,7 +314,7 @@ TEST_F(SmallQueueLoop, FullJobQueueLosesNoEventAndKeepsOrder) {
   std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the queue fills up
   // One job at a time, as a slow game would take them.
   auto takeOne = [&] {
-    vnet::Job* job;
+    vexolib::net::Job* job;
     if (jobs_.tryPop(job)) {
       job->dispatch(sink_);
       job->destroy();

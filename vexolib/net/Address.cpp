@@ -3,7 +3,7 @@
 
 #include "NetPlatform.h"
 
-namespace vnet::sock {
+namespace vexolib::net::sock {
 
 bool parseDotted(const char* text, uint32_t* ipHost) {
   if (!text) return false;
@@ -32,4 +32,4 @@ const char* dotted(uint32_t ipHost) {
   return text;
 }
 
-}  // namespace vnet::sock
+}  // namespace vexolib::net::sock

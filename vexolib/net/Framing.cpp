@@ -4,7 +4,7 @@
 
 #include "MsgMem.h"
 
-namespace vnet {
+namespace vexolib::net {
 
 const char kPolicyRequest[kPolicyRequestSize] = "<policy-file-request/>";
 const char kPolicyAnswer[kPolicyAnswerSize] =
@@ -83,9 +83,13 @@ FrameDecoder::Result FrameDecoder::feed(const char* chunk, int32_t size, FrameSi
                                      static_cast<uint32_t>(header_[2]) << 16 |
                                      static_cast<uint32_t>(header_[3]) << 24);
       if (length_ < 0 || length_ > maxLength_) {
-        if (size >= kPolicyRequestSize && std::memcmp(chunk, kPolicyRequest, kPolicyRequestSize) == 0) {
+        // The request is answered once, when it is read: a header that
+        // ends inside the chunk's first 23 bytes. Headers read after it
+        // cannot make the same request count again.
+        if (at <= kPolicyRequestSize && size >= kPolicyRequestSize &&
+            std::memcmp(chunk, kPolicyRequest, kPolicyRequestSize) == 0) {
           sink.onPolicyRequest();
-          if (at < kPolicyRequestSize) at = kPolicyRequestSize;  // the request fills the chunk's first 23 bytes
+          at = kPolicyRequestSize;  // the request fills the chunk's first 23 bytes
           expectHeader();
           continue;
         }
@@ -115,4 +119,4 @@ FrameDecoder::Result FrameDecoder::feed(const char* chunk, int32_t size, FrameSi
   return Result::Ok;
 }
 
-}  // namespace vnet
+}  // namespace vexolib::net

@@ -4,7 +4,7 @@
 #pragma once
 #include <cstdint>
 
-namespace vnet {
+namespace vexolib::net {
 
 constexpr int32_t kMaxMessageLength = 1048576;
 constexpr int kPolicyRequestSize = 23;  // "<policy-file-request/>" and its NUL
@@ -68,4 +68,4 @@ class FrameDecoder {
   int32_t maxLength_;
 };
 
-}  // namespace vnet
+}  // namespace vexolib::net

@@ -4,9 +4,8 @@
 #include <new>
 
 #include "MsgMem.h"
-#include "SocketLoop.h"
 
-namespace vnet {
+namespace vexolib::net {
 
 namespace {
 LockedPool& acceptPool() {
@@ -52,7 +51,7 @@ void JobAccept::destroy() { unmake(acceptPool(), this); }
 
 void JobAccept::dispatch(INetworkCallback& sink) { sink.onAccept(listenPort, connectionId, peerIp, peerPort); }
 
-JobDisconect* JobDisconect::create(int32_t connectionId, SocketLoop* owner, uint32_t tableEpoch) {
+JobDisconect* JobDisconect::create(int32_t connectionId, IJobRecycler* owner, uint32_t tableEpoch) {
   JobDisconect* job = make<JobDisconect>(disconnectPool());
   if (job) {
     job->connectionId = connectionId;
@@ -69,19 +68,24 @@ void JobDisconect::destroy() {
 
 void JobDisconect::dispatch(INetworkCallback& sink) { sink.onDisconnect(connectionId); }
 
-JobRecv* JobRecv::create(char* data, int32_t length, int32_t connectionId) {
+JobRecv* JobRecv::create(char* data, int32_t length, int32_t connectionId, Backlog* backlog) {
   JobRecv* job = make<JobRecv>(recvPool());
   if (job) {
     job->data = data;
     job->length = length;
     job->connectionId = connectionId;
+    job->backlog = backlog;
+    if (backlog) backlog->add(Backlog::costOf(length));
   }
   return job;
 }
 
 void JobRecv::destroy() {
   msgmempool::instance().release(data);
+  Backlog* held = backlog;
+  const int32_t n = length;
   unmake(recvPool(), this);
+  if (held) held->release(Backlog::costOf(n));
 }
 
 void JobRecv::dispatch(INetworkCallback& sink) {
@@ -95,4 +99,4 @@ int jobPoolChunks(const char* name) {
   return -1;
 }
 
-}  // namespace vnet
+}  // namespace vexolib::net

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace vnet {
+namespace vexolib::net {
 
 // Chunk header; blocks of {chunk reference; object} follow it.
 struct ObjectPool::Chunk {
@@ -169,4 +169,4 @@ MsgMemPool& instance() {
   return pool;
 }
 }  // namespace msgmempool
-}  // namespace vnet
+}  // namespace vexolib::net

@@ -1,6 +1,7 @@
 // Fixed-size object pools with chunks, the "MsgMem" byte buffers in twelve
 // size classes, and the bounded multi-producer multi-consumer queue.
 #pragma once
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <new>
@@ -8,7 +9,7 @@
 
 #include "NetPlatform.h"
 
-namespace vnet {
+namespace vexolib::net {
 
 // Hands out fixed-size blocks from chunks; a chunk goes back to the heap as
 // soon as its last block is released. Takes no lock: callers hold one.
@@ -99,13 +100,14 @@ class MsgMemPool : public CLMemPool {
 MsgMemPool& instance();
 }  // namespace msgmempool
 
-// Fixed-capacity ring shared by several producers and consumers: producers and
-// consumers take different locks and meet through two counting semaphores.
+// Fixed-capacity ring shared by several producers and consumers. Entries
+// move under one short lock; a semaphore is touched only when a producer
+// has to wait for room, so taking or adding an entry never costs a kernel
+// call (a semaphore call per job was the price of every message on Windows).
 template <typename T>
 class BoundedQueue {
  public:
-  explicit BoundedQueue(int capacity)
-      : items_(0, 999999), space_(capacity, 999999), slots_(capacity + 1) {
+  explicit BoundedQueue(int capacity) : slots_(capacity + 1) {
     entries_ = new (std::nothrow) T[static_cast<size_t>(slots_)];
     if (!entries_) throw std::bad_alloc();
   }
@@ -113,40 +115,71 @@ class BoundedQueue {
   BoundedQueue(const BoundedQueue&) = delete;
   BoundedQueue& operator=(const BoundedQueue&) = delete;
 
-  bool tryPush(const T& v) { return pushWait(v, 0); }
+  bool tryPush(const T& v) {
+    LockGuard g(lock_);
+    if (size_ == slots_ - 1) return false;
+    put(v);
+    return true;
+  }
+  // Adds entries from first on, oldest first, while there is room; returns
+  // how many were taken.
+  template <typename It>
+  size_t tryPushMany(It first, It last) {
+    LockGuard g(lock_);
+    size_t n = 0;
+    for (; first != last && size_ < slots_ - 1; ++first, ++n) put(*first);
+    return n;
+  }
   void push(const T& v) { pushWait(v, -1); }
   // Waits at most timeoutMs (-1: without limit) for room.
   bool pushWait(const T& v, int timeoutMs) {
-    if (!space_.wait(timeoutMs)) return false;
-    {
-      LockGuard g(producer_);
-      entries_[write_] = v;
-      write_ = (write_ + 1) % slots_;
+    const int64_t until = timeoutMs < 0 ? 0 : nowMicros() + int64_t{timeoutMs} * 1000;
+    for (;;) {
+      waiters_.fetch_add(1);
+      // Tested again after announcing the wait: a pop in between posts.
+      const bool pushed = tryPush(v);
+      if (pushed) {
+        waiters_.fetch_sub(1);
+        return true;
+      }
+      int wait = -1;
+      if (timeoutMs >= 0) {
+        const int64_t left = until - nowMicros();
+        wait = left <= 0 ? 0 : static_cast<int>((left + 999) / 1000);
+      }
+      const bool woken = room_.wait(wait);
+      waiters_.fetch_sub(1);
+      if (!woken && timeoutMs >= 0 && nowMicros() >= until) return tryPush(v);
     }
-    items_.post();
-    return true;
   }
   bool tryPop(T& out) {
-    if (!items_.wait(0)) return false;
     {
-      LockGuard g(consumer_);
+      LockGuard g(lock_);
+      if (size_ == 0) return false;
       out = entries_[read_];
       read_ = (read_ + 1) % slots_;
+      --size_;
     }
-    space_.post();
+    if (waiters_.load() > 0) room_.post();
     return true;
   }
   int capacity() const { return slots_ - 1; }
 
  private:
+  void put(const T& v) {
+    entries_[write_] = v;
+    write_ = (write_ + 1) % slots_;
+    ++size_;
+  }
+
   int read_ = 0;
   int write_ = 0;
-  Mutex consumer_;
-  Mutex producer_;
-  Semaphore items_;
-  Semaphore space_;
+  int size_ = 0;
+  Mutex lock_;
+  std::atomic<int> waiters_{0};
+  Semaphore room_{0, 999999};
   T* entries_ = nullptr;
   int slots_;
 };
 
-}  // namespace vnet
+}  // namespace vexolib::net

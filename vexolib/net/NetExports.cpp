@@ -6,9 +6,9 @@
 #include "NetworkManager.h"
 
 namespace {
-vnet::NetworkManager* manager() {
+vexolib::net::NetworkManager* manager() {
   try {
-    return &vnet::theManager();
+    return &vexolib::net::theManager();
   } catch (...) {
     return nullptr;
   }
@@ -23,45 +23,45 @@ VEXOLIB_API void* VEXOLIB_CALL NetworkManager_Init(void* value) {
 VEXOLIB_API void* VEXOLIB_CALL NetworkManager_RegisterCallback(void*, NetworkAcceptFn onAccept, NetworkRecvFn onRecv,
                                                                NetworkDisconnectFn onDisconnect,
                                                                NetworkConnectFn onConnect) {
-  vnet::NetworkManager* m = manager();
+  vexolib::net::NetworkManager* m = manager();
   if (m) m->registerCallback(onAccept, onRecv, onDisconnect, onConnect);
   return m;
 }
 
 VEXOLIB_API void VEXOLIB_CALL NetworkManager_Start() {
-  if (vnet::NetworkManager* m = manager()) m->service().start();
+  if (vexolib::net::NetworkManager* m = manager()) m->service().start();
 }
 
 VEXOLIB_API void VEXOLIB_CALL NetworkManager_Update() {
-  if (vnet::NetworkManager* m = manager()) m->service().update();
+  if (vexolib::net::NetworkManager* m = manager()) m->service().update();
 }
 
 VEXOLIB_API void VEXOLIB_CALL NetworkManager_Stop() {
-  if (vnet::NetworkManager* m = manager()) m->stop();
+  if (vexolib::net::NetworkManager* m = manager()) m->stop();
 }
 
 VEXOLIB_API bool VEXOLIB_CALL NetworkManager_Listen(void*, int32_t port, int32_t backlog, int32_t* id,
                                                     const char* bindAddress) {
-  vnet::NetworkManager* m = manager();
+  vexolib::net::NetworkManager* m = manager();
   if (!m) return false;
   const int32_t got = m->service().loop().listen(static_cast<uint16_t>(port), backlog, bindAddress);
-  if (got == vnet::SocketLoop::kNoId) return false;
+  if (got == vexolib::net::SocketLoop::kNoId) return false;
   if (id) *id = got;
   return true;
 }
 
 VEXOLIB_API bool VEXOLIB_CALL NetworkManager_Connect(void*, uint32_t ip, int32_t port, int32_t* id, int32_t timeout) {
-  vnet::NetworkManager* m = manager();
+  vexolib::net::NetworkManager* m = manager();
   if (!m) return false;
   const int32_t got = m->service().loop().connect(ip, static_cast<uint16_t>(port), timeout);
-  if (got == vnet::SocketLoop::kNoId) return false;
+  if (got == vexolib::net::SocketLoop::kNoId) return false;
   if (id) *id = got;
   return true;
 }
 
 VEXOLIB_API bool VEXOLIB_CALL NetworkManager_ConnectAsynByDotted(void*, const char* dotted, int32_t port,
                                                                  int32_t* requestId, int32_t timeout) {
-  vnet::NetworkManager* m = manager();
+  vexolib::net::NetworkManager* m = manager();
   return m && m->service().connectAsyncDotted(dotted, port, requestId, timeout);
 }
 
@@ -72,37 +72,37 @@ VEXOLIB_API bool VEXOLIB_CALL NetworkManager_ConnectAsyn(void* handle, const cha
 
 VEXOLIB_API bool VEXOLIB_CALL NetworkManager_ConnectAsynByWithDns(void*, const char* host, int32_t port,
                                                                   int32_t* requestId, int32_t timeout) {
-  vnet::NetworkManager* m = manager();
+  vexolib::net::NetworkManager* m = manager();
   return m && m->service().connectAsyncText(host, port, requestId, timeout);
 }
 
 VEXOLIB_API bool VEXOLIB_CALL NetworkManager_Send(void*, int32_t id, const void* data, int32_t length) {
-  vnet::NetworkManager* m = manager();
+  vexolib::net::NetworkManager* m = manager();
   return m && m->service().loop().send(id, data, length);
 }
 
 VEXOLIB_API void VEXOLIB_CALL NetworkManager_Disconnect(void*, int32_t id) {
-  if (vnet::NetworkManager* m = manager()) m->service().loop().queueClose(id);
+  if (vexolib::net::NetworkManager* m = manager()) m->service().loop().queueClose(id);
 }
 
 VEXOLIB_API const char* VEXOLIB_CALL NetworkManager_GetPeerName(void*, int32_t id) {
-  vnet::NetworkManager* m = manager();
+  vexolib::net::NetworkManager* m = manager();
   return m ? m->service().loop().peerName(id) : nullptr;
 }
 
 VEXOLIB_API const char* VEXOLIB_CALL NetworkManager_GetErrorString() {
-  vnet::NetworkManager* m = manager();
+  vexolib::net::NetworkManager* m = manager();
   return m ? m->errorText() : "";
 }
 
 VEXOLIB_API void VEXOLIB_CALL NetworkManager_CleanError() {
-  if (vnet::NetworkManager* m = manager()) m->service().loop().clearError();
+  if (vexolib::net::NetworkManager* m = manager()) m->service().loop().clearError();
 }
 
 VEXOLIB_API void VEXOLIB_CALL NetworkManager_SetFrameDealCount(int32_t count) {
-  if (vnet::NetworkManager* m = manager()) m->service().setFrameDealCount(count);
+  if (vexolib::net::NetworkManager* m = manager()) m->service().setFrameDealCount(count);
 }
 
 VEXOLIB_API void VEXOLIB_CALL NetworkManager_SetPaused(int32_t paused) {
-  if (vnet::NetworkManager* m = manager()) m->service().setPaused(paused > 0);
+  if (vexolib::net::NetworkManager* m = manager()) m->service().setPaused(paused > 0);
 }

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace vnet {
+namespace vexolib::net {
 
 class Mutex {
  public:
@@ -92,4 +92,4 @@ int waitReady(const std::vector<Sock>& rd, const std::vector<Sock>& wr,
               std::vector<uint8_t>& rdReady, std::vector<uint8_t>& wrReady, int timeoutMs);
 }  // namespace sock
 
-}  // namespace vnet
+}  // namespace vexolib::net

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-namespace vnet {
+namespace vexolib::net {
 
 NetworkService::NetworkService(INetworkCallback* forwarder, int32_t maxMessageLength)
     : loop_(jobs_, maxMessageLength), sink_(forwarder ? forwarder : &defaultSink_) {}
@@ -29,9 +29,13 @@ void NetworkService::update() {
       if (paused_) break;
     }
   }
+  // A connection made in the background is read only once the game has
+  // heard of it, so its messages never come before its onConnect.
   ConnectResult result;
-  while (results_.tryPop(result))
+  while (results_.tryPop(result)) {
     sink_->onConnect(result.ok != 0, result.requestId, result.connectionId, result.ip, result.port);
+    if (result.ok) loop_.release(result.connectionId, result.serial);
+  }
 }
 
 void NetworkService::stop() {
@@ -44,8 +48,7 @@ void NetworkService::stop() {
     }
   }
   loop_.stop();
-  Job* job = nullptr;
-  while (jobs_.tryPop(job)) job->destroy();
+  jobs_.clear();
 }
 
 bool NetworkService::connectAsyncDotted(const char* dotted, int32_t port, int32_t* requestId, int32_t timeout) {
@@ -101,7 +104,8 @@ void NetworkService::runWorker() {
     uint32_t ip = request.ip;
     // Host names are not looked up: text must be a dotted address.
     const bool addressOk = request.byText == 0 || sock::parseDotted(request.host, &ip);
-    const int32_t id = addressOk ? loop_.connect(ip, request.port, request.timeout) : SocketLoop::kNoId;
+    const int32_t id =
+        addressOk ? loop_.connect(ip, request.port, request.timeout, true, &result.serial) : SocketLoop::kNoId;
     result.ok = id != SocketLoop::kNoId ? 1 : 0;
     result.connectionId = id;
     // Waits for room as long as the workers run: a game that stopped calling
@@ -161,4 +165,4 @@ NetworkManager& theManager() {
   return *manager;
 }
 
-}  // namespace vnet
+}  // namespace vexolib::net

@@ -10,7 +10,7 @@
 #include "NetPlatform.h"
 #include "SocketLoop.h"
 
-namespace vnet {
+namespace vexolib::net {
 
 struct ConnectRequest {
   int32_t requestId = 0;
@@ -27,11 +27,11 @@ struct ConnectResult {
   uint16_t port = 0;
   uint8_t ok = 0;
   int32_t connectionId = 0;
+  uint64_t serial = 0;  // of the connection's handler, which waits to be read until the game is told
 };
 
 class NetworkService {
  public:
-  static constexpr int32_t kJobQueueCapacity = 512;
   static constexpr int32_t kConnectQueueCapacity = 256;
   static constexpr unsigned kWorkerStackBytes = 102400;
   static constexpr int64_t kUpdateBudgetMicros = 8000;
@@ -50,7 +50,7 @@ class NetworkService {
   bool connectAsyncText(const char* host, int32_t port, int32_t* requestId, int32_t timeout);
 
   SocketLoop& loop() { return loop_; }
-  BoundedQueue<Job*>& jobs() { return jobs_; }
+  JobQueue& jobs() { return jobs_; }
   void setFrameDealCount(int32_t n) { frameDealCount_ = n; }
   void setPaused(bool p) { paused_ = p; }
   bool paused() const { return paused_; }
@@ -62,7 +62,7 @@ class NetworkService {
   static void workerMain(void* self);
   void runWorker();
 
-  BoundedQueue<Job*> jobs_{kJobQueueCapacity};
+  JobQueue jobs_;
   SocketLoop loop_;
   INetworkCallback* sink_;
   DefaultCallback defaultSink_;
@@ -80,14 +80,14 @@ class NetworkService {
 // The game's four functions; C calling convention, every argument in a
 // 32-bit slot (bool and uint16 in the low bits).
 #if defined(_WIN32)
-#define VNET_GAME_CALL __cdecl
+#define VEXOLIB_NET_GAME_CALL __cdecl
 #else
-#define VNET_GAME_CALL
+#define VEXOLIB_NET_GAME_CALL
 #endif
-using OnAcceptFn = void(VNET_GAME_CALL*)(uint32_t listenPort, int32_t connectionId, uint32_t ip, uint32_t port);
-using OnRecvFn = void(VNET_GAME_CALL*)(int32_t connectionId, const uint8_t* data, int32_t length);
-using OnDisconnectFn = void(VNET_GAME_CALL*)(int32_t connectionId);
-using OnConnectFn = void(VNET_GAME_CALL*)(uint32_t ok, int32_t requestId, int32_t connectionId, uint32_t ip,
+using OnAcceptFn = void(VEXOLIB_NET_GAME_CALL*)(uint32_t listenPort, int32_t connectionId, uint32_t ip, uint32_t port);
+using OnRecvFn = void(VEXOLIB_NET_GAME_CALL*)(int32_t connectionId, const uint8_t* data, int32_t length);
+using OnDisconnectFn = void(VEXOLIB_NET_GAME_CALL*)(int32_t connectionId);
+using OnConnectFn = void(VEXOLIB_NET_GAME_CALL*)(uint32_t ok, int32_t requestId, int32_t connectionId, uint32_t ip,
                                           uint32_t port);
 
 class IEngineNetCallback : public INetworkCallback {};
@@ -141,7 +141,6 @@ class NetworkManager {
   int callbackCount() const { return callbackCount_; }
   CallBackInterface& callback(int i) { return callbacks_[i]; }
 
-  const int32_t jobQueueCapacity = NetworkService::kJobQueueCapacity;
   const int32_t maxMessageLength = kMaxMessageLength;
 
  private:
@@ -155,4 +154,4 @@ class NetworkManager {
 // The process-wide manager, created on first use and never destroyed.
 NetworkManager& theManager();
 
-}  // namespace vnet
+}  // namespace vexolib::net

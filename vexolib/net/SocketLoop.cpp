@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-namespace vnet {
+namespace vexolib::net {
 
 // ---- handlers ----
 
@@ -61,11 +61,7 @@ bool TcpHandler::queueRaw(const void* data, int32_t length) {
 }
 
 void TcpHandler::onMessage(char* block, int32_t length) {
-  JobRecv* job = owner_ ? JobRecv::create(block, length, id_) : nullptr;
-  if (job)
-    owner_->pushJob(job);
-  else
-    msgmempool::instance().release(block);
+  if (!owner_ || !owner_->pushMessage(*this, block, length)) msgmempool::instance().release(block);
 }
 
 void TcpHandler::onPolicyRequest() {
@@ -73,32 +69,30 @@ void TcpHandler::onPolicyRequest() {
   if (owner_) owner_->addPending(id_, kPolicyAnswerSize);
 }
 
+// One receive per pass, into the loop's buffer: the loop comes back while the
+// socket stays readable, and a flooding peer cannot keep it here.
 void TcpHandler::onReadable() {
-  char chunk[2048];
-  for (;;) {
-    if (socket_ == kNoSock) return;
-    const int got = sock::recvSome(socket_, chunk, sizeof chunk);
-    if (got <= 0) {
-      const int err = sock::lastError();
-      if ((got < 0 && sock::wouldBlock(err)) || !owner_) return;
-      owner_->setError("Recv ret  [%d] Errno[%d]", got, err);
+  if (socket_ == kNoSock || !owner_) return;
+  char* chunk = owner_->readBuffer();
+  const int got = sock::recvSome(socket_, chunk, SocketLoop::kReadPerPass);
+  if (got <= 0) {
+    const int err = sock::lastError();
+    if (got < 0 && sock::wouldBlock(err)) return;
+    owner_->setError("Recv ret  [%d] Errno[%d]", got, err);
+    owner_->queueClose(id_);
+    return;
+  }
+  switch (decoder_.feed(chunk, got, *this)) {
+    case FrameDecoder::Result::Ok:
+      break;
+    case FrameDecoder::Result::BadHeader:
+      owner_->setError("flash");
       owner_->queueClose(id_);
-      return;
-    }
-    switch (decoder_.feed(chunk, got, *this)) {
-      case FrameDecoder::Result::Ok:
-        break;
-      case FrameDecoder::Result::BadHeader:
-        if (!owner_) break;
-        owner_->setError("flash");
-        owner_->queueClose(id_);
-        return;
-      case FrameDecoder::Result::NoMemory:
-        if (!owner_) return;
-        owner_->setError("bad allocation");
-        owner_->queueClose(id_);
-        return;
-    }
+      break;
+    case FrameDecoder::Result::NoMemory:
+      owner_->setError("bad allocation");
+      owner_->queueClose(id_);
+      break;
   }
 }
 
@@ -140,7 +134,7 @@ void TcpHandler::onWritable() {
 
 // ---- handler table ----
 
-int32_t HandlerTable::insert(BasicNetworkHandler* handler) {
+int32_t HandlerTable::insert(BasicNetworkHandler* handler, uint64_t serial) {
   int32_t id;
   if (!freeIds_.empty()) {
     id = freeIds_.back();
@@ -152,9 +146,13 @@ int32_t HandlerTable::insert(BasicNetworkHandler* handler) {
       entries_.resize(cap);
       used_.resize(cap, 0);
       awaitingRecycle_.resize(cap, 0);
+      while (backlogs_.size() < cap) backlogs_.emplace_back();
     }
   }
-  entries_[static_cast<size_t>(id)] = Entry{handler, 0};
+  Entry fresh;
+  fresh.handler = handler;
+  fresh.serial = serial;
+  entries_[static_cast<size_t>(id)] = fresh;
   used_[static_cast<size_t>(id)] = 1;
   if (live_ == 0) {
     first_ = id;
@@ -206,15 +204,14 @@ void HandlerTable::reset() {
 
 // ---- the loop ----
 
-SocketLoop::SocketLoop(BoundedQueue<Job*>& jobQueue, int32_t maxMessageLength)
-    : jobQueue_(jobQueue), maxMessageLength_(maxMessageLength) {
+SocketLoop::SocketLoop(JobQueue& jobQueue, int32_t maxMessageLength)
+    : jobQueue_(jobQueue), readBuffer_(kReadPerPass), maxMessageLength_(maxMessageLength) {
   sock::startup();
   waker_ = sock::makeWaker();
 }
 
 SocketLoop::~SocketLoop() {
   stop();
-  closeAll();  // handlers added while the loop never ran
   sock::closeSock(waker_);
 }
 
@@ -224,24 +221,29 @@ void SocketLoop::wakeIfWaiting() {
   if (waiting_.exchange(false)) sock::wake(waker_);
 }
 
-bool SocketLoop::addToSet(std::vector<Sock>& set, Sock s) {
-  if (std::find(set.begin(), set.end(), s) != set.end()) return true;
-  if (set.size() >= static_cast<size_t>(kMaxSetSockets)) return false;
-  set.push_back(s);
-  return true;
+void SocketLoop::markInWriteSet(HandlerTable::Entry& e) {
+  if (e.inWriteSet || writeCount_ >= kMaxSetSockets) return;
+  e.inWriteSet = true;
+  e.freshWrite = true;
+  ++writeCount_;
+  wakeIfWaiting();
 }
 
-void SocketLoop::removeFromSet(std::vector<Sock>& set, Sock s) {
-  auto it = std::find(set.begin(), set.end(), s);
-  if (it != set.end()) set.erase(it);
-}
-
-int32_t SocketLoop::add(BasicNetworkHandler* handler) {
+int32_t SocketLoop::add(BasicNetworkHandler* handler, bool held, uint64_t* serial) {
   {
     LockGuard g(lock_);
-    if (addToSet(readSet_, handler->socket())) {
-      const int32_t id = table_.insert(handler);
-      handler->attach(this, id);
+    if (readCount_ < kMaxSetSockets) {
+      const uint64_t s = nextSerial_++;
+      const int32_t id = table_.insert(handler, s);
+      HandlerTable::Entry& e = table_.at(id);
+      e.inReadSet = true;
+      e.held = held;
+      ++readCount_;
+      Backlog& backlog = table_.backlog(id);
+      backlog.bind(this);
+      backlog.throttled.store(false);
+      handler->attach(this, id, &backlog);
+      if (serial) *serial = s;
       wakeIfWaiting();
       return id;
     }
@@ -250,10 +252,25 @@ int32_t SocketLoop::add(BasicNetworkHandler* handler) {
   return kNoId;
 }
 
+void SocketLoop::release(int32_t id, uint64_t serial) {
+  LockGuard g(lock_);
+  HandlerTable::Entry* e = table_.lookup(id);
+  if (!e || e->serial != serial || !e->held) return;
+  e->held = false;
+  wakeIfWaiting();
+}
+
 void SocketLoop::queueClose(int32_t id) {
+  uint64_t serial;
+  {
+    LockGuard g(lock_);
+    HandlerTable::Entry* e = table_.lookup(id);
+    if (!e || !e->handler) return;
+    serial = e->serial;
+  }
   {
     LockGuard g(closeLock_);
-    closeList_.push_back(id);
+    closeList_.push_back(CloseRequest{id, serial});
   }
   wakeIfWaiting();
 }
@@ -266,30 +283,45 @@ void SocketLoop::pushDisconnect(int32_t id) {
     recycleId(id, table_.epoch());
 }
 
+bool SocketLoop::pushMessage(BasicNetworkHandler& from, char* block, int32_t length) {
+  JobRecv* job = JobRecv::create(block, length, from.id(), from.backlog());
+  if (!job) return false;
+  totalBacklog_.fetch_add(Backlog::costOf(length), std::memory_order_relaxed);
+  pushJob(job);
+  return true;
+}
+
 void SocketLoop::recycleId(int32_t id, uint32_t epoch) {
   LockGuard g(lock_);
   if (epoch == table_.epoch()) table_.recycle(id);
 }
 
+// On the game's thread as it takes messages: wakes the loop when a stopped
+// connection, or all of them, may read again.
+void SocketLoop::backlogReleased(Backlog& backlog, int64_t left, int64_t cost) {
+  const int64_t total = totalBacklog_.fetch_sub(cost, std::memory_order_acq_rel) - cost;
+  const bool connectionMayRead = backlog.throttled.load() && left <= kConnectionBacklog / 2;
+  const bool allMayRead = total <= kTotalBacklog / 2 && total + cost > kTotalBacklog / 2;
+  if (connectionMayRead || allMayRead) wakeIfWaiting();
+}
+
 void SocketLoop::processCloseList() {
-  std::vector<int32_t> ids;
+  std::vector<CloseRequest> requests;
   {
     LockGuard g(closeLock_);
-    ids.swap(closeList_);
+    if (closeList_.empty()) return;
+    requests.swap(closeList_);
   }
-  if (ids.empty()) return;
   std::vector<BasicNetworkHandler*> closed;
   {
     LockGuard g(lock_);
-    for (int32_t id : ids) {
-      HandlerTable::Entry* e = table_.lookup(id);
-      if (!e || !e->handler) continue;
-      BasicNetworkHandler* h = e->handler;
-      const Sock s = h->socket();
-      table_.erase(id);
-      removeFromSet(readSet_, s);
-      removeFromSet(writeSet_, s);
-      closed.push_back(h);
+    for (const CloseRequest& r : requests) {
+      HandlerTable::Entry* e = table_.lookup(r.id);
+      if (!e || !e->handler || e->serial != r.serial) continue;
+      readCount_ -= e->inReadSet ? 1 : 0;
+      writeCount_ -= e->inWriteSet ? 1 : 0;
+      closed.push_back(e->handler);
+      table_.erase(r.id);
     }
   }
   // close() reports through recycleId/pushDisconnect, which take the lock.
@@ -299,10 +331,6 @@ void SocketLoop::processCloseList() {
   }
 }
 
-void SocketLoop::moveOverflow() {
-  while (!overflow_.empty() && jobQueue_.tryPush(overflow_.front())) overflow_.pop_front();
-}
-
 bool SocketLoop::send(int32_t id, const void* data, int32_t length) {
   if (length < 0 || (length > 0 && !data)) return false;
   LockGuard g(lock_);
@@ -310,10 +338,7 @@ bool SocketLoop::send(int32_t id, const void* data, int32_t length) {
   if (!e || !e->handler || e->handler->isListener()) return false;
   auto* tcp = static_cast<TcpHandler*>(e->handler);
   if (!tcp->queueFrame(data, length)) return false;
-  if (e->pending == 0) {
-    addToSet(writeSet_, tcp->socket());
-    wakeIfWaiting();
-  }
+  if (e->pending == 0) markInWriteSet(*e);
   e->pending += int64_t{length} + 4;
   return true;
 }
@@ -322,7 +347,7 @@ void SocketLoop::addPending(int32_t id, int64_t n) {
   LockGuard g(lock_);
   HandlerTable::Entry* e = table_.lookup(id);
   if (!e || !e->handler) return;
-  if (e->pending == 0) addToSet(writeSet_, e->handler->socket());
+  if (e->pending == 0) markInWriteSet(*e);
   e->pending += n;
 }
 
@@ -333,7 +358,9 @@ void SocketLoop::subtractPending(int32_t id, int64_t n) {
   e->pending -= n;
   if (e->pending <= 0) {
     e->pending = 0;
-    removeFromSet(writeSet_, e->handler->socket());
+    if (e->inWriteSet) --writeCount_;
+    e->inWriteSet = false;
+    e->freshWrite = false;
   }
 }
 
@@ -346,7 +373,7 @@ int64_t SocketLoop::pending(int32_t id) {
 bool SocketLoop::inWriteSet(int32_t id) {
   LockGuard g(lock_);
   HandlerTable::Entry* e = table_.lookup(id);
-  return e && e->handler && std::find(writeSet_.begin(), writeSet_.end(), e->handler->socket()) != writeSet_.end();
+  return e && e->handler && e->inWriteSet;
 }
 
 uint16_t SocketLoop::listenerPort(int32_t id) {
@@ -365,17 +392,17 @@ const char* SocketLoop::peerName(int32_t id) {
   return sock::dotted(ip);
 }
 
-int32_t SocketLoop::connect(uint32_t ip, uint16_t port, int32_t timeoutMs) {
+int32_t SocketLoop::connect(uint32_t ip, uint16_t port, int32_t timeoutMs, bool held, uint64_t* serial) {
   const Sock s = sock::tcp();
   if (s == kNoSock) return kNoId;
   if (!sock::setNonBlocking(s) || !sock::connectStart(s, ip, port) || !sock::waitConnected(s, timeoutMs)) {
     sock::closeSock(s);
     return kNoId;
   }
-  return addConnection(s, maxMessageLength_);
+  return addConnection(s, maxMessageLength_, held, serial);
 }
 
-int32_t SocketLoop::addConnection(Sock socket, int32_t maxMessageLength) {
+int32_t SocketLoop::addConnection(Sock socket, int32_t maxMessageLength, bool held, uint64_t* serial) {
   auto* tcp = new (std::nothrow) TcpHandler(socket, maxMessageLength);
   if (!tcp) {
     sock::closeSock(socket);
@@ -385,7 +412,7 @@ int32_t SocketLoop::addConnection(Sock socket, int32_t maxMessageLength) {
     delete tcp;  // closes the socket
     return kNoId;
   }
-  return add(tcp);
+  return add(tcp, held, serial);
 }
 
 int32_t SocketLoop::listen(uint16_t port, int32_t backlog, const char* bindAddress) {
@@ -426,21 +453,63 @@ void SocketLoop::clearError() {
   std::memset(error_, 0, sizeof error_);
 }
 
+int SocketLoop::writeFresh() {
+  toWrite_.clear();
+  {
+    LockGuard g(lock_);
+    for (int32_t id = table_.first(); id < table_.end(); ++id) {
+      if (!table_.used(id)) continue;
+      HandlerTable::Entry& e = table_.at(id);
+      if (!e.freshWrite || !e.handler) continue;
+      e.freshWrite = false;
+      toWrite_.push_back(e.handler);
+    }
+  }
+  for (BasicNetworkHandler* h : toWrite_) h->onWritable();
+  return static_cast<int>(toWrite_.size());
+}
+
+bool SocketLoop::collectWaitSets() {
+  workRead_.clear();
+  workWrite_.clear();
+  workReadHandlers_.clear();
+  workWriteHandlers_.clear();
+  // Past the total bound no connection is read (accepts go on) until the
+  // game has taken half of it.
+  const int64_t total = totalBacklog_.load();
+  if (total > kTotalBacklog) totalThrottled_ = true;
+  if (total <= kTotalBacklog / 2) totalThrottled_ = false;
+  LockGuard g(lock_);
+  waiting_.store(true);
+  if (table_.live() == 0) return false;
+  for (int32_t id = table_.first(); id < table_.end(); ++id) {
+    if (!table_.used(id)) continue;
+    HandlerTable::Entry& e = table_.at(id);
+    BasicNetworkHandler* h = e.handler;
+    if (!h) continue;
+    bool readable = e.inReadSet && !e.held;
+    if (readable && !h->isListener()) {
+      Backlog& b = table_.backlog(id);
+      if (b.throttled.load() && b.bytes() <= kConnectionBacklog / 2) b.throttled.store(false);
+      readable = !b.throttled.load() && !totalThrottled_;
+    }
+    if (readable) {
+      workRead_.push_back(h->socket());
+      workReadHandlers_.push_back(h);
+    }
+    if (e.inWriteSet) {
+      workWrite_.push_back(h->socket());
+      workWriteHandlers_.push_back(h);
+    }
+  }
+  return true;
+}
+
 int SocketLoop::runPass() {
   processCloseList();
   moveOverflow();
-  {
-    LockGuard g(lock_);
-    waiting_.store(true);
-    if (table_.live() == 0) {
-      workRead_.clear();
-    } else {
-      workRead_ = readSet_;
-      workWrite_ = writeSet_;
-    }
-  }
-  const bool idle = workRead_.empty();
-  if (idle) workWrite_.clear();
+  int served = writeFresh();
+  const bool idle = !collectWaitSets();
   if (waker_ != kNoSock) workRead_.push_back(waker_);
   const int ready =
       sock::waitReady(workRead_, workWrite_, readReady_, writeReady_, idle ? kIdleSleepMs : kSelectTimeoutMs);
@@ -450,35 +519,23 @@ int SocketLoop::runPass() {
     workRead_.pop_back();
     readReady_.pop_back();
   }
-  if (idle) return -1;
-  if (ready <= 0) return 0;
-  readyRead_.clear();
-  readyWrite_.clear();
-  for (size_t i = 0; i < workRead_.size(); ++i)
-    if (readReady_[i]) readyRead_.push_back(workRead_[i]);
-  for (size_t i = 0; i < workWrite_.size(); ++i)
-    if (writeReady_[i]) readyWrite_.push_back(workWrite_[i]);
-  std::sort(readyRead_.begin(), readyRead_.end());
-  std::sort(readyWrite_.begin(), readyWrite_.end());
+  if (idle || ready <= 0) return idle ? -1 : served;
+  // The sets were built in id order, so the first 128 ready of each are the
+  // lowest ids; the rest are served in the next pass.
   toRead_.clear();
   toWrite_.clear();
-  {
-    LockGuard g(lock_);
-    for (int32_t id = table_.first(); id < table_.end(); ++id) {
-      if (!table_.used(id)) continue;
-      BasicNetworkHandler* h = table_.at(id).handler;
-      if (!h) continue;
-      if (toRead_.size() < static_cast<size_t>(kHandlersPerPass) &&
-          std::binary_search(readyRead_.begin(), readyRead_.end(), h->socket()))
-        toRead_.push_back(h);
-      if (toWrite_.size() < static_cast<size_t>(kHandlersPerPass) &&
-          std::binary_search(readyWrite_.begin(), readyWrite_.end(), h->socket()))
-        toWrite_.push_back(h);
-    }
+  for (size_t i = 0; i < workReadHandlers_.size() && toRead_.size() < static_cast<size_t>(kHandlersPerPass); ++i)
+    if (readReady_[i]) toRead_.push_back(workReadHandlers_[i]);
+  for (size_t i = 0; i < workWriteHandlers_.size() && toWrite_.size() < static_cast<size_t>(kHandlersPerPass); ++i)
+    if (writeReady_[i]) toWrite_.push_back(workWriteHandlers_[i]);
+  for (BasicNetworkHandler* h : toRead_) {
+    h->onReadable();
+    Backlog* b = h->backlog();
+    if (b && b->bytes() > kConnectionBacklog) b->throttled.store(true);
   }
-  for (BasicNetworkHandler* h : toRead_) h->onReadable();
   for (BasicNetworkHandler* h : toWrite_) h->onWritable();
-  return static_cast<int>(toRead_.size() + toWrite_.size());
+  moveOverflow();
+  return served + static_cast<int>(toRead_.size() + toWrite_.size());
 }
 
 void SocketLoop::threadMain(void* self) {
@@ -493,11 +550,12 @@ void SocketLoop::start() {
 }
 
 void SocketLoop::stop() {
-  if (stopped_.load()) return;
-  stopped_.store(true);
-  wakeIfWaiting();
-  joinThread(thread_);
-  thread_ = 0;
+  if (!stopped_.load()) {
+    stopped_.store(true);
+    wakeIfWaiting();
+    joinThread(thread_);
+    thread_ = 0;
+  }
   closeAll();
 }
 
@@ -505,11 +563,10 @@ void SocketLoop::closeAll() {
   std::vector<BasicNetworkHandler*> handlers;
   {
     LockGuard g(lock_);
-    readSet_.clear();
-    writeSet_.clear();
     for (int32_t id = table_.first(); id < table_.end(); ++id)
       if (table_.used(id) && table_.at(id).handler) handlers.push_back(table_.at(id).handler);
     table_.reset();
+    readCount_ = writeCount_ = 0;
   }
   for (BasicNetworkHandler* h : handlers) {
     h->close();
@@ -519,10 +576,8 @@ void SocketLoop::closeAll() {
     LockGuard g(closeLock_);
     closeList_.clear();
   }
-  while (!overflow_.empty()) {
-    overflow_.front()->destroy();
-    overflow_.pop_front();
-  }
+  overflow_.destroyAll();
+  totalThrottled_ = false;
 }
 
-}  // namespace vnet
+}  // namespace vexolib::net

@@ -13,7 +13,7 @@
 #include "MsgMem.h"
 #include "NetPlatform.h"
 
-namespace vnet {
+namespace vexolib::net {
 
 class SocketLoop;
 
@@ -32,9 +32,12 @@ class BasicNetworkHandler {
   int32_t id() const { return id_; }
   bool isListener() const { return isListener_; }
   SocketLoop* owner() const { return owner_; }
-  void attach(SocketLoop* owner, int32_t id) {
+  // The backlog of the connection's slot (none for listeners).
+  Backlog* backlog() const { return backlog_; }
+  void attach(SocketLoop* owner, int32_t id, Backlog* backlog) {
     owner_ = owner;
     id_ = id;
+    backlog_ = isListener_ ? nullptr : backlog;
   }
 
  protected:
@@ -42,6 +45,7 @@ class BasicNetworkHandler {
   void closeSocket();
 
   SocketLoop* owner_ = nullptr;
+  Backlog* backlog_ = nullptr;
   Sock socket_;
   int32_t id_ = -1;
   bool isListener_;
@@ -95,14 +99,21 @@ class HandlerTable {
   struct Entry {
     BasicNetworkHandler* handler = nullptr;
     int64_t pending = 0;  // bytes queued on the connection, not yet known to be sent
+    uint64_t serial = 0;  // tells this handler from others that had its id
+    bool inReadSet = false;
+    bool inWriteSet = false;
+    bool freshWrite = false;  // queued since the last pass: written before waiting
+    bool held = false;        // not read until the game has been told of the connection
   };
 
-  int32_t insert(BasicNetworkHandler* handler);
+  int32_t insert(BasicNetworkHandler* handler, uint64_t serial);
   // Frees the slot; the id goes on the free stack when recycle() is called
   // for it, once the game has seen the close.
   void erase(int32_t id);
   void recycle(int32_t id);
   Entry* lookup(int32_t id);
+  // The received-message backlog of a slot; its address never changes.
+  Backlog& backlog(int32_t id) { return backlogs_[static_cast<size_t>(id)]; }
   void reset();
 
   int32_t live() const { return live_; }
@@ -116,6 +127,9 @@ class HandlerTable {
   std::vector<Entry> entries_;
   std::vector<uint8_t> used_;
   std::vector<uint8_t> awaitingRecycle_;
+  // Jobs of a closed connection may still point at its backlog: a deque
+  // grows without moving what it holds, and slots are never given back.
+  std::deque<Backlog> backlogs_;
   std::vector<int32_t> freeIds_;
   int32_t highWater_ = 0;
   int32_t first_ = 0;
@@ -124,30 +138,49 @@ class HandlerTable {
   uint32_t epoch_ = 0;  // grows at every reset, so ids of an earlier table are ignored
 };
 
-class SocketLoop {
+class SocketLoop final : private IJobRecycler {
  public:
   static constexpr int kMaxSetSockets = 1024;
   static constexpr int kHandlersPerPass = 128;
   static constexpr int kSelectTimeoutMs = 10;
   static constexpr int kIdleSleepMs = 100;
   static constexpr int kNoId = -1;
+  // Most bytes read from one connection in one pass, so no connection can
+  // hold the thread while others (and accepts) wait.
+  static constexpr int kReadPerPass = 65536;
+  // Undelivered messages one connection may hold before its reading stops:
+  // two of the largest messages, so a peer sending those keeps streaming
+  // while the game takes one, yet a flood of small ones stays short enough
+  // (about 30000 jobs) for other connections' messages behind it to reach
+  // the game within a few frames. Reading resumes below half of it.
+  static constexpr int64_t kConnectionBacklog = 2 * 1048576;
+  // The same for all connections together: what a 32-bit game can spare.
+  static constexpr int64_t kTotalBacklog = 64 * 1048576;
 
-  SocketLoop(BoundedQueue<Job*>& jobQueue, int32_t maxMessageLength);
+  SocketLoop(JobQueue& jobQueue, int32_t maxMessageLength);
   ~SocketLoop();
   SocketLoop(const SocketLoop&) = delete;
   SocketLoop& operator=(const SocketLoop&) = delete;
 
   // Takes the handler over; kNoId (and the handler is destroyed) when the
-  // read set is full, so no socket is left that would never be served.
-  int32_t add(BasicNetworkHandler* handler);
+  // read set is full, so no socket is left that would never be served. A
+  // held handler is not read until release() (see connect()).
+  int32_t add(BasicNetworkHandler* handler, bool held = false, uint64_t* serial = nullptr);
   // Adds a connected socket as a TcpHandler; on failure the socket is closed.
-  int32_t addConnection(Sock socket, int32_t maxMessageLength);
+  int32_t addConnection(Sock socket, int32_t maxMessageLength, bool held = false, uint64_t* serial = nullptr);
+  // Closes the handler that has the id now; ids without one are ignored,
+  // and a close asked for before a Stop never reaches a later handler.
   void queueClose(int32_t id);
   bool send(int32_t id, const void* data, int32_t length);
   const char* peerName(int32_t id);
-  int32_t connect(uint32_t ip, uint16_t port, int32_t timeoutMs);
+  // Blocking connect. With held set the connection is not read until
+  // release(id, serial): the game hears of it before any of its messages.
+  int32_t connect(uint32_t ip, uint16_t port, int32_t timeoutMs, bool held = false, uint64_t* serial = nullptr);
+  void release(int32_t id, uint64_t serial);
   int32_t listen(uint16_t port, int32_t backlog, const char* bindAddress);
   void start();
+  // Ends the thread, then closes and forgets every handler, queued close and
+  // job, also when the loop never ran.
   void stop();
   bool stopped() const { return stopped_.load(); }
 
@@ -157,48 +190,66 @@ class SocketLoop {
   void clearError();
 
   // Used by the handlers on the socket thread.
-  void pushJob(Job* job) { overflow_.push_back(job); }
+  void pushJob(Job* job) { overflow_.pushBack(job); }
+  // Queues a received message as a job on the connection's backlog; false
+  // when no job can be had (the block is then still the caller's).
+  bool pushMessage(BasicNetworkHandler& from, char* block, int32_t length);
   void pushDisconnect(int32_t id);
   void subtractPending(int32_t id, int64_t n);
   void addPending(int32_t id, int64_t n);
-  void recycleId(int32_t id, uint32_t epoch);
+  char* readBuffer() { return readBuffer_.data(); }
 
   // For tests and diagnostics.
   int64_t pending(int32_t id);
   bool inWriteSet(int32_t id);
   uint16_t listenerPort(int32_t id);
-  // One pass of the socket thread; returns the number of handlers served.
+  int64_t backlogBytes() const { return totalBacklog_.load(); }
+    // One pass of the socket thread; returns the number of handlers served.
   int runPass();
 
  private:
+  struct CloseRequest {
+    int32_t id;
+    uint64_t serial;
+  };
   static void threadMain(void* self);
+  void recycleId(int32_t id, uint32_t tableEpoch) override;
+  void backlogReleased(Backlog& backlog, int64_t left, int64_t cost) override;
   void processCloseList();
   // Closes and destroys every handler and queued job; the thread is not running.
   void closeAll();
-  void moveOverflow();
-  static bool addToSet(std::vector<Sock>& set, Sock s);
+  // Hands the jobs made so far to the game's queue.
+  void moveOverflow() { jobQueue_.pushList(overflow_); }
+  // Writes what was queued since the last pass without waiting for select.
+  int writeFresh();
+  // Copies the sockets to wait on; false when there is no handler at all.
+  bool collectWaitSets();
+  void markInWriteSet(HandlerTable::Entry& e);
   // Cuts a wait short when the sets changed after they were copied for it.
   void wakeIfWaiting();
-  static void removeFromSet(std::vector<Sock>& set, Sock s);
 
   char error_[256] = {};
   Mutex errorLock_;
   HandlerTable table_;
   Mutex lock_;  // table, pending counts and both socket sets
-  std::vector<int32_t> closeList_;
+  int readCount_ = 0, writeCount_ = 0;
+  uint64_t nextSerial_ = 1;
+  std::vector<CloseRequest> closeList_;
   Mutex closeLock_;
   uintptr_t thread_ = 0;
   std::atomic<bool> stopped_{true};
-  std::deque<Job*> overflow_;
-  BoundedQueue<Job*>& jobQueue_;
-  std::vector<Sock> readSet_, writeSet_;
+  JobList overflow_;  // jobs of this pass, handed to the queue together
+  JobQueue& jobQueue_;
   std::vector<Sock> workRead_, workWrite_;
+  std::vector<BasicNetworkHandler*> workReadHandlers_, workWriteHandlers_;
   std::vector<uint8_t> readReady_, writeReady_;
-  std::vector<Sock> readyRead_, readyWrite_;
   std::vector<BasicNetworkHandler*> toRead_, toWrite_;
+  std::vector<char> readBuffer_;
+  std::atomic<int64_t> totalBacklog_{0};
+  bool totalThrottled_ = false;  // socket thread only
   int32_t maxMessageLength_;
   Sock waker_ = kNoSock;
   std::atomic<bool> waiting_{false};
 };
 
-}  // namespace vnet
+}  // namespace vexolib::net

@@ -16,7 +16,7 @@
 
 #include "NetPlatform.h"
 
-namespace vnet {
+namespace vexolib::net {
 
 Mutex::Mutex() : impl_(new std::mutex) {}
 Mutex::~Mutex() { delete static_cast<std::mutex*>(impl_); }
@@ -227,4 +227,4 @@ int waitReady(const std::vector<Sock>& rd, const std::vector<Sock>& wr,
   return n;
 }
 }  // namespace sock
-}  // namespace vnet
+}  // namespace vexolib::net

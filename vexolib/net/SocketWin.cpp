@@ -9,7 +9,7 @@
 
 #include "NetPlatform.h"
 
-namespace vnet {
+namespace vexolib::net {
 
 Mutex::Mutex() : impl_(new CRITICAL_SECTION) { InitializeCriticalSection(static_cast<CRITICAL_SECTION*>(impl_)); }
 Mutex::~Mutex() {
@@ -214,4 +214,4 @@ int waitReady(const std::vector<Sock>& rd, const std::vector<Sock>& wr, std::vec
   return n;
 }
 }  // namespace sock
-}  // namespace vnet
+}  // namespace vexolib::net
