@@ -86,6 +86,7 @@ void TcpHandler::onReadable() {
     case FrameDecoder::Result::Ok:
       break;
     case FrameDecoder::Result::BadHeader:
+      onWritable();  // a policy answer read from the same chunk still goes out
       owner_->setError("flash");
       owner_->queueClose(id_);
       break;
@@ -204,8 +205,13 @@ void HandlerTable::reset() {
 
 // ---- the loop ----
 
-SocketLoop::SocketLoop(JobQueue& jobQueue, int32_t maxMessageLength)
-    : jobQueue_(jobQueue), readBuffer_(kReadPerPass), maxMessageLength_(maxMessageLength) {
+SocketLoop::SocketLoop(JobQueue& jobQueue, int32_t maxMessageLength, int64_t connectionBacklog,
+                       int64_t totalBacklog)
+    : jobQueue_(jobQueue),
+      readBuffer_(kReadPerPass),
+      maxMessageLength_(maxMessageLength),
+      connectionBacklog_(connectionBacklog),
+      totalBacklogLimit_(totalBacklog) {
   sock::startup();
   waker_ = sock::makeWaker();
 }
@@ -300,8 +306,8 @@ void SocketLoop::recycleId(int32_t id, uint32_t epoch) {
 // connection, or all of them, may read again.
 void SocketLoop::backlogReleased(Backlog& backlog, int64_t left, int64_t cost) {
   const int64_t total = totalBacklog_.fetch_sub(cost, std::memory_order_acq_rel) - cost;
-  const bool connectionMayRead = backlog.throttled.load() && left <= kConnectionBacklog / 2;
-  const bool allMayRead = total <= kTotalBacklog / 2 && total + cost > kTotalBacklog / 2;
+  const bool connectionMayRead = backlog.throttled.load() && left <= connectionBacklog_ / 2;
+  const bool allMayRead = total <= totalBacklogLimit_ / 2 && total + cost > totalBacklogLimit_ / 2;
   if (connectionMayRead || allMayRead) wakeIfWaiting();
 }
 
@@ -477,8 +483,8 @@ bool SocketLoop::collectWaitSets() {
   // Past the total bound no connection is read (accepts go on) until the
   // game has taken half of it.
   const int64_t total = totalBacklog_.load();
-  if (total > kTotalBacklog) totalThrottled_ = true;
-  if (total <= kTotalBacklog / 2) totalThrottled_ = false;
+  if (total > totalBacklogLimit_) totalThrottled_ = true;
+  if (total <= totalBacklogLimit_ / 2) totalThrottled_ = false;
   LockGuard g(lock_);
   waiting_.store(true);
   if (table_.live() == 0) return false;
@@ -490,7 +496,7 @@ bool SocketLoop::collectWaitSets() {
     bool readable = e.inReadSet && !e.held;
     if (readable && !h->isListener()) {
       Backlog& b = table_.backlog(id);
-      if (b.throttled.load() && b.bytes() <= kConnectionBacklog / 2) b.throttled.store(false);
+      if (b.throttled.load() && b.bytes() <= connectionBacklog_ / 2) b.throttled.store(false);
       readable = !b.throttled.load() && !totalThrottled_;
     }
     if (readable) {
@@ -531,7 +537,7 @@ int SocketLoop::runPass() {
   for (BasicNetworkHandler* h : toRead_) {
     h->onReadable();
     Backlog* b = h->backlog();
-    if (b && b->bytes() > kConnectionBacklog) b->throttled.store(true);
+    if (b && b->bytes() > connectionBacklog_) b->throttled.store(true);
   }
   for (BasicNetworkHandler* h : toWrite_) h->onWritable();
   moveOverflow();

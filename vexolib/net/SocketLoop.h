@@ -157,7 +157,8 @@ class SocketLoop final : private IJobRecycler {
   // The same for all connections together: what a 32-bit game can spare.
   static constexpr int64_t kTotalBacklog = 64 * 1048576;
 
-  SocketLoop(JobQueue& jobQueue, int32_t maxMessageLength);
+  SocketLoop(JobQueue& jobQueue, int32_t maxMessageLength, int64_t connectionBacklog = kConnectionBacklog,
+             int64_t totalBacklog = kTotalBacklog);
   ~SocketLoop();
   SocketLoop(const SocketLoop&) = delete;
   SocketLoop& operator=(const SocketLoop&) = delete;
@@ -248,6 +249,7 @@ class SocketLoop final : private IJobRecycler {
   std::atomic<int64_t> totalBacklog_{0};
   bool totalThrottled_ = false;  // socket thread only
   int32_t maxMessageLength_;
+  const int64_t connectionBacklog_, totalBacklogLimit_;
   Sock waker_ = kNoSock;
   std::atomic<bool> waiting_{false};
 };
