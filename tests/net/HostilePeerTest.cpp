@@ -196,7 +196,7 @@ TEST(HostilePeer, FloodNextToAnEchoingConnection) {
               flooder.framesSent(), game.floodReceived, roundTripsMs.size(), percentile(roundTripsMs, 0.5), p99,
               backlogPeak / 1048576.0, memoryPeak - memoryBefore, stopMs);
   EXPECT_EQ(echoError, "");
-  EXPECT_GT(roundTripsMs.size(), 100u);
+  EXPECT_GT(roundTripsMs.size(), kSanitized ? 5u : 100u) << "the echoing connection keeps its turns";
   EXPECT_GT(game.floodReceived, 10000u);
   EXPECT_EQ(game.floodOutOfOrder, 0) << "flood frames must arrive whole and in order";
   // One read past the bound at most: 64 KiB of 12-byte frames at 72 bytes each.
