@@ -168,7 +168,7 @@ void CContainerUI::SetManager(CManagerUI* manager, CControlUI* parent) {
   for (auto& item : m_items) item->SetManager(manager, this);
 }
 
-UIRect CContainerUI::InsetRect(const UIRect& rc) const {
+UIRect CContainerUI::InnerRect(const UIRect& rc) const {
   UIRect r{rc.left + m_rcInset.left, rc.top + m_rcInset.top, rc.right - m_rcInset.right,
            rc.bottom - m_rcInset.bottom};
   if (r.right < r.left) r.right = r.left;
@@ -190,7 +190,7 @@ void CContainerUI::SetFloatPos(CControlUI& child) const {
 
 void CContainerUI::SetPos(const UIRect& rc) {
   CControlUI::SetPos(rc);
-  const UIRect area = InsetRect(rc);
+  const UIRect area = InnerRect(rc);
   for (auto& item : m_items) {
     if (!item->IsVisible()) continue;
     if (item->IsFloat()) SetFloatPos(*item);
@@ -267,7 +267,7 @@ std::vector<int> shareAxis(const std::vector<AxisItem>& items, int available) {
 
 void CVerticalLayoutUI::SetPos(const UIRect& rc) {
   CControlUI::SetPos(rc);
-  const UIRect area = InsetRect(rc);
+  const UIRect area = InnerRect(rc);
   std::vector<AxisItem> stacked;
   for (auto& item : m_items) {
     if (!item->IsVisible()) continue;
@@ -295,7 +295,7 @@ void CVerticalLayoutUI::SetPos(const UIRect& rc) {
 
 void CHorizontalLayoutUI::SetPos(const UIRect& rc) {
   CControlUI::SetPos(rc);
-  const UIRect area = InsetRect(rc);
+  const UIRect area = InnerRect(rc);
   std::vector<AxisItem> stacked;
   for (auto& item : m_items) {
     if (!item->IsVisible()) continue;
@@ -340,7 +340,7 @@ bool CTabLayoutUI::SelectItem(int index) {
 
 void CTabLayoutUI::SetPos(const UIRect& rc) {
   CControlUI::SetPos(rc);
-  const UIRect area = InsetRect(rc);
+  const UIRect area = InnerRect(rc);
   for (auto& item : m_items) {
     if (!item->IsVisible()) continue;
     if (item->IsFloat()) SetFloatPos(*item);

@@ -120,7 +120,7 @@ class CContainerUI : public CControlUI {
   void ForEach(const std::function<void(CControlUI&)>& visit) override;
 
  protected:
-  UIRect InsetRect(const UIRect& rc) const;
+  UIRect InnerRect(const UIRect& rc) const;
   // Places a floating child at its fixed position relative to this container.
   void SetFloatPos(CControlUI& child) const;
   std::vector<std::unique_ptr<CControlUI>> m_items;
