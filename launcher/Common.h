@@ -9,6 +9,8 @@ namespace vekt {
 constexpr unsigned kCodePageAnsi = 0;  // CP_ACP
 constexpr unsigned kCodePageUtf8 = 65001;
 
+// Conversions between the launcher's UTF-16 text and byte strings in the ANSI
+// code page or UTF-8; like the system calls they stop at an embedded NUL.
 std::wstring AnsiToWide(const std::string& text);
 std::wstring MultiToWide(const std::string& text, unsigned codePage);
 std::string WideToMulti(const std::wstring& text, unsigned codePage);

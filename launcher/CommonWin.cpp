@@ -8,28 +8,6 @@
 
 namespace vekt {
 
-std::wstring MultiToWide(const std::string& text, unsigned codePage) {
-  if (text.empty()) return std::wstring();
-  const int size = MultiByteToWideChar(codePage, 0, text.c_str(), -1, nullptr, 0);
-  if (size <= 0) return std::wstring();
-  std::wstring out(static_cast<size_t>(size), L'\0');
-  MultiByteToWideChar(codePage, 0, text.c_str(), -1, &out[0], size);
-  out.resize(wcslen(out.c_str()));
-  return out;
-}
-
-std::wstring AnsiToWide(const std::string& text) { return MultiToWide(text, CP_ACP); }
-
-std::string WideToMulti(const std::wstring& text, unsigned codePage) {
-  if (text.empty()) return std::string();
-  const int size = WideCharToMultiByte(codePage, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  if (size <= 0) return std::string();
-  std::string out(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(codePage, 0, text.c_str(), -1, &out[0], size, nullptr, nullptr);
-  out.resize(strlen(out.c_str()));
-  return out;
-}
-
 std::wstring GetModuleDir() {
   wchar_t path[MAX_PATH] = {};
   const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
