@@ -10,7 +10,7 @@
 #include "InstallRegistration.h"
 #include "PlatformLink.h"
 #include "PlatformLinkHost.h"
-#include "gameloader_test_support.h"
+#include "GameLoaderTestSupport.h"
 
 namespace fs = std::filesystem;
 using namespace vekt;

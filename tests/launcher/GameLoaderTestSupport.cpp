@@ -1,10 +1,6 @@
-#include "gameloader_test_support.h"
-
-#include <unistd.h>
+#include "GameLoaderTestSupport.h"
 
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
 #include "Logger.h"
 
@@ -13,19 +9,13 @@ namespace fs = std::filesystem;
 namespace gltest {
 namespace {
 
-fs::path logDir() { return fs::temp_directory_path() / ("vekt_gameloader_log_" + std::to_string(::getpid())); }
-
 // The log must point at its folder before the first line is written.
 class LogEnvironment : public ::testing::Environment {
  public:
-  void SetUp() override {
-    fs::create_directories(logDir());
-    vekt::Logger::initializePathDir(logDir().string() + "/");
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(logDir(), ec);
-  }
+  void SetUp() override { vekt::Logger::initializePathDir(folder_.path().string() + "/"); }
+
+ private:
+  vekt::testsupport::TempDir folder_{"vekt_gameloader_log"};
 };
 
 [[maybe_unused]] ::testing::Environment* const kLogEnvironment =
@@ -33,26 +23,15 @@ class LogEnvironment : public ::testing::Environment {
 
 }  // namespace
 
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-void writeFile(const fs::path& path, const std::string& content) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
-}
-
 std::string logText() { return readFile(vekt::Logger::instance().fileName()); }
 
 void TempHomeTest::SetUp() {
+  TempDirTest::SetUp();
   const char* old = std::getenv("HOME");
   hadHome_ = old != nullptr;
   if (old) oldHome_ = old;
-  home_ = fs::temp_directory_path() / ("vekt_gameloader_" + std::to_string(::getpid()) + "_" +
-                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
-  fs::remove_all(home_);
-  fs::create_directories(home_ / ".local/share");
-  ::setenv("HOME", home_.c_str(), 1);
+  fs::create_directories(home() / ".local/share");
+  ::setenv("HOME", home().c_str(), 1);
 }
 
 void TempHomeTest::TearDown() {
@@ -61,8 +40,7 @@ void TempHomeTest::TearDown() {
   } else {
     ::unsetenv("HOME");
   }
-  std::error_code ec;
-  fs::remove_all(home_, ec);
+  TempDirTest::TearDown();
 }
 
 }  // namespace gltest

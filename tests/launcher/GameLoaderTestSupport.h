@@ -7,22 +7,23 @@
 #include <filesystem>
 #include <string>
 
+#include "TempDir.h"
+
 namespace gltest {
 
-std::string readFile(const std::filesystem::path& path);
-void writeFile(const std::filesystem::path& path, const std::string& content);
+using vekt::testsupport::readFile;
+using vekt::testsupport::writeFile;
 // Everything the launcher's logger has written in this test run.
 std::string logText();
 
-class TempHomeTest : public ::testing::Test {
+class TempHomeTest : public vekt::testsupport::TempDirTest {
  protected:
   void SetUp() override;
   void TearDown() override;
-  const std::filesystem::path& home() const { return home_; }
-  const std::filesystem::path& root() const { return home_; }
+  const std::filesystem::path& home() const { return dir(); }
+  const std::filesystem::path& root() const { return dir(); }
 
  private:
-  std::filesystem::path home_;
   std::string oldHome_;
   bool hadHome_ = false;
 };

@@ -9,7 +9,7 @@
 #include "GameLoaderWndCore.h"
 #include "InstallRegistration.h"
 #include "PlatformLinkHost.h"
-#include "gameloader_test_support.h"
+#include "GameLoaderTestSupport.h"
 
 using namespace vekt;
 

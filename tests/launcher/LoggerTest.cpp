@@ -8,6 +8,7 @@
 
 #include "Common.h"
 #include "Logger.h"
+#include "TempDir.h"
 
 namespace fs = std::filesystem;
 using vekt::LocalTime;
@@ -42,24 +43,19 @@ class FakeLogPlatform : public vekt::ILogPlatform {
   void standardError(const std::string& text) override { errText += text; }
 };
 
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
+using vekt::testsupport::readFile;
 
-class LoggerTest : public ::testing::Test {
+class LoggerTest : public vekt::testsupport::TempDirTest {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() / ("vekt_logger_" + std::to_string(::getpid()) + "_" +
-                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(root_);
+    TempDirTest::SetUp();
+    root_ = dir();
     fs::create_directories(root_ / "Log");
     fs::create_directories(root_ / "Documents");
     logDir_ = (root_ / "Log").string() + "\\";
     // The fake's folder names end in "\", which the host file system keeps in the name.
     Logger::initializePathDir(logDir_);
   }
-  void TearDown() override { fs::remove_all(root_); }
 
   fs::path root_;
   std::string logDir_;

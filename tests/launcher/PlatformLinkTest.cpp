@@ -14,7 +14,7 @@
 #include "Logger.h"
 #include "PlatformLink.h"
 #include "PlatformLinkHost.h"
-#include "gameloader_test_support.h"
+#include "GameLoaderTestSupport.h"
 
 namespace fs = std::filesystem;
 using namespace vekt;
