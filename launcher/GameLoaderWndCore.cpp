@@ -170,6 +170,15 @@ LaunchStart StartLaunch(const std::wstring& cmdJson, const std::wstring& gameId)
   return start;
 }
 
+std::wstring GameExePathFrom(const std::wstring& installDir, const std::wstring& moduleDir,
+                             const std::wstring& gameId) {
+  return (installDir.empty() ? moduleDir + L"\\" : installDir) + gameId + L".exe";
+}
+
+std::wstring GetGameExePath(const std::wstring& gameId) {
+  return GameExePathFrom(GetInstallDir(gameId), GetModuleDir(), gameId);
+}
+
 std::wstring DownloadBackgroundFor(const std::wstring& gameId) {
   if (gameId == L"fai" || gameId == L"rusa" || gameId == L"pnol") return gameId + L"_download_bk.jpg";
   return std::wstring();

@@ -137,6 +137,12 @@ struct LaunchStart {
 };
 LaunchStart StartLaunch(const std::wstring& cmdJson, const std::wstring& gameId);
 
+// The game executable: the install directory from the uninstall key, else the
+// launcher's own directory, then gameId ".exe".
+std::wstring GameExePathFrom(const std::wstring& installDir, const std::wstring& moduleDir,
+                             const std::wstring& gameId);
+std::wstring GetGameExePath(const std::wstring& gameId);
+
 // The download page's background for a game id; empty keeps the layout's.
 std::wstring DownloadBackgroundFor(const std::wstring& gameId);
 

@@ -306,6 +306,14 @@ TEST(DownloadBackground, ByGameId) {
   EXPECT_EQ(DownloadBackgroundFor(L"FAI"), L"");
 }
 
+TEST(GameExePath, FromTheInstallDirOrTheLaunchersOwn) {
+  EXPECT_EQ(GameExePathFrom(L"D:\\Games\\vekt\\", L"C:\\L", L"vekt"), L"D:\\Games\\vekt\\vekt.exe");
+  EXPECT_EQ(GameExePathFrom(L"", L"C:\\Program Files (x86)\\vekt", L"vekt"),
+            L"C:\\Program Files (x86)\\vekt\\vekt.exe");
+  // A DisplayIcon without any separator is the directory as it is.
+  EXPECT_EQ(GameExePathFrom(L"vekt_main.exe", L"C:\\L", L"vekt"), L"vekt_main.exevekt.exe");
+}
+
 class StartLaunchTest : public gltest::TempHomeTest {};
 
 TEST_F(StartLaunchTest, RecordsThePlatformWindowAndTellsTheGameManager) {
