@@ -1,4 +1,8 @@
-// Entry of the web page tool; its window arrives with a later change.
+// Entry of the web page tool.
 #include <windows.h>
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return 0; }
+#include "ToolWin.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+  return vistrel::runTool(instance, vistrel::processCommandLine(), showCommand);
+}
