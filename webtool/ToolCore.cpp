@@ -3,11 +3,17 @@
 #include <climits>
 #include <cstring>
 
+#include "base/Text.h"
+
 namespace vistrel {
 
 namespace {
 bool isBlank(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+int readNumber(const std::wstring& argument) {
+  return parseDecimal(vekt::base::utf16ToAnsi(vekt::base::wideToUtf16(argument)));
 }
 }  // namespace
 
@@ -32,14 +38,13 @@ int parseDecimal(std::string_view text) {
   return static_cast<int>(value);
 }
 
-std::optional<ToolArguments> readToolArguments(const std::vector<std::wstring>& commandLine,
-                                               AnsiNarrower toAnsi) {
-  if (commandLine.size() != kCommandLineEntries || !toAnsi) return std::nullopt;
+std::optional<ToolArguments> readToolArguments(const std::vector<std::wstring>& commandLine) {
+  if (commandLine.size() != kCommandLineEntries) return std::nullopt;
   ToolArguments args;
   args.title = commandLine[1];
-  args.width = parseDecimal(toAnsi(commandLine[2]));
-  args.height = parseDecimal(toAnsi(commandLine[3]));
-  args.owner = parseDecimal(toAnsi(commandLine[4]));
+  args.width = readNumber(commandLine[2]);
+  args.height = readNumber(commandLine[3]);
+  args.owner = readNumber(commandLine[4]);
   args.address = commandLine[5];
   return args;
 }
@@ -70,7 +75,7 @@ CopyDataRequest decodeCopyData(std::uint64_t code, const void* data, std::size_t
   const auto length = static_cast<std::size_t>(static_cast<const char*>(nul) - bytes);
   if (length == 0) return request;
   request.action = CopyDataAction::Navigate;
-  request.address.assign(bytes, length);
+  request.address = vekt::base::utf16ToWide(vekt::base::ansiToUtf16(std::string_view(bytes, length)));
   return request;
 }
 

@@ -26,17 +26,14 @@ struct ToolArguments {
   std::wstring address;
 };
 
-// Converts an argument to the ANSI code page before its number is read.
-using AnsiNarrower = std::string (*)(const std::wstring&);
-
 // The C library's decimal reading: leading blanks, an optional sign, digits
 // up to the first other character, no digits give 0. Out-of-range values
 // stop at the int limits instead of wrapping.
 int parseDecimal(std::string_view text);
 
-// The arguments when there are exactly five after the program path.
-std::optional<ToolArguments> readToolArguments(const std::vector<std::wstring>& commandLine,
-                                               AnsiNarrower toAnsi);
+// The arguments when there are exactly five after the program path. Numbers
+// are read after converting the argument to the ANSI code page.
+std::optional<ToolArguments> readToolArguments(const std::vector<std::wstring>& commandLine);
 
 struct Size {
   int width = 0;
@@ -65,22 +62,11 @@ enum class CopyDataAction {
 
 struct CopyDataRequest {
   CopyDataAction action = CopyDataAction::Default;
-  std::string address;  // ANSI bytes up to the first NUL
+  std::wstring address;  // the bytes up to the first NUL, from the ANSI code page
 };
 
 // Reads a copy-data message without looking past `byteCount` bytes of `data`.
 // A navigate request needs a NUL inside those bytes and a non-empty text.
 CopyDataRequest decodeCopyData(std::uint64_t code, const void* data, std::size_t byteCount);
-
-// Runs `work`; any exception becomes `onException`, so none leaves a window
-// procedure or a COM callback.
-template <class Result, class Work>
-Result callGuarded(Work&& work, Result onException) noexcept {
-  try {
-    return work();
-  } catch (...) {
-    return onException;
-  }
-}
 
 }  // namespace vistrel

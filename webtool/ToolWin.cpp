@@ -4,19 +4,11 @@
 
 #include <new>
 
+#include "base/Guard.h"
+
 namespace vistrel {
 
 namespace {
-
-std::string narrow(UINT codePage, const std::wstring& text) {
-  if (text.empty()) return {};
-  const int length = static_cast<int>(text.size());
-  const int bytes = WideCharToMultiByte(codePage, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
-  if (bytes <= 0) return {};
-  std::string out(static_cast<size_t>(bytes), '\0');
-  WideCharToMultiByte(codePage, 0, text.data(), length, &out[0], bytes, nullptr, nullptr);
-  return out;
-}
 
 Size outerSize(HWND window) {
   RECT r{};
@@ -43,18 +35,6 @@ bool registerToolClass(HINSTANCE instance, const wchar_t* className, WNDPROC pro
 }
 
 }  // namespace
-
-std::string toThreadAnsi(const std::wstring& text) { return narrow(CP_THREAD_ACP, text); }
-
-std::wstring fromAnsi(const std::string& bytes) {
-  if (bytes.empty()) return {};
-  const int length = static_cast<int>(bytes.size());
-  const int units = MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, nullptr, 0);
-  if (units <= 0) return {};
-  std::wstring out(static_cast<size_t>(units), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, &out[0], units);
-  return out;
-}
 
 std::vector<std::wstring> processCommandLine() {
   int count = 0;
@@ -136,7 +116,7 @@ LRESULT CALLBACK ToolWindow::windowProcedure(HWND window, UINT message, WPARAM w
     if (message == WM_DESTROY) PostQuitMessage(0);
     return DefWindowProcW(window, message, wParam, lParam);
   }
-  return callGuarded([&] { return tool->handle(message, wParam, lParam); }, LRESULT{0});
+  return vekt::base::guardedCall(LRESULT{0}, [&] { return tool->handle(message, wParam, lParam); });
 }
 
 LRESULT ToolWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -174,7 +154,7 @@ LRESULT ToolWindow::onCopyData(WPARAM wParam, LPARAM lParam) {
   const CopyDataRequest request = decodeCopyData(data->dwData, data->lpData, data->cbData);
   switch (request.action) {
     case CopyDataAction::Navigate:
-      if (browser_) browser_->navigate(fromAnsi(request.address));
+      if (browser_) browser_->navigate(request.address);
       return 0;
     case CopyDataAction::Close:
       end();
@@ -197,16 +177,13 @@ int runMessageLoop() {
 }
 
 int runTool(HINSTANCE instance, const std::vector<std::wstring>& commandLine, int showCommand) {
-  return callGuarded(
-      [&] {
-        const std::optional<ToolArguments> args = readToolArguments(commandLine, &toThreadAnsi);
-        if (!args) return 0;
-        std::unique_ptr<ToolWindow> tool = ToolWindow::start(instance, *args, showCommand);
-        if (!tool) return 0;
-        runMessageLoop();
-        return 0;
-      },
-      0);
+  vekt::base::guardedCall([&] {
+    const std::optional<ToolArguments> args = readToolArguments(commandLine);
+    if (!args) return;
+    std::unique_ptr<ToolWindow> tool = ToolWindow::start(instance, *args, showCommand);
+    if (tool) runMessageLoop();
+  });
+  return 0;
 }
 
 }  // namespace vistrel

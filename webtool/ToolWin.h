@@ -18,9 +18,6 @@ constexpr wchar_t kMutexName[] = L"Vistrel";
 constexpr DWORD kWindowStyle = 0x80001;   // system menu; the system adds the caption
 constexpr LONG kExtraExStyle = 0x9;       // dialog modal frame and topmost
 
-std::string toThreadAnsi(const std::wstring& text);
-std::wstring fromAnsi(const std::string& bytes);
-
 // The process's command line split by the system's rules; empty on failure.
 std::vector<std::wstring> processCommandLine();
 

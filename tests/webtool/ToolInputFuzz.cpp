@@ -2,19 +2,10 @@
 // bytes, read only within their count) and command lines.
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "ToolCore.h"
-
-namespace {
-std::string latin1(const std::wstring& text) {
-  std::string out;
-  for (wchar_t c : text) out += static_cast<char>(c & 0xFF);
-  return out;
-}
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
@@ -28,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto request = vistrel::decodeCopyData(code, copy.empty() ? nullptr : copy.data(), copy.size());
     if (request.action == vistrel::CopyDataAction::Navigate &&
         (request.address.empty() || request.address.size() >= size ||
-         std::memchr(request.address.data(), 0, request.address.size()))) {
+         request.address.find(L'\0') != std::wstring::npos)) {
       __builtin_trap();
     }
   } else {
@@ -43,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       }
     }
     commandLine.push_back(current);
-    const auto args = vistrel::readToolArguments(commandLine, latin1);
+    const auto args = vistrel::readToolArguments(commandLine);
     if (args.has_value() != (commandLine.size() == vistrel::kCommandLineEntries)) __builtin_trap();
     vistrel::centreOnOwner({args ? args->width : 0, args ? args->height : 0},
                            {args ? args->owner : 0, args ? args->height : 0});
