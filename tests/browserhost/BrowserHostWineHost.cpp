@@ -7,41 +7,20 @@
 #include <windows.h>
 #include <exdisp.h>
 
-#include <string>
-#include <vector>
-
+#include "BrowserTestSupport.h"
 #include "Himetric.h"
 #include "WebBrowserWin.h"
 #include "wincheck.h"
 
 namespace {
 
-std::vector<std::wstring> g_reports;
-void recordReport(const wchar_t* message) { g_reports.emplace_back(message); }
-
-void pump(DWORD milliseconds) {
-  const DWORD end = GetTickCount() + milliseconds;
-  MSG message;
-  do {
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&message);
-      DispatchMessageW(&message);
-    }
-    Sleep(5);
-  } while (static_cast<int>(end - GetTickCount()) > 0);
-}
+using browsertest::pump;
+using browsertest::recordReport;
+using browsertest::reports;
 
 HWND makeParent(DWORD visible) {
   return CreateWindowExW(0, L"STATIC", L"browser host", WS_OVERLAPPEDWINDOW | visible, 50, 50, 840,
                          660, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-}
-
-std::wstring location(IWebBrowser2* browser) {
-  BSTR url = nullptr;
-  if (!browser || FAILED(browser->get_LocationURL(&url)) || !url) return L"(none)";
-  std::wstring text(url, SysStringLen(url));
-  SysFreeString(url);
-  return text;
 }
 
 // Hidden parent: activating a window lets Wine's input method set up COM on
@@ -49,7 +28,7 @@ std::wstring location(IWebBrowser2* browser) {
 DWORD WINAPI createWithoutOle(void*) {
   HWND parent = makeParent(0);
   auto* host = new vekt::browser::WebBrowser(parent, recordReport);
-  WCHECK(g_reports.size() == 1 && g_reports[0] == L"Cannot create oleObject CLSID_WebBrowser");
+  WCHECK(reports().size() == 1 && reports()[0] == L"Cannot create oleObject CLSID_WebBrowser");
   WCHECK(host->browser() == nullptr && host->oleObject() == nullptr);
   WCHECK(host->windowHandle() == nullptr);
   RECT bounds{0, 0, 100, 100};
@@ -63,7 +42,7 @@ void checkWithoutOle() {
   HANDLE thread = CreateThread(nullptr, 0, createWithoutOle, nullptr, 0, nullptr);
   WCHECK_EQ(WaitForSingleObject(thread, 60000), WAIT_OBJECT_0);
   CloseHandle(thread);
-  g_reports.clear();
+  reports().clear();
 }
 
 void checkInterfaces(vekt::browser::WebBrowser& host) {
@@ -158,21 +137,21 @@ void checkWithOle() {
   HWND parent = makeParent(WS_VISIBLE);
   auto* host = new vekt::browser::WebBrowser(parent, recordReport);
   pump(200);
-  WCHECK(g_reports.empty());
+  WCHECK(reports().empty());
   if (!WCHECK(host->browser() != nullptr)) return;
   VARIANT_BOOL silent = VARIANT_FALSE;
   host->browser()->get_Silent(&silent);
   WCHECK(silent == VARIANT_TRUE);
   HWND control = host->windowHandle();
   WCHECK(control != nullptr && GetParent(control) == parent && IsWindowVisible(control));
-  WCHECK(location(host->browser()) == L"about:blank");
+  WCHECK(browsertest::locationOf(host->browser()) == L"about:blank");
 
   checkInterfaces(*host);
   checkExtent(*host);
 
   WCHECK_EQ(host->navigate(L"about:blank#moved"), S_OK);
   pump(100);
-  WCHECK(location(host->browser()) == L"about:blank#moved");
+  WCHECK(browsertest::locationOf(host->browser()) == L"about:blank#moved");
   DestroyWindow(parent);
   pump(50);
 }

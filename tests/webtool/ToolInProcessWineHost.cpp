@@ -14,34 +14,25 @@
 #include <string>
 #include <vector>
 
+#include "BrowserTestSupport.h"
 #include "ToolWin.h"
 #include "wincheck.h"
 
 namespace {
 
-std::vector<std::wstring> g_reports;
-void recordReport(const wchar_t* message) { g_reports.emplace_back(message); }
-
-void pump(DWORD milliseconds) {
-  const DWORD end = GetTickCount() + milliseconds;
-  MSG message;
-  do {
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      if (message.message == WM_QUIT) continue;  // the tool's quit; this host goes on
-      TranslateMessage(&message);
-      DispatchMessageW(&message);
-    }
-    Sleep(5);
-  } while (static_cast<int>(end - GetTickCount()) > 0);
-}
+using browsertest::pump;
+using browsertest::recordReport;
+using browsertest::reports;
 
 std::wstring locationOf(const vistrel::ToolWindow& tool) {
-  if (!tool.browser() || !tool.browser()->browser()) return L"(no browser)";
-  BSTR url = nullptr;
-  if (FAILED(tool.browser()->browser()->get_LocationURL(&url)) || !url) return L"(no location)";
-  std::wstring location(url, SysStringLen(url));
-  SysFreeString(url);
-  return location;
+  return browsertest::locationOf(tool.browser() ? tool.browser()->browser() : nullptr);
+}
+
+// No copy of the tool holds the single-instance name.
+bool mutexFree() {
+  HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, vistrel::kMutexName);
+  if (mutex) CloseHandle(mutex);
+  return mutex == nullptr;
 }
 
 LRESULT sendCopyData(HWND window, ULONG_PTR code, const void* data, DWORD bytes) {
@@ -98,7 +89,7 @@ void checkStartUp(HWND owner) {
   WCHECK_EQ(rect.bottom - rect.top, 480);
 
   // The browser fills the client area and opened the address from the command line.
-  WCHECK(g_reports.empty());
+  WCHECK(reports().empty());
   HWND control = tool->browser() ? tool->browser()->windowHandle() : nullptr;
   WCHECK(control != nullptr && GetParent(control) == window && IsWindowVisible(control));
   RECT client{};
@@ -177,9 +168,7 @@ void checkCopyData(HWND owner) {
   WCHECK_EQ(sendCopyData(window, 101, nullptr, 0), 0);
   pump(50);
   WCHECK(!IsWindow(window));
-  HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, vistrel::kMutexName);
-  WCHECK(mutex == nullptr);
-  if (mutex) CloseHandle(mutex);
+  WCHECK(mutexFree());
 }
 
 void checkSingleCopy(HWND owner) {
@@ -208,9 +197,7 @@ void checkSizeRule(HWND owner) {
   SetWindowPos(window, nullptr, 0, 0, 421, 320, SWP_NOMOVE | SWP_NOZORDER);
   pump(50);
   WCHECK(!IsWindow(window));
-  HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, vistrel::kMutexName);
-  WCHECK(mutex == nullptr);
-  if (mutex) CloseHandle(mutex);
+  WCHECK(mutexFree());
 }
 
 // Sizes the system will not keep end the tool during start-up: no step after
@@ -221,14 +208,12 @@ void checkClampedSizes(HWND owner) {
     int height;
   } sizes[] = {{0, 0}, {0, 300}, {-5, -5}, {1, 1}};
   for (const auto& size : sizes) {
-    g_reports.clear();
+    reports().clear();
     auto tool = startTool(argumentsFor(owner, size.width, size.height, L"about:blank"));
-    if (!WCHECK(tool == nullptr) || !WCHECK(g_reports.empty())) {
+    if (!WCHECK(tool == nullptr) || !WCHECK(reports().empty())) {
       std::printf("  size %d x %d\n", size.width, size.height);
     }
-    HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, vistrel::kMutexName);
-    WCHECK(mutex == nullptr);
-    if (mutex) CloseHandle(mutex);
+    WCHECK(mutexFree());
   }
 }
 
@@ -236,7 +221,7 @@ void checkClampedSizes(HWND owner) {
 // just COM, which Wine's input method may start with the thread's first
 // window) and gets its browser.
 DWORD WINAPI startWithoutOle(void* owner) {
-  g_reports.clear();
+  reports().clear();
   auto tool = vistrel::ToolWindow::start(GetModuleHandleW(nullptr),
                                          argumentsFor(static_cast<HWND>(owner), 480, 360, L"about:blank#own"),
                                          SW_HIDE, recordReport);
@@ -245,7 +230,7 @@ DWORD WINAPI startWithoutOle(void* owner) {
   WCHECK_EQ(oleAgain, S_FALSE);  // S_OK would mean OLE was not set up yet
   if (SUCCEEDED(oleAgain)) OleUninitialize();
   if (WCHECK(tool != nullptr)) {
-    WCHECK(g_reports.empty());
+    WCHECK(reports().empty());
     WCHECK(tool->browser() && tool->browser()->browser() != nullptr);
     WCHECK(locationOf(*tool) == L"about:blank#own");
   }
