@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libjsoncpp-dev libtinyxml-dev zlib1g-dev libstb-dev liblua5.1-0-dev liblua5.4-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64 libz-mingw-w64-dev
-  wine wine64 xvfb xauth
+  wine wine64 xvfb xauth fonts-wqy-microhei
   libspdlog-dev libboost-dev
 )
 

@@ -172,6 +172,7 @@ class CLabelUI : public CControlUI {
 
 class CButtonUI : public CLabelUI {
  public:
+  CButtonUI() { m_uTextStyle = kTextCenter | kTextVCenter; }  // button captions sit in the middle
   std::wstring GetClass() const override { return L"ButtonUI"; }
   void SetAttribute(const std::wstring& name, const std::wstring& value) override;
   void DoPaint(IRenderUI& render, const UIRect& dirty) override;

@@ -192,8 +192,10 @@ bool CManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT
       if (HasCapture()) SetCapture(m_hWnd);
       return false;
     case WM_LBUTTONUP:
-      if (GetCapture() == m_hWnd) ReleaseCapture();
+      // Released after the control has seen the button go up: releasing first
+      // would report a lost capture and cancel the click.
       OnButtonUp(pt);
+      if (GetCapture() == m_hWnd) ReleaseCapture();
       return false;
     case WM_CAPTURECHANGED:
       if (reinterpret_cast<HWND>(lParam) != m_hWnd && HasCapture()) OnButtonUp(UIPoint{-1, -1});

@@ -384,6 +384,8 @@ TEST(LayoutTest, LauncherSkinLayouts) {
   EXPECT_EQ(box.pos(L"labelIcon"), (UIRect{190, 50, 250, 110}));
   EXPECT_EQ(box.pos(L"btnClose"), (UIRect{408, 8, 432, 32}));
   EXPECT_EQ(box.pos(L"btnOk"), (UIRect{172, 208, 268, 240}));
+  EXPECT_EQ(static_cast<CButtonUI*>(box.manager.FindControl(L"btnOk"))->GetTextStyle(), kTextCenter | kTextVCenter)
+      << "button captions are centred unless the layout says otherwise";
   EXPECT_EQ(box.manager.FindControl(UIPoint{20, 20})->GetClass(), L"LabelUI") << "the caption label drags";
   EXPECT_EQ(box.manager.FindControl(UIPoint{420, 20})->GetClass(), L"ButtonUI");
 }
