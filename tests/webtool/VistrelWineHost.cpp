@@ -23,6 +23,10 @@
 
 namespace {
 
+// Upper bounds only: generous enough for the PE32 build under emulation.
+constexpr DWORD kStartWithin = 60000;
+constexpr DWORD kEndWithin = 60000;
+
 std::wstring g_vistrel;
 std::wstring g_standin;
 std::string g_pictures;
@@ -92,7 +96,7 @@ HWND findWindowOf(DWORD process, const wchar_t* className) {
   return search.found;
 }
 
-HWND waitForWindow(const Started& program, const wchar_t* className, DWORD milliseconds = 30000) {
+HWND waitForWindow(const Started& program, const wchar_t* className, DWORD milliseconds = kStartWithin) {
   const DWORD end = GetTickCount() + milliseconds;
   do {
     if (HWND window = findWindowOf(program.id, className)) return window;
@@ -238,7 +242,7 @@ HWND startedTool(Started& tool, const char* name) {
   HWND window = waitForWindow(tool, L"VISTREL");
   bool ok = WCHECK(window != nullptr);
   HWND browser = nullptr;
-  for (int i = 0; ok && !browser && i < 200; ++i) {
+  for (DWORD waited = 0; ok && !browser && waited < kStartWithin; waited += 50) {
     Sleep(50);
     browser = FindWindowExW(window, nullptr, L"Shell Embedding", nullptr);
   }
@@ -262,7 +266,7 @@ void checkRunningTool(HWND owner) {
   RECT before{};
   GetWindowRect(window, &before);
   Started second = startProgram(g_vistrel, toolArguments(owner, 300, 200));
-  WCHECK_EQ(waitForExit(second, 20000), 0u);
+  WCHECK_EQ(waitForExit(second, kEndWithin), 0u);
   finish(second);
   RECT after{};
   GetWindowRect(window, &after);
@@ -308,7 +312,7 @@ void checkRunningTool(HWND owner) {
 
   // Resizing it from outside ends it.
   SetWindowPos(window, nullptr, 0, 0, width + 20, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  WCHECK_EQ(waitForExit(tool, 20000), 0u);
+  WCHECK_EQ(waitForExit(tool, kEndWithin), 0u);
   finish(tool);
 }
 
@@ -322,7 +326,7 @@ void checkCloseCode(HWND owner) {
     bool answered = false;
     WCHECK_EQ(sendCopyData(window, 101, nullptr, 0, &answered), 0);
     WCHECK(answered);
-    WCHECK_EQ(waitForExit(tool, 20000), 0u);
+    WCHECK_EQ(waitForExit(tool, kEndWithin), 0u);
   }
   finish(tool);
 }
@@ -344,7 +348,7 @@ void checkForegroundOwner(HWND owner) {
     if (window) {
       bool answered = false;
       sendCopyData(window, 101, nullptr, 0, &answered);
-      WCHECK_EQ(waitForExit(tool, 20000), 0u);
+      WCHECK_EQ(waitForExit(tool, kEndWithin), 0u);
     }
     finish(tool);
     if (!disturbed) return;
@@ -370,7 +374,7 @@ void checkBadCommandLines(HWND owner) {
   };
   for (const auto& c : cases) {
     Started tool = startProgram(g_vistrel, c.arguments);
-    const DWORD code = waitForExit(tool, 20000);
+    const DWORD code = waitForExit(tool, kEndWithin);
     const bool ok = WCHECK(tool.process != nullptr) & WCHECK_EQ(code, 0u) &
                     WCHECK(findWindowOf(tool.id, L"#32770") == nullptr);
     if (!ok) std::printf("  command line case: %s (exit %lu)\n", c.name, static_cast<unsigned long>(code));
@@ -383,7 +387,7 @@ void checkBadCommandLines(HWND owner) {
   if (window) {
     bool answered = false;
     sendCopyData(window, 101, nullptr, 0, &answered);
-    WCHECK_EQ(waitForExit(tool, 20000), 0u);
+    WCHECK_EQ(waitForExit(tool, kEndWithin), 0u);
   }
   finish(tool);
 }
