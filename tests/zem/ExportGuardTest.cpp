@@ -34,6 +34,8 @@ void ZEMEngineLogFloat(const char*, float);
 void ZEMEngineLogBool(const char*, int32_t);
 void ZEMEngineLogVector(const char*, float, float, float);
 void SetFrameAtEnd(int);
+void InitTimeLog(const char*);
+int32_t SetLogFile(const char*);
 }
 
 // Armed, the next allocation on this thread throws std::bad_alloc.
@@ -80,6 +82,7 @@ std::vector<GuardCase> cases(const std::string& dir) {
   const std::string key = n + "key", reg = n + "reg", push = n + "push";
   const std::string marker = n + "m", i = n + "i", f = n + "f", b = n + "b", v = n + "v";
   const std::string vids = dir + "/vids", dump = dir + "/dump";
+  const std::string timeLog = dir + "/timelog_with_a_long_enough_name", events = dir + "/events_with_a_long_enough_name";
   // Rows run in order against the one session of the process.
   return {
       {"StartMonoOn combined creates the main context", [] {},
@@ -117,6 +120,10 @@ std::vector<GuardCase> cases(const std::string& dir) {
        [dump] { return none([&] { DumpTotalCpuGcTree(dump.c_str()); }); }, kNoResult},
       {"SetFrameAtEnd lists the contexts", [] {},
        [] { return none([] { SetFrameAtEnd(1); }); }, kNoResult},
+      {"InitTimeLog copies the path", [] {},
+       [timeLog] { return none([&] { InitTimeLog(timeLog.c_str()); }); }, kNoResult},
+      {"SetLogFile copies the path", [] {},
+       [events] { return static_cast<int>(SetLogFile(events.c_str())); }, 0},
   };
 }
 

@@ -1,6 +1,7 @@
 // Stands in for the game engine and its scripts: loads zem by path, drives a
 // whole session (set-up, start, nested samples on two threads, values, frame
 // ends, stop) and reads the files back with the project's own reader.
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -95,6 +96,44 @@ void runWorker() {
 #endif
 }
 
+// Statistics, event-time and hardware exports through the loaded library (the
+// working set comes from the system here, so only its form is checked).
+void checkStatsFiles(const std::string& dir, const std::string& key) {
+  auto supportRealtimeStat = fn<IntFn>("SupportRealtimeStat");
+  auto getStat = fn<int (*)(int)>("GetStat");
+  auto hardwareInit = fn<void (*)(const char*, const char*, int)>("HardwareInit");
+  auto hardwareCheckAndWrite = fn<void (*)(int, int)>("HardwareCheckAndWrite");
+  auto hardwareStop = fn<IntFn>("HardwareStop");
+  auto setLogFile = fn<FeatureFn>("SetLogFile");
+  auto logTime = fn<int32_t (*)(int)>("LogTime");
+  auto initTimeLog = fn<StrFn>("InitTimeLog");
+  if (wincheck::failed()) return;
+  WCHECK_EQ(supportRealtimeStat() & 0xff, 1);
+  WCHECK_EQ(getStat(2), 0);  // no managed heap sampled
+  WCHECK_EQ(getStat(9), -1);
+  hardwareInit((dir + "hw_header.txt").c_str(), (dir + "hw.txt").c_str(), 10);
+  hardwareCheckAndWrite(1, 2);
+  WCHECK_EQ(hardwareStop(), 0);
+  std::string hw = slurp(dir + "hw.txt");
+  double kb = 0;
+  WCHECK_EQ(std::sscanf(hw.c_str(), "#1\n1,2,0\n2,7,0,%lf\n", &kb), 1);
+  WCHECK(kb > 1024.0);
+  std::vector<zem::IdName> header;
+  std::string err;
+  WCHECK(zem::readIdMap(slurp(dir + "hw_header.txt"), key, header, err));  // binary: a key is set
+  WCHECK_EQ(header.size(), 10u);
+  if (header.size() == 10u)
+    WCHECK_EQ(header[7].name, std::string("windows.memory.workingset,windows.memory.workingset,,,,,,,,,"));
+  initTimeLog((dir + "timelog.txt").c_str());
+  WCHECK(setLogFile((dir + "events.txt").c_str()) & 0xff);
+  WCHECK(logTime(5) & 0xff);
+  WCHECK(setLogFile("") & 0xff);
+  WCHECK(!(logTime(6) & 0xff));
+  WCHECK(!(setLogFile(nullptr) & 0xff));
+  WCHECK_EQ(slurp(dir + "events.txt").substr(0, 2), std::string("5,"));
+  WCHECK(slurp(dir + "timelog.txt").find("/1000") != std::string::npos);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -161,6 +200,9 @@ int main(int argc, char** argv) {
   logIdMapFile((dir + "vids.bin").c_str());
   logCpuFile((dir + "cpu.txt").c_str());
   logLogFile((dir + "values.txt").c_str());
+  fn<StrFn>("LogTimeFile")((dir + "time.txt").c_str());
+  fn<StrFn>("LogGraphicsFile")((dir + "gfx.txt").c_str());
+  fn<StrFn>("FrameIdMapFile")((dir + "frameids.bin").c_str());
   registerSample("Physics", "Update");
 
   const int frames = 3;
@@ -187,6 +229,7 @@ int main(int argc, char** argv) {
   setFrameAtEnd(frames);  // a repeated frame number writes nothing
   dumpTotal((dir + "dump.txt").c_str());
   WCHECK_EQ(stopProfiling(), 0);
+  checkStatsFiles(dir, key);
   setFrameAtEnd(frames + 1);  // after stop: nothing is written, nothing fails
   logInt("Level", 99);
 
@@ -249,6 +292,15 @@ int main(int argc, char** argv) {
     if (!WCHECK(got == want))
       for (auto& s : got) std::printf("  got %s\n", s.c_str());
   }
+  // One time line and one graphics block per frame; the frame names in the binary form.
+  std::string timeText = slurp(dir + "time.txt");
+  WCHECK_EQ(std::count(timeText.begin(), timeText.end(), '\n'), static_cast<long>(frames));
+  std::vector<zem::FrameBlock> gfx;
+  WCHECK(zem::readFrames(slurp(dir + "gfx.txt"), gfx, err));
+  WCHECK_EQ(gfx.size(), static_cast<size_t>(frames));
+  std::vector<zem::IdName> frameIds;
+  WCHECK(zem::readIdMap(slurp(dir + "frameids.bin"), key, frameIds, err));
+  WCHECK_EQ(frameIds.size(), 15u);
   std::vector<zem::FrameBlock> dump;
   WCHECK(zem::readFrames(slurp(dir + "dump.txt"), dump, err));
   WCHECK_EQ(dump.size(), 1u);

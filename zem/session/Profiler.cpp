@@ -39,7 +39,11 @@ int Profiler::stopProfiling() {
   treeWriter_.closeTreeIdFile(rc);
   treeWriter_.closeUnregisteredFile(rc);
   closeFile(cpuFile_, rc);
+  frameStats_.closeMemoryFile(rc);
   values_.closeLogFile(rc);
+  frameStats_.closeTimeFile(rc);
+  frameStats_.closeFpsFile(rc);
+  frameStats_.closeGraphicsFile(rc);
   values_.closeIdFile(rc);
   return rc;
 }
@@ -73,6 +77,22 @@ void Profiler::logIdMapFile(const char* path) {
   if (started_) values_.openIdFile(path);
 }
 
+void Profiler::frameIdMapFile(const char* path) {
+  if (started_) frameStats_.writeFrameIdMap(path);
+}
+void Profiler::logTimeFile(const char* path) {
+  if (started_) frameStats_.openTimeFile(path);
+}
+void Profiler::logFpsFile(const char* path) {
+  if (started_) frameStats_.openFpsFile(path);
+}
+void Profiler::logGraphicsFile(const char* path) {
+  if (started_) frameStats_.openGraphicsFile(path);
+}
+void Profiler::logMemoryFile(const char* path) {
+  if (managedStarted_) frameStats_.openMemoryFile(path);
+}
+
 void Profiler::dumpTotalCpuGcTree(const char* path) {
   if (!started_ || !path) return;
   auto list = contexts_.list();
@@ -102,6 +122,7 @@ void Profiler::frameEnd(int frame) {
       if (managedMode_ != 0xffff) resetTree(c->cpuTree);
     }
     values_.writeFrame(frame);
+    frameStats_.frameEnd(frame);
   }
   if (managedMode_ == 1) {
     if (ThreadContext* c = contexts_.mainIfCreated()) c->current = nullptr;

@@ -7,6 +7,9 @@
 
 #include "Threads.h"
 #include "records/RecordWriter.h"
+#include "stats/EventTimes.h"
+#include "stats/FrameStats.h"
+#include "stats/Hardware.h"
 #include "trees/CallTree.h"
 #include "trees/Contexts.h"
 #include "trees/Names.h"
@@ -18,7 +21,8 @@ namespace zem {
 
 class Profiler {
  public:
-  Profiler() = default;
+  Profiler() : Profiler(systemStatsClock()) {}
+  explicit Profiler(StatsClock& clock) : frameStats_(clock, records_), eventTimes_(clock) {}
   ~Profiler();
   Profiler(const Profiler&) = delete;
   Profiler& operator=(const Profiler&) = delete;
@@ -56,7 +60,16 @@ class Profiler {
   void logBool(const char* name, bool v) { values_.logBool(name, v); }
   void logVector(const char* name, float x, float y, float z) { values_.logVector(name, x, y, z); }
 
-  int addOverhead(int ms) { overheadMs_ += ms; return ms; }
+  // statistics, event times, hardware
+  void frameIdMapFile(const char* path);
+  void logTimeFile(const char* path);
+  void logFpsFile(const char* path);
+  void logGraphicsFile(const char* path);
+  void logMemoryFile(const char* path);
+  int addOverhead(int ms) { return frameStats_.addOverhead(ms); }
+  int getStat(int type) const { return frameStats_.getStat(type); }
+  EventTimes& eventTimes() { return eventTimes_; }
+  Hardware& hardware() { return hardware_; }
 
   // for tests and tools
   bool started() const { return started_; }
@@ -72,8 +85,8 @@ class Profiler {
   bool started_ = false;
   uint32_t mainThread_ = 0;
   int managedMode_ = 0;
+  bool managedStarted_ = false;
   int currentFrame_ = -1;
-  int overheadMs_ = 0;
   FILE* cpuFile_ = nullptr;
 
   Names names_;
@@ -82,6 +95,9 @@ class Profiler {
   RecordWriter records_;
   TreeWriter treeWriter_{names_, samples_, records_};
   Values values_{records_};
+  FrameStats frameStats_;
+  EventTimes eventTimes_;
+  Hardware hardware_{records_};
 };
 
 // The one session of the process, behind the exports.

@@ -79,9 +79,6 @@ ZEM_API void SetSampleMask(uint8_t* mask, int size) {
 ZEM_API void AutoProfileCPU(int32_t on) {
   guardedCall([&] { session().autoProfileCpu(flag(on)); });
 }
-ZEM_API int AddOverhead(int ms) {
-  return guardedCall(0, [&] { return session().addOverhead(ms); });
-}
 ZEM_API void IdMapFile(const char* p1, const char* p2) {
   guardedCall([&] { session().idMapFile(p1, p2); });
 }
