@@ -36,6 +36,7 @@ void ZEMEngineLogVector(const char*, float, float, float);
 void SetFrameAtEnd(int);
 void InitTimeLog(const char*);
 int32_t SetLogFile(const char*);
+void AddFilter(const char*, int);
 }
 
 // Armed, the next allocation on this thread throws std::bad_alloc.
@@ -122,6 +123,8 @@ std::vector<GuardCase> cases(const std::string& dir) {
        [] { return none([] { SetFrameAtEnd(1); }); }, kNoResult},
       {"InitTimeLog copies the path", [] {},
        [timeLog] { return none([&] { InitTimeLog(timeLog.c_str()); }); }, kNoResult},
+      {"AddFilter copies the prefix", [] {},
+       [key] { return none([&] { AddFilter(key.c_str(), 1); }); }, kNoResult},
       {"SetLogFile copies the path", [] {},
        [events] { return static_cast<int>(SetLogFile(events.c_str())); }, 0},
   };

@@ -13,6 +13,9 @@
 
 #include "records/Records.h"
 #include "wincheck.h"
+#if defined(_WIN32)
+#include "winpath.h"
+#endif
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -134,6 +137,60 @@ void checkStatsFiles(const std::string& dir, const std::string& key) {
   WCHECK(slurp(dir + "timelog.txt").find("/1000") != std::string::npos);
 }
 
+// The managed runtime binding against the project's stand-in runtime module
+// (the only runtime under Wine): binding by a UTF-8 path, the injection of the
+// wrapper file found beside zem, and the self-check.
+void checkRuntime(const std::string& zemPath, std::string runtimePath, const std::string& dir) {
+#if defined(_WIN32)
+  // A folder name outside any ANSI code page: the path must be widened from UTF-8.
+  const std::string folder = dir + "zem_\xc3\xbc\xe5\x90\x8d";
+  CreateDirectoryW(winpath::fromBuild(folder.c_str()).c_str(), nullptr);
+  const std::string copy = folder + "/StandinRuntimeLegacy.dll";
+  WCHECK(CopyFileW(winpath::fromBuild(runtimePath.c_str()).c_str(),
+                   winpath::fromBuild(copy.c_str()).c_str(), FALSE));
+  runtimePath = copy;
+  HMODULE standin = LoadLibraryW(winpath::fromBuild(runtimePath.c_str()).c_str());
+  auto standinFn = [&](const char* name) { return reinterpret_cast<void*>(GetProcAddress(standin, name)); };
+#else
+  (void)dir;
+  void* standin = dlopen(runtimePath.c_str(), RTLD_NOW | RTLD_LOCAL);
+  auto standinFn = [&](const char* name) { return dlsym(standin, name); };
+#endif
+  if (!WCHECK(standin != nullptr)) return;
+  auto enter = reinterpret_cast<void (*)(int)>(standinFn("standin_enter"));
+  auto leave = reinterpret_cast<void (*)(int)>(standinFn("standin_leave"));
+  auto counter = reinterpret_cast<int (*)(const char*)>(standinFn("standin_counter"));
+  auto loadedBytes = reinterpret_cast<const char* (*)()>(standinFn("standin_loaded_bytes"));
+  auto preLoad = fn<int32_t (*)(const char*, int32_t)>("PreLoad");
+  auto hookEntry = fn<int (*)(const char*)>("hook_entry");
+  auto monoEnterLeave = fn<int32_t (*)()>("MonoEnterLeave");
+  auto startMonoOn = fn<MonoFn>("StartMonoOn");
+  if (!WCHECK(enter && leave && counter && loadedBytes) || wincheck::failed()) return;
+
+  // The wrapper assembly is read from zem's own folder unless configured otherwise.
+  const std::string wrapper = zemPath.substr(0, zemPath.find_last_of("/\\") + 1) + "ZEMWrapper_Windows.dll";
+  { std::ofstream(wrapper, std::ios::binary) << "fake-wrapper-assembly"; }
+  WCHECK_EQ(preLoad(runtimePath.c_str(), 0) & 0xff, 1);
+  WCHECK_EQ(monoEnterLeave() & 0xff, 1);
+  WCHECK_EQ(hookEntry(runtimePath.c_str()), 1);
+  enter(9);  // Render: no trigger
+  leave(9);
+  WCHECK_EQ(counter("loads"), 0);
+  enter(0);  // Update: the wrapper is injected and initialised, once
+  leave(0);
+  enter(0);
+  leave(0);
+  WCHECK_EQ(counter("loads"), 1);
+  WCHECK_EQ(counter("static_inits"), 1);
+  WCHECK_EQ(std::string(loadedBytes()), std::string("fake-wrapper-assembly"));
+  WCHECK_EQ(startMonoOn(runtimePath.c_str(), 1, 0), 1);
+  WCHECK_EQ(counter("check_all_api"), 1);
+  WCHECK_EQ(counter("installs"), 1);
+  WCHECK_EQ(counter("null_installs"), 0);
+  WCHECK_EQ(counter("outstanding_names"), 0);
+  std::remove(wrapper.c_str());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -232,6 +289,7 @@ int main(int argc, char** argv) {
   checkStatsFiles(dir, key);
   setFrameAtEnd(frames + 1);  // after stop: nothing is written, nothing fails
   logInt("Level", 99);
+  if (argc > 3) checkRuntime(argv[1], argv[3], dir);
 
   // Read everything back.
   std::vector<zem::IdName> ids, vids;

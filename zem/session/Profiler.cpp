@@ -18,13 +18,30 @@ int Profiler::startProfiling() {
   return 1;
 }
 
-int Profiler::startMonoOn(const char* module, int mode, bool) {
+int Profiler::startMonoOn(const char* module, int mode, bool il2cpp) {
   mainThread_ = currentThreadId();
   managedMode_ = mode;
   if (mode == 0xffff) mainContext()->cpuTree.fullLines = true;
-  // This build carries no managed runtime binding: a module counts as one that cannot be bound.
-  (void)module;
-  return 0;
+  const int result = runtime_.startMonoOn(module, mode, il2cpp);
+  useRuntimeHeapFigures();
+  if (result) managedStarted_ = true;
+  return result;
+}
+
+bool Profiler::preLoad(const char* module, bool il2cpp) {
+  const bool result = runtime_.preLoad(module, il2cpp);
+  useRuntimeHeapFigures();
+  return result;
+}
+
+int Profiler::hookEntry(const char* module) {
+  const int result = runtime_.hookEntry(module);
+  useRuntimeHeapFigures();
+  return result;
+}
+
+void Profiler::useRuntimeHeapFigures() {
+  frameStats_.setHeapFunctions(runtime_.heapUsedFunction(), runtime_.heapSizeFunction());
 }
 
 int Profiler::startProfilerOn(const char* module, bool memory, bool cpu, bool il2cpp) {
@@ -35,6 +52,7 @@ int Profiler::startProfilerOn(const char* module, bool memory, bool cpu, bool il
 }
 
 int Profiler::stopProfiling() {
+  runtime_.stop();
   int rc = 0;
   treeWriter_.closeTreeIdFile(rc);
   treeWriter_.closeUnregisteredFile(rc);
@@ -126,6 +144,7 @@ void Profiler::frameEnd(int frame) {
   }
   if (managedMode_ == 1) {
     if (ThreadContext* c = contexts_.mainIfCreated()) c->current = nullptr;
+    runtime_.clearDepth();
   }
   samples_.applyAutoProfileMask();
 }

@@ -7,6 +7,7 @@
 
 #include "Threads.h"
 #include "records/RecordWriter.h"
+#include "runtime/ManagedRuntime.h"
 #include "stats/EventTimes.h"
 #include "stats/FrameStats.h"
 #include "stats/Hardware.h"
@@ -22,7 +23,9 @@ namespace zem {
 class Profiler {
  public:
   Profiler() : Profiler(systemStatsClock()) {}
-  explicit Profiler(StatsClock& clock) : frameStats_(clock, records_), eventTimes_(clock) {}
+  explicit Profiler(StatsClock& clock) : frameStats_(clock, records_), eventTimes_(clock) {
+    treeWriter_.setMethodNames(&runtime_);
+  }
   ~Profiler();
   Profiler(const Profiler&) = delete;
   Profiler& operator=(const Profiler&) = delete;
@@ -45,6 +48,14 @@ class Profiler {
   void logSample(int index, int64_t ns, int count);
   void setSampleMask(uint8_t* mask, int size) { samples_.setSampleMask(mask, size); }
   void autoProfileCpu(bool on) { samples_.autoProfileCpu(on); }
+
+  // managed runtime
+  bool preLoad(const char* module, bool il2cpp);
+  int hookEntry(const char* module);
+  void winProfileCpu(int level) { runtime_.winProfileCpu(level); }
+  bool monoEnterLeave() const { return runtime_.monoEnterLeave(); }
+  void addFilter(const char* prefix, int kind) { runtime_.addFilter(prefix, kind); }
+  ManagedRuntime& runtime() { return runtime_; }
 
   // files
   void idMapFile(const char* path1, const char* path2);
@@ -78,8 +89,15 @@ class Profiler {
   const char* nameOf(Key id) const { return names_.nameOf(id); }
   ThreadContext* mainContext() { return contexts_.main(); }
 
- private:
+  // for the runtime's callbacks
   bool onMain() const { return currentThreadId() == mainThread_ && mainThread_ != 0; }
+  Samples& samples() { return samples_; }
+  int managedMode() const { return managedMode_; }
+  void setManagedMode(int mode) { managedMode_ = mode; }
+
+ private:
+  void useRuntimeHeapFigures();
+
   bool samplesOn() const { return (managedMode_ == 1 || managedMode_ == 0xffff) && onMain(); }
 
   bool started_ = false;
@@ -98,6 +116,7 @@ class Profiler {
   FrameStats frameStats_;
   EventTimes eventTimes_;
   Hardware hardware_{records_};
+  ManagedRuntime runtime_{*this};
 };
 
 // The one session of the process, behind the exports.

@@ -66,6 +66,8 @@ void Samples::pop(Key key) {
   lastStamp_ = now();
 }
 
+void Samples::restartClock() { lastStamp_ = now(); }
+
 void Samples::pushSample(const char* name) {
   if (!name) return;
   push(names_.intern(name), true);

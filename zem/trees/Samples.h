@@ -33,6 +33,8 @@ class Samples {
   // Tree steps: charge the time since the last stamp, open or close a scope.
   void push(Key key, bool isSample);
   void pop(Key key);
+  // Starts the time charged to the next scope from now.
+  void restartClock();
 
  private:
   MonoMethodCallNode* ensureRegistered(Key id);

@@ -30,8 +30,18 @@ void TreeWriter::flushIdFiles() {
 
 void TreeWriter::writeKeyName(const MonoMethodCallNode& n, int depth, bool mainFlag) {
   if (!writtenKeys_.insert(n.key).second) return;
-  const char* name = n.key == 0 ? "[Root]" : (n.isSample ? names_.nameOf(n.key) : nullptr);
-  if (!name) name = "";  // no runtime to name methods in this build
+  std::string methodName;
+  const char* name = "[Root]";
+  if (n.key != 0 && n.isSample) {
+    name = names_.nameOf(n.key);
+    if (!name) name = "";
+  } else if (n.key != 0) {
+    if (methodNames_) {
+      methodName = methodNames_->displayName(n.key);
+      methodNames_->nameWritten(n.key, methodName);
+    }
+    name = methodName.c_str();
+  }
   if (treeIdFile_) {
     bool thread = !mainFlag && depth == 1;
     if (records_.binary()) {

@@ -3,6 +3,7 @@
 // never registered are listed in the unregistered-sample file.
 #pragma once
 #include <cstdio>
+#include <string>
 #include <unordered_set>
 
 #include "CallTree.h"
@@ -11,6 +12,15 @@
 #include "Samples.h"
 
 namespace zem {
+
+// Names method nodes; the managed runtime binding provides it.
+class MethodNames {
+ public:
+  virtual ~MethodNames() = default;
+  virtual std::string displayName(Key method) = 0;
+  // Each method name as it is written to the tree identifier file.
+  virtual void nameWritten(Key method, const std::string& name) = 0;
+};
 
 class TreeWriter {
  public:
@@ -22,6 +32,7 @@ class TreeWriter {
   void openIdFiles(const char* treeIdPath, const char* unregisteredPath);
   void write(CallTree& tree, FILE* f, bool mainFlag);
   void flushIdFiles();
+  void setMethodNames(MethodNames* names) { methodNames_ = names; }
   void closeTreeIdFile(int& rc) { closeFile(treeIdFile_, rc); }
   void closeUnregisteredFile(int& rc) { closeFile(unregFile_, rc); }
 
@@ -31,6 +42,7 @@ class TreeWriter {
   Names& names_;
   const Samples& samples_;
   RecordWriter& records_;
+  MethodNames* methodNames_ = nullptr;
   FILE* treeIdFile_ = nullptr;
   FILE* unregFile_ = nullptr;
   std::unordered_set<Key> writtenKeys_;

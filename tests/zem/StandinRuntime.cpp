@@ -1,0 +1,251 @@
+// Stand-in for the game's managed runtime module: exports the mono_* and
+// il2cpp_* functions zem binds, over a small fixed set of classes and
+// methods, and records what zem does with them. Built twice: like the
+// runtime of the game engines (enter/leave installer only, no event-mask
+// reader) with STANDIN_LEGACY, and with every function. standin_* exports
+// let tests drive method entries, collections and read the records.
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <string>
+
+#if defined(_WIN32)
+#define STANDIN_API extern "C" __declspec(dllexport)
+#else
+#define STANDIN_API extern "C" __attribute__((visibility("default")))
+#endif
+
+namespace {
+
+struct FakeClass {
+  const char* nameSpace;
+  const char* name;
+  const char* assembly;
+};
+struct FakeMethod {
+  int klass;
+  const char* name;
+  const char* signature;
+  const char* prefix;  // "(wrapper ...) " for runtime-made wrappers
+};
+
+const FakeClass kClasses[] = {
+    {"", "Game", "Assembly-CSharp"},
+    {"", "ZEMEngine", "ZEMWrapper_Windows"},
+    {"ZemCallBack", "Profiler", "ZemCallBack"},
+    {"System.Reflection", "Assembly", "mscorlib"},
+    {"UnityEngine", "Behaviour", "Assembly-CSharp"},
+};
+// Indexes used by the tests (standin_method).
+const FakeMethod kMethods[] = {
+    {0, "Update", "", ""},                                          // 0
+    {0, "Deep", "int", ""},                                         // 1
+    {0, "Native", "", "(wrapper managed-to-native) "},              // 2
+    {1, "PushSample", "string", ""},                                // 3
+    {1, "PopSample", "", ""},                                       // 4
+    {1, "StaticInit", "", ""},                                      // 5
+    {1, "LogInt", "string,int", ""},                                // 6
+    {2, "CheckAllApi", "", ""},                                     // 7
+    {3, "Load", "byte[]", ""},                                      // 8
+    {0, "Render", "", ""},                                          // 9
+    {4, "Awake", "", ""},                                           // 10
+    {0, "Level2", "", ""},                                          // 11
+    {0, "Level3", "", ""},                                          // 12
+};
+const int kMethodCount = sizeof kMethods / sizeof kMethods[0];
+
+using MethodCallback = void (*)(void*, void*);
+using GcEventCallback = void (*)(void*, int, int);
+
+struct State {
+  std::mutex lock;
+  void* profiler = nullptr;
+  MethodCallback enter = nullptr, leave = nullptr;
+  GcEventCallback gc = nullptr;
+  int mask = 0;
+  int installs = 0, nullInstalls = 0, hookInstalls = 0;
+  std::atomic<int> outstandingNames{0}, loads{0}, staticInits{0}, checkAllApi{0};
+  std::string loadedBytes;
+  bool wrapperLoaded = false;
+  int domain = 1;
+  unsigned char byteArray[1 << 16];
+  size_t byteArrayLength = 0;
+};
+State g;
+
+void* methodHandle(int i) { return const_cast<FakeMethod*>(&kMethods[i]); }
+int methodIndex(void* m) {
+  for (int i = 0; i < kMethodCount; ++i)
+    if (m == methodHandle(i)) return i;
+  return -1;
+}
+void* classHandle(int i) { return const_cast<FakeClass*>(&kClasses[i]); }
+
+void callEnter(int i) {
+  if (g.enter) g.enter(g.profiler, methodHandle(i));
+}
+void callLeave(int i) {
+  if (g.leave) g.leave(g.profiler, methodHandle(i));
+}
+void setHooks(MethodCallback enter, MethodCallback leave) {
+  std::lock_guard<std::mutex> l(g.lock);
+  if (!enter || !leave) ++g.nullInstalls;
+  ++g.hookInstalls;
+  g.enter = enter;
+  g.leave = leave;
+}
+
+}  // namespace
+
+// ---- names ----
+STANDIN_API const char* mono_class_get_name(void* k) { return static_cast<FakeClass*>(k)->name; }
+STANDIN_API const char* mono_class_get_namespace(void* k) { return static_cast<FakeClass*>(k)->nameSpace; }
+STANDIN_API const char* mono_method_get_name(void* m) { return static_cast<FakeMethod*>(m)->name; }
+STANDIN_API void* mono_method_get_class(void* m) { return classHandle(static_cast<FakeMethod*>(m)->klass); }
+STANDIN_API char* mono_method_full_name(void* m, int32_t signature) {
+  const FakeMethod& fm = *static_cast<FakeMethod*>(m);
+  const FakeClass& fc = kClasses[fm.klass];
+  std::string text = fm.prefix;
+  if (*fc.nameSpace) text += std::string(fc.nameSpace) + ".";
+  text += std::string(fc.name) + ":" + fm.name;
+  if (signature) text += std::string(" (") + fm.signature + ")";
+  char* out = static_cast<char*>(std::malloc(text.size() + 1));
+  std::memcpy(out, text.c_str(), text.size() + 1);
+  ++g.outstandingNames;
+  return out;
+}
+STANDIN_API void mono_free(void* p) {
+  if (p) --g.outstandingNames;
+  std::free(p);
+}
+STANDIN_API uint32_t mono_object_get_size(void*) { return 16; }
+STANDIN_API void mono_gc_collect(int) {}
+STANDIN_API int64_t mono_gc_get_used_size() { return 6 * 1024 * 1024; }
+STANDIN_API int64_t mono_gc_get_heap_size() { return 8 * 1024 * 1024; }
+STANDIN_API void mono_stack_walk_no_il(void*, void*) {}
+STANDIN_API int mono_gc_max_generation() { return 1; }
+
+// ---- profiler ----
+STANDIN_API void mono_profiler_install(void* profiler, void (*)(void*)) {
+  std::lock_guard<std::mutex> l(g.lock);
+  ++g.installs;
+  g.profiler = profiler;
+}
+STANDIN_API void mono_profiler_set_events(int mask) { g.mask = mask; }
+STANDIN_API void mono_profiler_install_enter_leave(MethodCallback enter, MethodCallback leave) {
+  setHooks(enter, leave);
+}
+STANDIN_API void mono_profiler_install_gc(GcEventCallback event, void (*)(void*, int64_t)) { g.gc = event; }
+STANDIN_API void mono_profiler_install_allocation(void (*)(void*, void*, void*)) {}
+#if !defined(STANDIN_LEGACY)
+STANDIN_API int mono_profiler_get_events() { return g.mask; }
+STANDIN_API void mono_profiler_install_method_invoke(MethodCallback start, MethodCallback end) {
+  setHooks(start, end);
+}
+STANDIN_API int32_t mono_object_is_alive(void*) { return 1; }
+#endif
+
+// ---- domains, assemblies, invocation ----
+STANDIN_API void* mono_domain_get() { return &g.domain; }
+STANDIN_API void* mono_get_root_domain() { return &g.domain; }
+STANDIN_API void* mono_domain_assembly_open(void*, const char* name) {
+  // Only assemblies already loaded are found by bare name.
+  if (!std::strcmp(name, "ZEMWrapper_Windows") && !g.wrapperLoaded) return nullptr;
+  for (const FakeClass& c : kClasses)
+    if (!std::strcmp(c.assembly, name)) return const_cast<char*>(c.assembly);
+  return nullptr;
+}
+STANDIN_API void* mono_assembly_get_image(void* assembly) { return assembly; }
+STANDIN_API void* mono_class_from_name(void* image, const char* ns, const char* name) {
+  for (int i = 0; i < 5; ++i)
+    if (!std::strcmp(kClasses[i].assembly, static_cast<const char*>(image)) && !std::strcmp(kClasses[i].nameSpace, ns) &&
+        !std::strcmp(kClasses[i].name, name))
+      return classHandle(i);
+  return nullptr;
+}
+STANDIN_API void* mono_class_get_methods(void* klass, void** iterator) {
+  intptr_t next = reinterpret_cast<intptr_t>(*iterator);
+  for (intptr_t i = next; i < kMethodCount; ++i)
+    if (classHandle(kMethods[i].klass) == klass) {
+      *iterator = reinterpret_cast<void*>(i + 1);
+      return methodHandle(static_cast<int>(i));
+    }
+  return nullptr;
+}
+STANDIN_API void* mono_runtime_invoke(void* method, void*, void** args, void**) {
+  int i = methodIndex(method);
+  callEnter(i);
+  if (i == 8 && args) {  // Assembly.Load(byte[])
+    ++g.loads;
+    g.loadedBytes.assign(reinterpret_cast<char*>(g.byteArray), g.byteArrayLength);
+    g.wrapperLoaded = true;
+  } else if (i == 5) {
+    ++g.staticInits;
+  } else if (i == 7) {  // the callback assembly exercises the wrapper's API
+    ++g.checkAllApi;
+    callEnter(6);
+    callLeave(6);
+  }
+  callLeave(i);
+  return nullptr;
+}
+STANDIN_API void* mono_string_new(void*, const char* text) { return const_cast<char*>(text); }
+STANDIN_API void* mono_get_byte_class() { return &g.byteArray; }
+STANDIN_API void* mono_array_new(void*, void*, uintptr_t length) {
+  if (length > sizeof g.byteArray) return nullptr;
+  g.byteArrayLength = length;
+  return g.byteArray;
+}
+STANDIN_API char* mono_array_addr_with_size(void* array, int size, uintptr_t index) {
+  return static_cast<char*>(array) + size * index;
+}
+
+// ---- the ahead-of-time runtime's names ----
+STANDIN_API const char* il2cpp_class_get_name(void* k) { return mono_class_get_name(k); }
+STANDIN_API const char* il2cpp_class_get_namespace(void* k) { return mono_class_get_namespace(k); }
+STANDIN_API const char* il2cpp_method_get_name(void* m) { return mono_method_get_name(m); }
+STANDIN_API void* il2cpp_method_get_class(void* m) { return mono_method_get_class(m); }
+STANDIN_API uint32_t il2cpp_object_get_size(void*) { return 16; }
+STANDIN_API void il2cpp_gc_collect(int) {}
+STANDIN_API int64_t il2cpp_gc_get_used_size() { return 3 * 1024 * 1024; }
+STANDIN_API int64_t il2cpp_gc_get_heap_size() { return 4 * 1024 * 1024; }
+
+// ---- test controls ----
+STANDIN_API void standin_reset() {
+  std::lock_guard<std::mutex> l(g.lock);
+  g.profiler = nullptr;
+  g.enter = g.leave = nullptr;
+  g.gc = nullptr;
+  g.mask = 0;
+  g.installs = g.nullInstalls = g.hookInstalls = 0;
+  g.outstandingNames = 0;
+  g.loads = 0;
+  g.staticInits = 0;
+  g.checkAllApi = 0;
+  g.loadedBytes.clear();
+  g.wrapperLoaded = false;
+}
+STANDIN_API void* standin_method(int i) { return i >= 0 && i < kMethodCount ? methodHandle(i) : nullptr; }
+STANDIN_API void standin_enter(int i) { callEnter(i); }
+STANDIN_API void standin_leave(int i) { callLeave(i); }
+STANDIN_API void standin_gc(int event) {
+  if (g.gc) g.gc(g.profiler, event, 0);
+}
+STANDIN_API int standin_mask() { return g.mask; }
+// Counters by name: installs, null_installs, hook_installs, outstanding_names, loads,
+// static_inits, check_all_api; -1 for an unknown name.
+STANDIN_API int standin_counter(const char* name) {
+  const std::string n = name;
+  if (n == "installs") return g.installs;
+  if (n == "null_installs") return g.nullInstalls;
+  if (n == "hook_installs") return g.hookInstalls;
+  if (n == "outstanding_names") return g.outstandingNames;
+  if (n == "loads") return g.loads;
+  if (n == "static_inits") return g.staticInits;
+  if (n == "check_all_api") return g.checkAllApi;
+  return -1;
+}
+STANDIN_API const char* standin_loaded_bytes() { return g.loadedBytes.c_str(); }
