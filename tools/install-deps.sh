@@ -11,6 +11,7 @@ packages=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64 libz-mingw-w64-dev
   wine wine64 xvfb xauth fonts-wqy-microhei
   libspdlog-dev libboost-dev
+  libmono-2.0-dev mono-mcs mono-runtime
 )
 
 # 'apt-get source' needs source entries next to the binary ones.

@@ -1,0 +1,227 @@
+// Stands in for a game engine that embeds Debian's Mono 6.8: registers call
+// instrumentation as an engine does, starts the runtime, loads zem by path and
+// binds it to the runtime module (PreLoad, hook_entry, StartProfilerOn), runs a
+// C# game loop over several frames and checks the trees zem wrote against what
+// the script did.
+#include <dlfcn.h>
+#include <mono/jit/jit.h>
+#include <mono/metadata/assembly.h>
+#include <mono/metadata/mono-config.h>
+#include <mono/metadata/object.h>
+#include <mono/metadata/profiler.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "records/Records.h"
+#include "wincheck.h"
+
+namespace {
+
+void* g_zem = nullptr;
+
+template <typename F>
+F zemFn(const char* name) {
+  void* p = dlsym(g_zem, name);
+  if (!WCHECK(p != nullptr)) std::printf("missing export %s\n", name);
+  return reinterpret_cast<F>(p);
+}
+
+std::string slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+MonoProfilerCallInstrumentationFlags instrumentAll(MonoProfiler*, MonoMethod*) {
+  return static_cast<MonoProfilerCallInstrumentationFlags>(MONO_PROFILER_CALL_INSTRUMENTATION_ENTER |
+                                                           MONO_PROFILER_CALL_INSTRUMENTATION_LEAVE |
+                                                           MONO_PROFILER_CALL_INSTRUMENTATION_TAIL_CALL);
+}
+
+MonoMethod* findMethod(MonoImage* image, const char* ns, const char* cls, const char* name, int args) {
+  MonoClass* k = mono_class_from_name(image, ns, cls);
+  return k ? mono_class_get_method_from_name(k, name, args) : nullptr;
+}
+
+void invoke(MonoMethod* m, void** args = nullptr) {
+  MonoObject* exc = nullptr;
+  if (m) mono_runtime_invoke(m, nullptr, args, &exc);
+  WCHECK(exc == nullptr);
+}
+
+// One node of a written tree: depth, name, calls.
+struct Line {
+  int depth;
+  std::string name;
+  long long calls;
+  long long key;
+};
+using Frame = std::vector<Line>;
+
+std::vector<Frame> readTrees(const std::string& dir) {
+  std::vector<zem::IdName> ids;
+  std::vector<zem::FrameBlock> blocks;
+  std::string err;
+  WCHECK(zem::readIdMap(slurp(dir + "ids.txt"), "", ids, err));
+  WCHECK(zem::readFrames(slurp(dir + "cpu.txt"), blocks, err));
+  std::map<long long, std::string> names;
+  for (auto& r : ids) names[static_cast<long long>(r.id)] = r.name;
+  std::vector<Frame> out;
+  for (auto& b : blocks) {
+    out.emplace_back();
+    for (auto& l : b.lines) out.back().push_back({static_cast<int>(l[0]), names[l[2]], l[4], l[2]});
+  }
+  return out;
+}
+
+bool has(const Frame& f, int depth, const std::string& name) {
+  for (auto& l : f)
+    if (l.depth == depth && l.name == name) return true;
+  return false;
+}
+long long callsOf(const Frame& f, const std::string& name) {
+  long long n = 0;
+  for (auto& l : f)
+    if (l.name == name) n += l.calls;
+  return n;
+}
+bool anyNameStartingWith(const Frame& f, const std::string& prefix) {
+  for (auto& l : f)
+    if (l.name.compare(0, prefix.size(), prefix) == 0) return true;
+  return false;
+}
+int maxDepth(const Frame& f) {
+  int d = 0;
+  for (auto& l : f) d = l.depth > d ? l.depth : d;
+  return d;
+}
+void print(const Frame& f) {
+  for (auto& l : f) std::printf("  %*s%s (%lld)\n", l.depth * 2, "", l.name.c_str(), l.calls);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 5) {
+    std::printf("usage: StandinMonoEngine <zem.so> <libmonosgen-2.0.so> <assembly dir> <output dir>\n");
+    return 2;
+  }
+  const std::string zemPath = argv[1], monoPath = argv[2];
+  const std::string asmDir = std::string(argv[3]) + "/", dir = std::string(argv[4]) + "/";
+
+  // What an engine does before starting the runtime: call instrumentation through the
+  // runtime's current profiler interface, without which the legacy hooks see no calls.
+  MonoProfilerHandle handle = mono_profiler_create(nullptr);
+  mono_profiler_set_call_instrumentation_filter_callback(handle, instrumentAll);
+  mono_config_parse(nullptr);
+  MonoDomain* domain = mono_jit_init("zemgame");
+  if (!WCHECK(domain != nullptr)) return wincheck::summary();
+  mono_dllmap_insert(nullptr, "zem", nullptr, zemPath.c_str(), nullptr);
+
+  g_zem = dlopen(zemPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!WCHECK(g_zem != nullptr)) return wincheck::summary();
+  auto preLoad = zemFn<int32_t (*)(const char*, int32_t)>("PreLoad");
+  auto hookEntry = zemFn<int (*)(const char*)>("hook_entry");
+  auto monoEnterLeave = zemFn<int32_t (*)()>("MonoEnterLeave");
+  auto startProfilerOn = zemFn<int (*)(const char*, int32_t, int32_t, int32_t)>("StartProfilerOn");
+  auto winProfileCpu = zemFn<void (*)(int)>("WinProfileCPU");
+  auto idMapFile = zemFn<void (*)(const char*, const char*)>("IdMapFile");
+  auto logCpuFile = zemFn<void (*)(const char*)>("LogCpuFile");
+  auto setFrameAtEnd = zemFn<void (*)(int)>("SetFrameAtEnd");
+  auto stopProfiling = zemFn<int (*)()>("StopProfiling");
+  auto checkStack = zemFn<int (*)()>("ZEMEngineCheckStack");
+  if (wincheck::failed()) return wincheck::summary();
+
+  WCHECK_EQ(preLoad(monoPath.c_str(), 0) & 0xff, 1);
+  WCHECK_EQ(monoEnterLeave() & 0xff, 1);  // 6.8 has no invoke installer: the filtered path
+  WCHECK_EQ(hookEntry(monoPath.c_str()), 1);
+
+  MonoAssembly* callback = mono_domain_assembly_open(domain, (asmDir + "ZemCallBack.dll").c_str());
+  MonoAssembly* game = mono_domain_assembly_open(domain, (asmDir + "Game.dll").c_str());
+  if (!WCHECK(callback && game)) return wincheck::summary();
+  MonoImage* gameImage = mono_assembly_get_image(game);
+  MonoImage* callbackImage = mono_assembly_get_image(callback);
+  MonoMethod* awake = findMethod(gameImage, "", "Game", "Awake", 0);
+  MonoMethod* update = findMethod(gameImage, "", "Game", "Update", 0);
+  MonoMethod* initCount = findMethod(callbackImage, "ZemCallBack", "Wrapper", "InitCount", 0);
+  MonoClassField* collectField =
+      mono_class_get_field_from_name(mono_class_from_name(gameImage, "", "Game"), "CollectThisFrame");
+  if (!WCHECK(awake && update && initCount && collectField)) return wincheck::summary();
+
+  // The first script callback injects the wrapper (Assembly.Load(byte[]) + StaticInit).
+  invoke(awake);
+  invoke(update);  // a second trigger: no second injection
+  MonoObject* exc = nullptr;
+  MonoObject* count = mono_runtime_invoke(initCount, nullptr, nullptr, &exc);
+  WCHECK(count && *static_cast<int*>(mono_object_unbox(count)) == 1);
+
+  // Profiling in cpu mode; the self-check learns the wrapper's API.
+  WCHECK_EQ(startProfilerOn(monoPath.c_str(), 0, 1, 0), 1);
+  idMapFile((dir + "ids.txt").c_str(), nullptr);
+  logCpuFile((dir + "cpu.txt").c_str());
+
+  MonoVTable* gameVtable = mono_class_vtable(domain, mono_class_from_name(gameImage, "", "Game"));
+  for (int f = 1; f <= 5; ++f) {
+    if (f == 3) winProfileCpu(1);
+    if (f == 5) winProfileCpu(3);
+    mono_bool collect = f == 4;
+    mono_field_static_set_value(gameVtable, collectField, &collect);
+    invoke(update);
+    setFrameAtEnd(f);
+  }
+  WCHECK_EQ(checkStack(), 0);
+  WCHECK_EQ(stopProfiling(), 0);
+
+  std::vector<Frame> frames = readTrees(dir);
+  if (!WCHECK_EQ(frames.size(), 5u)) return wincheck::summary();
+  for (size_t i = 0; i < frames.size(); ++i) {
+    std::printf("frame %zu:\n", i + 1);
+    print(frames[i]);
+  }
+  const std::string upd = "Game:Update ()";
+  // Default level: three nesting levels, the runtime's invoke wrapper the first of them
+  // until its name has been written once.
+  WCHECK(anyNameStartingWith(frames[0], "(wrapper runtime-invoke)"));
+  WCHECK(has(frames[0], 2, upd));
+  WCHECK(maxDepth(frames[0]) <= 3 + 1);  // a sample may hang below the last method level
+  WCHECK(has(frames[1], 1, upd));  // the invoke wrapper is skipped now but still takes a level
+  WCHECK_EQ(callsOf(frames[1], "Game:Level2 ()"), 3);
+  WCHECK_EQ(callsOf(frames[1], "Game:Level3 ()"), 0);  // past the depth limit
+  for (auto& f : frames) {
+    WCHECK(!anyNameStartingWith(f, "ZEMEngine:"));  // the wrapper's own API never shows
+    WCHECK(!anyNameStartingWith(f, "ZemCallBack.Wrapper:"));
+  }
+  // A "(wrapper ...)" method written once is excluded from every later frame (by
+  // method: the runtime makes several wrappers of one name).
+  std::set<long long> seenWrappers;
+  for (auto& f : frames) {
+    for (auto& l : f) WCHECK(!seenWrappers.count(l.key));
+    for (auto& l : f)
+      if (l.name.compare(0, 8, "(wrapper") == 0) seenWrappers.insert(l.key);
+  }
+  WCHECK_EQ(callsOf(frames[1], "Physics"), 1);
+  // Level 1: no depth limit; real nesting and call counts of the script.
+  WCHECK_EQ(callsOf(frames[2], "Game:Level2 ()"), 3);
+  WCHECK_EQ(callsOf(frames[2], "Game:Level4 ()"), 3);
+  WCHECK_EQ(callsOf(frames[2], "Game:Recurse (int)"), 4);
+  WCHECK(has(frames[2], 5, "Game:Helper ()"));
+  WCHECK(has(frames[2], 5, "Game:Recurse (int)"));
+  // The exception unwinds Thrower and Inner without leaves; the frame end clears them.
+  WCHECK(has(frames[2], 3, "Game:Inner ()"));
+  WCHECK(has(frames[3], 2, "Game:Thrower ()"));
+  // The forced collection shows as a GC.Collect sample.
+  WCHECK(callsOf(frames[3], "GC.Collect") >= 1);
+  WCHECK_EQ(callsOf(frames[2], "GC.Collect"), 0);
+  // Level 3: samples only.
+  WCHECK_EQ(callsOf(frames[4], "Physics"), 1);
+  for (auto& l : frames[4]) WCHECK(l.depth == 0 || l.name == "Physics");
+  return wincheck::summary();
+}
