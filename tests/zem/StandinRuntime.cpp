@@ -62,9 +62,10 @@ using GcEventCallback = void (*)(void*, int, int);
 
 struct State {
   std::mutex lock;
-  void* profiler = nullptr;
-  MethodCallback enter = nullptr, leave = nullptr;
-  GcEventCallback gc = nullptr;
+  // The runtime's threads read these while a callback may be replacing them.
+  std::atomic<void*> profiler{nullptr};
+  std::atomic<MethodCallback> enter{nullptr}, leave{nullptr};
+  std::atomic<GcEventCallback> gc{nullptr};
   int mask = 0;
   int installs = 0, nullInstalls = 0, hookInstalls = 0;
   std::atomic<int> outstandingNames{0}, loads{0}, staticInits{0}, checkAllApi{0};
@@ -85,10 +86,10 @@ int methodIndex(void* m) {
 void* classHandle(int i) { return const_cast<FakeClass*>(&kClasses[i]); }
 
 void callEnter(int i) {
-  if (g.enter) g.enter(g.profiler, methodHandle(i));
+  if (MethodCallback f = g.enter.load()) f(g.profiler.load(), methodHandle(i));
 }
 void callLeave(int i) {
-  if (g.leave) g.leave(g.profiler, methodHandle(i));
+  if (MethodCallback f = g.leave.load()) f(g.profiler.load(), methodHandle(i));
 }
 void setHooks(MethodCallback enter, MethodCallback leave) {
   std::lock_guard<std::mutex> l(g.lock);
@@ -217,7 +218,8 @@ STANDIN_API int64_t il2cpp_gc_get_heap_size() { return 4 * 1024 * 1024; }
 STANDIN_API void standin_reset() {
   std::lock_guard<std::mutex> l(g.lock);
   g.profiler = nullptr;
-  g.enter = g.leave = nullptr;
+  g.enter = nullptr;
+  g.leave = nullptr;
   g.gc = nullptr;
   g.mask = 0;
   g.installs = g.nullInstalls = g.hookInstalls = 0;
@@ -232,7 +234,7 @@ STANDIN_API void* standin_method(int i) { return i >= 0 && i < kMethodCount ? me
 STANDIN_API void standin_enter(int i) { callEnter(i); }
 STANDIN_API void standin_leave(int i) { callLeave(i); }
 STANDIN_API void standin_gc(int event) {
-  if (g.gc) g.gc(g.profiler, event, 0);
+  if (GcEventCallback f = g.gc.load()) f(g.profiler.load(), event, 0);
 }
 STANDIN_API int standin_mask() { return g.mask; }
 // Counters by name: installs, null_installs, hook_installs, outstanding_names, loads,
