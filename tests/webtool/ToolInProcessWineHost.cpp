@@ -6,17 +6,34 @@
 //    101 destroys the window and frees the mutex;
 //  - a second start while one runs ends at once;
 //  - a size the system clamps ends the tool without using the dead window;
-//  - resizing ends it, moving does not.
+//  - resizing ends it, moving does not;
+//  - an allocation failing inside the window procedure does not leave it.
 #include <windows.h>
 #include <exdisp.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "BrowserTestSupport.h"
 #include "ToolWin.h"
 #include "wincheck.h"
+
+namespace {
+bool g_failAllocations = false;
+}  // namespace
+
+// Every allocation of this program, so a test can make them fail.
+void* operator new(std::size_t size) {
+  if (!g_failAllocations) {
+    if (void* block = std::malloc(size ? size : 1)) return block;
+  }
+  throw std::bad_alloc();
+}
+void operator delete(void* block) noexcept { std::free(block); }
+void operator delete(void* block, std::size_t) noexcept { std::free(block); }
 
 namespace {
 
@@ -217,6 +234,31 @@ void checkClampedSizes(HWND owner) {
   }
 }
 
+// Reading a navigate request allocates; when that fails the request is
+// dropped and the tool carries on.
+void checkAllocationFailure(HWND owner) {
+  auto tool = startTool(argumentsFor(owner, 460, 340, L"about:blank#before"));
+  if (!WCHECK(tool != nullptr)) return;
+  const char address[] = "about:blank#an-address-too-long-for-any-small-string-buffer";
+  LRESULT result = -1;
+  bool escaped = false;
+  g_failAllocations = true;
+  try {
+    result = sendCopyData(tool->window(), 100, address, sizeof address);
+  } catch (...) {
+    escaped = true;
+  }
+  g_failAllocations = false;
+  WCHECK(!escaped);
+  WCHECK_EQ(result, 0);
+  WCHECK(IsWindow(tool->window()));
+  pump(50);
+  WCHECK(locationOf(*tool) == L"about:blank#before");
+  WCHECK_EQ(sendCopyData(tool->window(), 100, address, sizeof address), 0);
+  pump(100);
+  WCHECK(locationOf(*tool) == L"about:blank#an-address-too-long-for-any-small-string-buffer");
+}
+
 // A thread that never set up COM or OLE: the tool sets up OLE itself (not
 // just COM, which Wine's input method may start with the thread's first
 // window) and gets its browser.
@@ -259,6 +301,7 @@ int wmain() {
   checkSingleCopy(owner);
   checkSizeRule(owner);
   checkClampedSizes(owner);
+  checkAllocationFailure(owner);
   DestroyWindow(owner);
   return wincheck::summary();
 }
