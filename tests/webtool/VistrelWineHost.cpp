@@ -1,4 +1,5 @@
 // Vistrel.exe as another program meets it, with a stand-in owner window:
+//  - its class name resource and DPI-aware manifest;
 //  - started centred on the owner's client area, owned by it, topmost with a
 //    modal frame, with the browser inside and no error box;
 //  - a picture of the tool over its owner (PNG in the build folder, probed);
@@ -237,6 +238,25 @@ void checkPicture(HWND owner, HWND tool) {
   if (!WCHECK(failed == nullptr)) std::printf("  probe: %s\n", failed);
 }
 
+// The program's resources: the class name in string 109 and a manifest that
+// declares it DPI-aware. (Wine reports every window as DPI-aware, so the
+// declaration is read from the file rather than from the running tool.)
+void checkResources() {
+  HMODULE file = LoadLibraryExW(g_vistrel.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (!WCHECK(file != nullptr)) return;
+  wchar_t className[100] = {};
+  WCHECK(LoadStringW(file, 109, className, 100) > 0 && std::wstring(className) == L"VISTREL");
+  HRSRC found = FindResourceW(file, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));  // RT_MANIFEST
+  std::string manifest;
+  if (WCHECK(found != nullptr)) {
+    const char* bytes = static_cast<const char*>(LockResource(LoadResource(file, found)));
+    if (bytes) manifest.assign(bytes, SizeofResource(file, found));
+  }
+  WCHECK(manifest.find(">true</dpiAware>") != std::string::npos);
+  WCHECK(manifest.find("level=\"asInvoker\"") != std::string::npos);
+  FreeLibrary(file);
+}
+
 // A copy of the tool that started properly: window found, browser inside, no error box.
 HWND startedTool(Started& tool, const char* name) {
   HWND window = waitForWindow(tool, L"VISTREL");
@@ -410,6 +430,7 @@ int main(int argc, char** argv) {
     return wincheck::summary();
   }
   Sleep(300);
+  checkResources();
   checkRunningTool(owner);
   checkCloseCode(owner);
   checkForegroundOwner(owner);
