@@ -69,10 +69,9 @@ class TempDir {
   fs::path path_;
 };
 
-class TempDirTest : public ::testing::Test {
+// What both fixtures offer about their folder.
+class TempFolderAccess {
  protected:
-  void SetUp() override { ASSERT_TRUE(temp_.valid()) << "no temporary folder"; }
-
   const fs::path& dir() const { return temp_.path(); }
   std::string path(const std::string& rel) const { return (temp_.path() / rel).string(); }
   // Sorted names in the folder (or a folder below it).
@@ -82,15 +81,20 @@ class TempDirTest : public ::testing::Test {
     std::sort(names.begin(), names.end());
     return names;
   }
-
- private:
   TempDir temp_;
 };
 
-class TempCwdTest : public TempDirTest {
+// The two fixtures derive from ::testing::Test side by side (not one from the
+// other), so a test's own fixture can name either in its TearDown.
+class TempDirTest : public ::testing::Test, protected TempFolderAccess {
+ protected:
+  void SetUp() override { ASSERT_TRUE(temp_.valid()) << "no temporary folder"; }
+};
+
+class TempCwdTest : public ::testing::Test, protected TempFolderAccess {
  protected:
   void SetUp() override {
-    TempDirTest::SetUp();
+    ASSERT_TRUE(temp_.valid()) << "no temporary folder";
     old_ = fs::current_path();
     fs::current_path(dir());
   }
