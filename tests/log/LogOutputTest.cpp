@@ -7,7 +7,7 @@
 #include <regex>
 
 #include "LogImpl.h"
-#include "LogPlatform.h"
+#include "base/Clock.h"
 #include "LogTestUtil.h"
 
 using namespace vexolib::log;
@@ -32,9 +32,15 @@ class RecordingLog : public ILogImpl {
 };
 
 void append(ILogImpl& out, const std::string& text) {
-  char* p = out.reserve();
-  memcpy(p, text.data(), text.size());
-  out.commit(static_cast<int32_t>(text.size()));
+  ILogImpl::LineWriter line(out);
+  memcpy(line.room(), text.data(), text.size());
+  line.commit(static_cast<int32_t>(text.size()));
+}
+
+std::string joined(const std::vector<std::string>& pieces) {
+  std::string all;
+  for (const auto& p : pieces) all += p;
+  return all;
 }
 }  // namespace
 
@@ -58,18 +64,27 @@ TEST(LogOutput, FlushSwapsAndWritesPendingText) {
   EXPECT_EQ(out.hooks, 4);
 }
 
-TEST(LogOutput, BufferGrowsIn8192StepsKeepingText) {
+TEST(LogOutput, BufferGrowsByWholeChunksKeepingTextInOrder) {
   RecordingLog out;
-  EXPECT_EQ(out.activeCapacity(), 8192);
-  std::string line(4000, 'a');
-  append(out, line);                     // 4192 free
-  EXPECT_EQ(out.activeCapacity(), 8192);
-  append(out, std::string(4000, 'b'));   // 192 free afterwards
-  EXPECT_EQ(out.activeCapacity(), 8192);
-  append(out, "c");                      // less than 4096 free: grows
-  EXPECT_EQ(out.activeCapacity(), 16384);
+  EXPECT_EQ(out.activeCapacity(), kChunkBytes);
+  // 4000-byte lines while a chunk has kLineRoom free; then one more line
+  // opens the next chunk, and the text before it stays where it is.
+  std::string expected;
+  int lines = 0;
+  for (int32_t used = 0; kChunkBytes - used >= kLineRoom; used += 4000, ++lines) {
+    const std::string line(4000, static_cast<char>('a' + lines));
+    append(out, line);
+    expected += line;
+  }
+  EXPECT_EQ(out.activeCapacity(), kChunkBytes);
+  append(out, "c");  // less than kLineRoom free: a second chunk
+  expected += "c";
+  EXPECT_EQ(out.activeCapacity(), 2 * kChunkBytes);
+  EXPECT_EQ(out.pending(), static_cast<int32_t>(expected.size()));
   ASSERT_TRUE(out.flush(true, 0));
-  EXPECT_EQ(out.writes[0], line + std::string(4000, 'b') + "c");
+  // One write per chunk, in order.
+  EXPECT_EQ(out.writes.size(), 2u);
+  EXPECT_EQ(joined(out.writes), expected);
 }
 
 class FileLogTest : public logtest::TempDirTest {};
@@ -163,9 +178,9 @@ TEST_F(FileLogTest, KeepOldFileMovesItToStemSecondsExtension) {
   const Case cases[] = {{"game.txt", R"(game_(\d+)\.txt)"}, {"game", R"(game_(\d+))"}, {"x.y.z", R"(x\.y_(\d+)\.z)"}};
   for (const Case& c : cases) {
     writeFile(c.path, "old text");
-    uint32_t before = static_cast<uint32_t>(vexolib::log::platform::nowSeconds());
+    uint32_t before = static_cast<uint32_t>(vekt::base::wallSeconds());
     { FileLog out(u16(c.path), true); }
-    uint32_t after = static_cast<uint32_t>(vexolib::log::platform::nowSeconds());
+    uint32_t after = static_cast<uint32_t>(vekt::base::wallSeconds());
     EXPECT_EQ(readFile(c.path), "") << c.path;
     int found = 0;
     for (const std::string& name : listDir()) {
@@ -221,7 +236,7 @@ TEST_F(FileLogTest, AbsolutePathKeepsItsRoot) {
     EXPECT_TRUE(out.isOpen());
   }
   EXPECT_TRUE(fs::exists(abs));
-  EXPECT_TRUE(fs::is_empty(dir_ / "cwd"));  // nothing mirrored under the current folder
+  EXPECT_TRUE(fs::is_empty(dir() / "cwd"));  // nothing mirrored under the current folder
 }
 
 TEST_F(FileLogTest, UnwritableFolderMakesASilentOutput) {

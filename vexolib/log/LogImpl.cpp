@@ -1,121 +1,252 @@
 #include "LogImpl.h"
 
+#include <atomic>
 #include <cstring>
+#include <new>
 
-#include "LogPlatform.h"
 #include "LogText.h"
+#include "base/Clock.h"
+#include "base/File.h"
 
 namespace vexolib::log {
 
-ILogImpl::ILogImpl() : active_(kBufferStep, '\0'), spare_(kBufferStep, '\0') {}
-ILogImpl::~ILogImpl() = default;
+namespace base = vekt::base;
 
-char* ILogImpl::reserve() {
-  lock_.lock();
-  if (static_cast<int32_t>(active_.size()) - used_ < kLineRoom) {
-    // Buffers only grow and are reused, so steady logging allocates nothing.
-    active_.resize(active_.size() + kBufferStep);
-  }
-  return active_.data() + used_;
+namespace {
+void* defaultAllocator(size_t bytes) { return ::operator new(bytes); }
+std::atomic<ChunkAllocator> g_allocator{&defaultAllocator};
+
+LogChunk* newChunk() {
+  void* memory = g_allocator.load(std::memory_order_relaxed)(sizeof(LogChunk));
+  if (!memory) throw std::bad_alloc();
+  auto* chunk = new (memory) LogChunk;
+  // Touch every page now rather than under the lock, line by line.
+  memset(chunk->text, 0, sizeof chunk->text);
+  return chunk;
 }
 
-void ILogImpl::commit(int32_t length) {
-  used_ += length;
-  active_[static_cast<size_t>(used_)] = '\0';
-  lock_.unlock();
+void freeChunks(LogChunk* first) {
+  while (first) {
+    LogChunk* next = first->next;
+    first->~LogChunk();
+    ::operator delete(first);
+    first = next;
+  }
+}
+}  // namespace
+
+void setChunkAllocator(ChunkAllocator allocator) {
+  g_allocator.store(allocator ? allocator : &defaultAllocator, std::memory_order_relaxed);
+}
+
+ILogImpl::ILogImpl() {
+  // One chunk to write to and one to swap in at the first flush.
+  head_ = tail_ = newChunk();
+  chunks_ = 1;
+  try {
+    spare_ = newChunk();
+    spareCount_ = 1;
+  } catch (...) {
+    freeChunks(head_);
+    throw;
+  }
+}
+
+ILogImpl::~ILogImpl() {
+  freeChunks(head_);
+  freeChunks(spare_);
+}
+
+LogChunk* ILogImpl::chunkForLine() {
+  if (tail_ && kChunkBytes - tail_->used >= kLineRoom) return tail_;
+  LogChunk* chunk = spare_;
+  if (!chunk) return nullptr;
+  spare_ = chunk->next;
+  --spareCount_;
+  chunk->next = nullptr;
+  chunk->used = 0;
+  chunk->text[0] = '\0';
+  if (tail_) {
+    tail_->next = chunk;
+  } else {
+    head_ = chunk;
+  }
+  tail_ = chunk;
+  ++chunks_;
+  return chunk;
+}
+
+void ILogImpl::addSpare(LogChunk* chunk) {
+  chunk->next = spare_;
+  spare_ = chunk;
+  ++spareCount_;
+}
+
+ILogImpl::LineWriter::LineWriter(ILogImpl& out) : lock_(out.lock_), out_(out) {
+  while (!(chunk_ = out_.chunkForLine())) {
+    // Other writers and the flush go on while this one makes a chunk. When
+    // that throws, the lock is not held and nothing has changed.
+    lock_.unlock();
+    LogChunk* fresh = newChunk();
+    lock_.lock();
+    out_.addSpare(fresh);
+  }
+  askForChunks_ = out_.spareCount_ < kSpareLow && out_.refillSignal_ &&
+                  !out_.refillAsked_.exchange(true, std::memory_order_relaxed);
+}
+
+ILogImpl::LineWriter::~LineWriter() {
+  if (!askForChunks_) return;
+  lock_.unlock();  // the flush thread takes it to add the chunks
+  out_.refillSignal_->post();
+}
+
+void ILogImpl::refillSpares() noexcept {
+  if (!refillAsked_.exchange(false, std::memory_order_relaxed)) return;
+  int32_t missing;
+  {
+    std::lock_guard<base::Mutex> guard(lock_);
+    missing = kSpareTarget - spareCount_;
+  }
+  LogChunk* made = nullptr;
+  LogChunk* last = nullptr;
+  int32_t count = 0;
+  try {
+    for (; count < missing; ++count) {
+      LogChunk* chunk = newChunk();
+      chunk->next = made;
+      made = chunk;
+      if (!last) last = chunk;
+    }
+  } catch (...) {
+    // Writers make their own chunk when none is spare.
+  }
+  if (!made) return;
+  std::lock_guard<base::Mutex> guard(lock_);
+  last->next = spare_;
+  spare_ = made;
+  spareCount_ += count;
+}
+
+void ILogImpl::LineWriter::commit(int32_t length) {
+  chunk_->used += length;
+  if (chunk_->used < kChunkBytes) chunk_->text[chunk_->used] = '\0';
+  out_.pending_ += length;
 }
 
 bool ILogImpl::flush(bool force, uint32_t nowMs) {
-  std::lock_guard<std::mutex> serial(flushLock_);
-  size_t n;
+  std::lock_guard<base::Mutex> serial(flushLock_);
+  LogChunk* first;
+  LogChunk* last;
+  int32_t count;
   {
-    std::lock_guard<std::mutex> guard(lock_);
+    std::lock_guard<base::Mutex> guard(lock_);
     beforeFlush();
-    if (used_ == 0 || (!force && !shouldFlush(nowMs))) return false;
-    active_.swap(spare_);
-    if (active_.size() < kBufferStep) active_.resize(kBufferStep);
-    n = static_cast<size_t>(used_);
-    used_ = 0;
-    active_[0] = '\0';
+    if (pending_ == 0 || (!force && !shouldFlush(nowMs))) return false;
+    first = head_;
+    last = tail_;
+    count = chunks_;
+    head_ = tail_ = nullptr;
+    chunks_ = 0;
+    pending_ = 0;
+    if (spare_) {
+      // The next lines go into a kept chunk: steady logging allocates nothing.
+      head_ = tail_ = spare_;
+      spare_ = spare_->next;
+      --spareCount_;
+      head_->next = nullptr;
+      head_->used = 0;
+      head_->text[0] = '\0';
+      chunks_ = 1;
+    }
   }
-  write(spare_.data(), n);
+  try {
+    for (LogChunk* c = first; c; c = c->next) {
+      if (c->used > 0) write(c->text, static_cast<size_t>(c->used));
+    }
+  } catch (...) {
+    recycle(first, last, count);
+    throw;
+  }
+  recycle(first, last, count);
   return true;
 }
 
+void ILogImpl::recycle(LogChunk* first, LogChunk* last, int32_t count) {
+  // Only flushes add spare chunks and they run one at a time, so the count
+  // read here can only have dropped when the kept ones are added.
+  int32_t room;
+  {
+    std::lock_guard<base::Mutex> guard(lock_);
+    room = kSpareChunks - spareCount_;
+  }
+  if (room <= 0) {
+    freeChunks(first);
+    return;
+  }
+  if (count > room) {
+    // Keep the first `room` chunks; free the rest outside the lock.
+    LogChunk* keepLast = first;
+    for (int32_t i = 1; i < room; ++i) keepLast = keepLast->next;
+    freeChunks(keepLast->next);
+    keepLast->next = nullptr;
+    last = keepLast;
+    count = room;
+  }
+  std::lock_guard<base::Mutex> guard(lock_);
+  last->next = spare_;
+  spare_ = first;
+  spareCount_ += count;
+}
+
 int32_t ILogImpl::pending() {
-  std::lock_guard<std::mutex> guard(lock_);
-  return used_;
+  std::lock_guard<base::Mutex> guard(lock_);
+  return pending_;
 }
 
 int32_t ILogImpl::activeCapacity() {
-  std::lock_guard<std::mutex> guard(lock_);
-  return static_cast<int32_t>(active_.size());
+  std::lock_guard<base::Mutex> guard(lock_);
+  return chunks_ * kChunkBytes;
 }
 
-void StdoutLog::write(const char* bytes, size_t length) { platform::writeStdout(bytes, length); }
+bool ILogImpl::lockIsFree() {
+  if (!lock_.try_lock()) return false;
+  lock_.unlock();
+  return true;
+}
+
+void StdoutLog::write(const char* bytes, size_t length) { base::writeStdout(bytes, length); }
 
 FileLog::FileLog(const std::u16string& path, bool keepOldFile)
     : path_(path.empty() ? u"log.txt" : path), keepOldFile_(keepOldFile) {
   if (!createDirectories()) return;
-  if (platform::fileExists(path_)) {
+  if (base::fileExists(path_)) {
     if (keepOldFile_) {
       // A restart within the same second would overwrite (or fail to move to)
       // the name kept a moment ago and the old text would be lost: take the
       // next free number instead.
-      uint32_t seconds = static_cast<uint32_t>(platform::nowSeconds());
+      uint32_t seconds = static_cast<uint32_t>(base::wallSeconds());
       std::u16string kept = keptName(seconds);
-      for (uint32_t k = 1; k < 1000 && platform::fileExists(kept); ++k) kept = keptName(seconds + k);
-      platform::moveFile(path_, kept);
+      for (uint32_t k = 1; k < 1000 && base::fileExists(kept); ++k) kept = keptName(seconds + k);
+      base::moveFile(path_, kept);
     } else {
-      platform::removeFile(path_);
+      base::removeFile(path_);
     }
   }
-  fd_ = platform::openTruncate(path_);
+  fd_ = base::openTruncate(path_);
 }
 
 FileLog::~FileLog() {
-  if (fd_ >= 0) platform::closeFile(fd_);
+  if (fd_ >= 0) base::closeFile(fd_);
 }
 
 bool FileLog::createDirectories() {
   size_t sep = path_.find_last_of(u"/\\");
-  if (sep == std::u16string::npos) return true;
+  if (sep == std::u16string::npos || sep == 0) return true;
   std::u16string dir = path_.substr(0, sep);
-  // Keep the root of an absolute path: "/x", "\\server\share\x" and "C:\x"
-  // are not made relative to the current directory.
-  std::u16string prefix;
-  size_t pos = 0;
-  size_t leading = 0;
-  while (pos < dir.size() && (dir[pos] == u'/' || dir[pos] == u'\\')) {
-    ++pos;
-    ++leading;
-  }
-  int rootPieces = 0;
-  if (leading >= 2) {
-    prefix = u"//";
-    rootPieces = 2;  // server and share name exist or cannot be made
-  } else if (leading == 1) {
-    prefix = u"/";
-  }
-  bool first = true;
-  while (pos < dir.size()) {
-    size_t end = dir.find_first_of(u"/\\", pos);
-    if (end == std::u16string::npos) end = dir.size();
-    if (end > pos) {
-      std::u16string piece = dir.substr(pos, end - pos);
-      if (!prefix.empty() && prefix.back() != u'/') prefix.push_back(u'/');
-      prefix += piece;
-      bool isDrive = first && leading == 0 && piece.size() == 2 && piece[1] == u':';
-      if (rootPieces > 0) {
-        --rootPieces;
-      } else if (!isDrive && !platform::isDirectory(prefix)) {
-        if (!platform::makeDirectory(prefix) && !platform::isDirectory(prefix)) return false;
-      }
-      first = false;
-    }
-    pos = end + 1;
-  }
-  return true;
+  // A drive alone ("C:") or the root of a share needs nothing made.
+  if (dir.size() == 2 && dir[1] == u':') return true;
+  return base::makeDirectories(dir) || base::isDirectory(dir);
 }
 
 std::u16string FileLog::backupName() const {
@@ -127,7 +258,7 @@ std::u16string FileLog::backupName() const {
 std::u16string FileLog::keptName(uint32_t seconds) const {
   std::u16string stem, ext;
   splitStemExtension(path_, stem, ext);
-  std::u16string name = stem + u"_" + asciiToUtf16(std::to_string(seconds).c_str());
+  std::u16string name = stem + u"_" + asciiToUtf16(std::to_string(seconds));
   if (!ext.empty()) name += u"." + ext;
   return name;
 }
@@ -143,27 +274,29 @@ bool FileLog::shouldFlush(uint32_t nowMs) {
 void FileLog::write(const char* bytes, size_t length) {
   if (fd_ < 0) return;
   // Lines end with CR LF on disk on every platform.
-  size_t lf = 0;
-  for (size_t i = 0; i < length; ++i) lf += bytes[i] == '\n';
-  if (crlf_.size() < length + lf) crlf_.resize(length + lf);
-  char* out = crlf_.data();
-  for (size_t i = 0; i < length; ++i) {
-    if (bytes[i] == '\n') *out++ = '\r';
-    *out++ = bytes[i];
+  while (length > 0) {
+    const size_t take = length < static_cast<size_t>(kChunkBytes) ? length : static_cast<size_t>(kChunkBytes);
+    char* out = crlf_;
+    for (size_t i = 0; i < take; ++i) {
+      if (bytes[i] == '\n') *out++ = '\r';
+      *out++ = bytes[i];
+    }
+    base::writeAll(fd_, crlf_, static_cast<size_t>(out - crlf_));
+    bytes += take;
+    length -= take;
   }
-  platform::writeAll(fd_, crlf_.data(), length + lf);
   rotateIfFull();
 }
 
 void FileLog::rotateIfFull() {
   uint64_t size = 0;
-  if (!platform::fileSize(fd_, size) || size < kRotateSize) return;
+  if (!base::fileSize(fd_, size) || size < kRotateSize) return;
   std::u16string backup = backupName();
-  if (platform::fileExists(backup) && !platform::removeFile(backup)) return;
-  platform::closeFile(fd_);
+  if (base::fileExists(backup) && !base::removeFile(backup)) return;
+  base::closeFile(fd_);
   fd_ = -1;
-  if (platform::fileExists(path_)) platform::moveFile(path_, backup);
-  fd_ = platform::openTruncate(path_);
+  if (base::fileExists(path_)) base::moveFile(path_, backup);
+  fd_ = base::openTruncate(path_);
 }
 
 }  // namespace vexolib::log

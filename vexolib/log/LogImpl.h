@@ -1,58 +1,113 @@
-// Log outputs: lines are appended to an active memory buffer under the output's
-// lock; a flush swaps it with the spare buffer and hands the text to the
-// destination outside that lock.
+// Log outputs: lines are appended to a list of fixed-size chunks under the
+// output's lock; a flush detaches the list and hands the chunks, in order, to
+// the destination outside that lock, then keeps them for reuse. Growing never
+// copies what is already there, so no logging call waits for a large copy.
 #pragma once
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <string>
-#include <vector>
+
+#include "base/Mutex.h"
+#include "base/Semaphore.h"
 
 namespace vexolib::log {
 
-constexpr int32_t kLineRoom = 4096;     // free bytes guaranteed by reserve()
-constexpr int32_t kBufferStep = 8192;   // buffers start at and grow by this
+constexpr int32_t kLineRoom = 4096;     // free bytes a line writer guarantees
+constexpr int32_t kChunkBytes = 32768;  // text in one chunk: a new one every few hundred lines
+constexpr int32_t kSpareChunks = 128;   // written chunks kept for reuse per output (4 MiB)
+constexpr int32_t kSpareLow = 16;       // fewer spare chunks than this: ask for more
+constexpr int32_t kSpareTarget = 64;    // what the flush thread fills the spares up to
 constexpr uint64_t kRotateSize = 1048576;
 constexpr int32_t kFlushPending = 2048;
 constexpr uint32_t kFlushAgeMs = 1000;
 
+struct LogChunk {
+  LogChunk* next = nullptr;
+  int32_t used = 0;
+  char text[kChunkBytes];
+};
+
+// Where chunks come from: ::operator new unless a test puts in one that
+// fails. Null restores the default. Chunks are freed with ::operator delete.
+// A writer that needs a chunk makes it without holding the output's lock.
+using ChunkAllocator = void* (*)(size_t bytes);
+void setChunkAllocator(ChunkAllocator allocator);
+
 class ILogImpl {
  public:
-  ILogImpl();
+  ILogImpl();  // throws std::bad_alloc when its first chunk cannot be had
   virtual ~ILogImpl();
   ILogImpl(const ILogImpl&) = delete;
   ILogImpl& operator=(const ILogImpl&) = delete;
 
   virtual std::u16string target() const = 0;
+  // Receives pending text in order, one chunk at a time.
   virtual void write(const char* bytes, size_t length) = 0;
   virtual void beforeFlush() {}
   virtual bool shouldFlush(uint32_t /*nowMs*/) { return true; }
 
-  // Locks the output and returns where the next line starts, with at least
-  // kLineRoom free bytes. commit() adds the line's length and unlocks.
-  char* reserve();
-  void commit(int32_t length);
+  // Holds the output's lock from construction to destruction: the line goes
+  // into room() and counts once commit() is called. An exception anywhere in
+  // between (also from the constructor, when no chunk can be had) releases
+  // the lock and leaves the output as it was.
+  class LineWriter {
+   public:
+    explicit LineWriter(ILogImpl& out);
+    ~LineWriter();
+    LineWriter(const LineWriter&) = delete;
+    LineWriter& operator=(const LineWriter&) = delete;
+    // At least kLineRoom free bytes.
+    char* room() const { return chunk_->text + chunk_->used; }
+    void commit(int32_t length);
 
-  // Swaps and writes out pending text; false when nothing was written.
+   private:
+    std::unique_lock<vekt::base::Mutex> lock_;
+    ILogImpl& out_;
+    LogChunk* chunk_ = nullptr;
+    bool askForChunks_ = false;
+  };
+
+  // Writes out pending text; false when nothing was written.
   // Flushes of one output run one at a time.
   bool flush(bool force, uint32_t nowMs);
 
   bool immediate = false;
 
-  // For tests: pending bytes and buffer sizes (takes the lock).
+  // A writer that finds few spare chunks posts this (once until the next
+  // refill), so the flush thread makes chunks before a writer has to.
+  void setRefillSignal(vekt::base::Semaphore* signal) { refillSignal_ = signal; }
+  // Fills the spare chunks up to kSpareTarget when a writer asked for it.
+  // Allocation failures leave fewer spares; never throws.
+  void refillSpares() noexcept;
+
+  // For tests: pending bytes, room of the pending chunks, whether the lock is free.
   int32_t pending();
   int32_t activeCapacity();
+  bool lockIsFree();
 
  protected:
   // Pending bytes for shouldFlush(), which runs under the lock.
-  int32_t pendingUnlocked() const { return used_; }
+  int32_t pendingUnlocked() const { return pending_; }
 
  private:
-  std::vector<char> active_;
-  int32_t used_ = 0;
-  std::mutex lock_;
-  std::vector<char> spare_;
-  std::mutex flushLock_;  // keeps one flush's write apart from the next swap
+  // The chunk the next line goes into, with kLineRoom free; null when that
+  // needs a new chunk. Under the lock.
+  LogChunk* chunkForLine();
+  void addSpare(LogChunk* chunk);
+  void recycle(LogChunk* first, LogChunk* last, int32_t count);
+
+  vekt::base::Mutex lock_;
+  LogChunk* head_ = nullptr;  // pending chunks, oldest first
+  LogChunk* tail_ = nullptr;
+  int32_t chunks_ = 0;
+  int32_t pending_ = 0;
+  LogChunk* spare_ = nullptr;  // written chunks for reuse
+  int32_t spareCount_ = 0;
+  vekt::base::Semaphore* refillSignal_ = nullptr;
+  std::atomic<bool> refillAsked_{false};
+  vekt::base::Mutex flushLock_;  // keeps one flush's write apart from the next detach
 };
 
 class StdoutLog final : public ILogImpl {
@@ -89,7 +144,8 @@ class FileLog final : public ILogImpl {
   std::u16string path_;
   bool keepOldFile_;
   uint32_t lastFlush_ = 0;
-  std::vector<char> crlf_;  // used only inside write(), which flushes serialise
+  // Text with CR LF line ends, converted piece by piece: writing allocates nothing.
+  char crlf_[2 * kChunkBytes];  // used only inside write(), which flushes serialise
 };
 
 }  // namespace vexolib::log

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "LogText.h"
+#include "base/Mutex.h"
 
 namespace vexolib::log {
 
@@ -16,7 +17,7 @@ constexpr uint32_t kDeadMagic = 0xDEADA6E7;
 
 // Module creation, deletion and registration are rare: one lock keeps
 // concurrent callers from creating two modules or racing on the table.
-std::mutex g_life;
+vekt::base::Mutex g_life;
 std::atomic<LogModule*> g_module{nullptr};
 uint64_t g_generation = 0;
 
@@ -40,7 +41,7 @@ LogAgent* newAgent() {
 }
 
 intptr_t init(LogAgent* agent) {
-  std::lock_guard<std::mutex> guard(g_life);
+  std::lock_guard<vekt::base::Mutex> guard(g_life);
   LogModule* m = g_module.load(std::memory_order_relaxed);
   if (!m) {
     m = LogModule::create(++g_generation);
@@ -63,7 +64,7 @@ void setCategory(LogAgent* agent, const char* name, const char* path, bool flush
   agent->name = name;
   agent->path = std::move(wide);
   agent->flushImmediately = flushImmediately;
-  std::lock_guard<std::mutex> guard(g_life);
+  std::lock_guard<vekt::base::Mutex> guard(g_life);
   LogModule* m = moduleOf(agent);
   if (m && !agent->name.empty()) {
     agent->category = m->addCategory(agent->name, agent->path, flushImmediately, keepOldFile);
@@ -72,7 +73,7 @@ void setCategory(LogAgent* agent, const char* name, const char* path, bool flush
 
 void setModule(LogAgent* agent, LogModule* module) {
   if (!live(agent) || !module) return;
-  std::lock_guard<std::mutex> guard(g_life);
+  std::lock_guard<vekt::base::Mutex> guard(g_life);
   // Only the live module's handle is accepted.
   if (module != g_module.load(std::memory_order_relaxed)) return;
   agent->module = module;
@@ -90,7 +91,7 @@ void stop(LogAgent* agent) {
 }
 
 void destroy() {
-  std::lock_guard<std::mutex> guard(g_life);
+  std::lock_guard<vekt::base::Mutex> guard(g_life);
   LogModule* m = g_module.exchange(nullptr, std::memory_order_acq_rel);
   if (!m) return;
   m->shutdown();

@@ -2,9 +2,11 @@
 
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 
-#include "LogPlatform.h"
 #include "LogText.h"
+#include "base/Clock.h"
+#include "base/Guard.h"
 
 namespace vexolib::log {
 
@@ -59,9 +61,12 @@ void currentTimestamp(char out[20]) {
     char text[20];
   };
   thread_local Cache cache;
-  int64_t now = platform::nowSeconds();
+  int64_t now = vekt::base::wallSeconds();
   if (now != cache.second) {
-    platform::formatLocalTime(now, cache.text, sizeof cache.text);
+    std::tm parts{};
+    if (!vekt::base::localTime(now, parts) || strftime(cache.text, sizeof cache.text, "%Y-%m-%d %H:%M:%S", &parts) == 0) {
+      snprintf(cache.text, sizeof cache.text, "0000-00-00 00:00:00");
+    }
     cache.second = now;
   }
   memcpy(out, cache.text, sizeof cache.text);
@@ -71,7 +76,7 @@ LogModule* LogModule::create(uint64_t generation) {
   auto* m = new LogModule(generation);
   m->level_ = 4;
   m->running_ = true;
-  m->thread_ = platform::startThread(&LogModule::flushThreadMain, m, kFlushThreadStack);
+  m->thread_.start([m] { m->flushLoop(); }, kFlushThreadStack);
   m->level_ = 5;
   return m;
 }
@@ -81,40 +86,35 @@ LogModule::~LogModule() {
 }
 
 void LogModule::shutdown() {
-  {
-    std::lock_guard<std::mutex> guard(wakeLock_);
-    running_ = false;
-  }
-  wake_.notify_all();
-  if (thread_ != 0) {
-    platform::joinThread(thread_);
-    thread_ = 0;
+  running_ = false;
+  wake_.post();  // a wake still pending from a writer ends the wait as well
+  if (thread_.joinable()) {
+    thread_.join();
   } else {
     // No flush thread could be started: write out what is pending here.
-    for (int32_t i = 0; i < outputCount(); ++i) outputs_[i].load()->flush(true, platform::tickMs());
+    flushAll(true);
   }
 }
 
-void LogModule::flushThreadMain(void* self) { static_cast<LogModule*>(self)->flushLoop(); }
+void LogModule::flushAll(bool force) {
+  const uint32_t now = vekt::base::tickMs();
+  const int32_t count = outputCount();
+  for (int32_t i = 0; i < count; ++i) {
+    ILogImpl* out = outputs_[i].load(std::memory_order_acquire);
+    // Nothing thrown may end the thread (and with it the process).
+    if (force || !out->immediate) vekt::base::guardedCall([&] { out->flush(force, now); });
+    out->refillSpares();
+  }
+}
 
 void LogModule::flushLoop() {
-  std::unique_lock<std::mutex> wait(wakeLock_);
   while (running_) {
-    wait.unlock();
-    uint32_t now = platform::tickMs();
-    int32_t count = outputCount();
-    for (int32_t i = 0; i < count; ++i) {
-      ILogImpl* out = outputs_[i].load(std::memory_order_acquire);
-      if (!out->immediate) out->flush(false, now);
-    }
-    wait.lock();
-    wake_.wait_for(wait, std::chrono::milliseconds(kFlushIntervalMs), [this] { return !running_; });
+    flushAll(false);
+    wake_.wait(static_cast<int>(kFlushIntervalMs));
   }
-  wait.unlock();
   // Everything still pending goes out before the outputs are deleted; an
   // immediate output normally has nothing left, but nothing may be lost.
-  int32_t count = outputCount();
-  for (int32_t i = 0; i < count; ++i) outputs_[i].load(std::memory_order_acquire)->flush(true, platform::tickMs());
+  flushAll(true);
 }
 
 ILogImpl* LogModule::categoryOutput(int32_t category) const {
@@ -134,9 +134,11 @@ void LogModule::vprintf(int32_t level, int32_t category, const char* format, va_
   if (!out || !format || level > level_.load(std::memory_order_relaxed)) return;
   char stamp[20];
   currentTimestamp(stamp);
-  char* line = out->reserve();
-  out->commit(composeLine(line, stamp, categories_[category].name.c_str(), level, format, args));
-  if (out->immediate) out->flush(true, platform::tickMs());
+  {
+    ILogImpl::LineWriter line(*out);
+    line.commit(composeLine(line.room(), stamp, categories_[category].name.c_str(), level, format, args));
+  }
+  if (out->immediate) out->flush(true, vekt::base::tickMs());
 }
 
 void LogModule::print(int32_t level, int32_t category, const char* text) {
@@ -144,9 +146,11 @@ void LogModule::print(int32_t level, int32_t category, const char* text) {
   if (!out || !text || level > level_.load(std::memory_order_relaxed)) return;
   char stamp[20];
   currentTimestamp(stamp);
-  char* line = out->reserve();
-  out->commit(composeText(line, stamp, categories_[category].name.c_str(), level, text));
-  if (out->immediate) out->flush(true, platform::tickMs());
+  {
+    ILogImpl::LineWriter line(*out);
+    line.commit(composeText(line.room(), stamp, categories_[category].name.c_str(), level, text));
+  }
+  if (out->immediate) out->flush(true, vekt::base::tickMs());
 }
 
 int32_t LogModule::addCategory(const std::string& name, const std::u16string& path, bool flushImmediately,
@@ -174,6 +178,7 @@ int32_t LogModule::addCategory(const std::string& name, const std::u16string& pa
       output = new FileLog(target, keepOldFile);
     }
     output->immediate = flushImmediately;
+    output->setRefillSignal(&wake_);
     outputs_[outputs].store(output, std::memory_order_relaxed);
     outputCount_.store(outputs + 1, std::memory_order_release);
   }

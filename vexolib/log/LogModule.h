@@ -2,13 +2,13 @@
 // outputs, a level threshold and the flush thread.
 #pragma once
 #include <atomic>
-#include <condition_variable>
 #include <cstdarg>
 #include <cstdint>
-#include <mutex>
 #include <string>
 
 #include "LogImpl.h"
+#include "base/Semaphore.h"
+#include "base/Thread.h"
 
 namespace vexolib::log {
 
@@ -47,12 +47,12 @@ class LogModule final {
   int32_t categoryCount() const { return categoryCount_; }
   int32_t outputCount() const { return outputCount_.load(std::memory_order_acquire); }
   ILogImpl* categoryOutput(int32_t category) const;
-  bool flushThreadRunning() const { return thread_ != 0; }
+  bool flushThreadRunning() const { return thread_.joinable(); }
 
  private:
   explicit LogModule(uint64_t generation) : generation_(generation) {}
-  static void flushThreadMain(void* self);
   void flushLoop();
+  void flushAll(bool force);
 
   struct Category {
     std::string name;
@@ -65,10 +65,9 @@ class LogModule final {
   Category categories_[kMaxCategories];
   int32_t categoryCount_ = 0;
   std::u16string defaultTarget_ = u"1";
-  uintptr_t thread_ = 0;
+  vekt::base::Thread thread_;
   std::atomic<bool> running_{false};
-  std::mutex wakeLock_;
-  std::condition_variable wake_;
+  vekt::base::Semaphore wake_{0, 1};
   uint64_t generation_;
 };
 

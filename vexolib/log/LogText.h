@@ -1,15 +1,17 @@
-// Text helpers of the log core: UTF-8/UTF-16 conversion, path pieces, level names.
+// Text helpers of the log core: path pieces and level names. UTF-8/UTF-16
+// conversion is base's, named here as the log code uses it.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "base/Text.h"
+
 namespace vexolib::log {
 
-// Decodes UTF-8; malformed sequences become U+FFFD.
-std::u16string utf8ToUtf16(const char* text, size_t length);
-std::string utf16ToUtf8(const std::u16string& text);
-std::u16string asciiToUtf16(const char* text);
+using vekt::base::asciiToUtf16;
+using vekt::base::utf16ToUtf8;
+using vekt::base::utf8ToUtf16;
 
 // Stem and extension: split at the last "." of the file name (not of a
 // directory name); no dot gives the whole path as stem and an empty extension.
