@@ -4,6 +4,7 @@
 
 #include "Common.h"
 #include "GameLoader.h"
+#include "GameLoaderWnd.h"
 #include "LaunchParams.h"
 #include "Logger.h"
 #include "StartUp.h"
@@ -11,6 +12,7 @@
 using namespace vekt;
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  VantorUI::CWindowWnd::SetInstance(instance);
   const std::wstring logDir = PrepareLogDirectory();
   Logger::initializePathDir(WideToMulti(logDir, kCodePageAnsi));
   VEKT_LOG(2, L"Logger::initializePathDir:" << logDir);
@@ -49,7 +51,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     return 0;
   }
   RegisterShadowWindowClass(instance);
-  RunMainWindow(instance, title, cmdJson);
+  RunGameLoaderWnd(title, cmdJson);
   CoUninitialize();
   return 0;
 }

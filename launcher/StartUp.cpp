@@ -3,8 +3,6 @@
 #include <shlwapi.h>
 
 #include "Common.h"
-#include "GameLoaderWndCore.h"
-#include "InstallRegistration.h"
 #include "LaunchParams.h"
 #include "Logger.h"
 
@@ -39,16 +37,6 @@ void RegisterShadowWindowClass(HINSTANCE instance) {
   wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
   wc.lpszClassName = kShadowWindowClass;
   registered = RegisterClassExW(&wc) != 0;
-}
-
-void RunMainWindow(HINSTANCE, const std::wstring& title, const std::wstring& cmdJson) {
-  // The skinned main window arrives with the window layer; until then start-up
-  // starts the launch as the window will, records what it would open and ends.
-  const LaunchStart start = StartLaunch(cmdJson, kGameId);
-  const LaunchParams& params = start.params;
-  VEKT_LOG(2, L"GameLoaderWnd not available, window:" << title << L" source:" << params.source
-                                                      << L" tokenLogin:" << params.tokenLogin
-                                                      << L" installed:" << params.installed);
 }
 
 }  // namespace vekt

@@ -21,8 +21,5 @@ std::wstring PrepareLogDirectory();
 // Registers the drop-shadow window class once per process.
 void RegisterShadowWindowClass(HINSTANCE instance);
 
-// Creates the hidden main window from the launch parameters and runs the
-// message loop until WM_QUIT.
-void RunMainWindow(HINSTANCE instance, const std::wstring& title, const std::wstring& cmdJson);
 
 }  // namespace vekt

@@ -23,20 +23,22 @@ done
 export WINEPREFIX=$out/wineprefix
 run() { tools/wine-run.sh "$@"; }
 
-echo "=== launcher demo (PE32+ build under wine64)"
-run build/win64/launcher/vekt_main.exe --source=OC --token=demo-token --installed=1 --typeMode=1 || true
-logdir=$(find "$WINEPREFIX/drive_c/users" -type d -path '*Orbisk_Center/Log' | head -n 1)
-cat "$logdir"/vekt_main.exe_*.log | tr -d '\r'
-
 for demo in build/win64/tools/*/demo_*.exe; do
   [ -f "$demo" ] || continue
   echo "=== $(basename "$demo" .exe)"
   (cd "$out" && "$root/tools/wine-run.sh" "$root/$demo" "$root/build/win64" "$out") || true
 done
 
+# The launcher demo (demo_launcher above) drives vekt_main.exe as the platform
+# client and the game manager; its diagnostic log, once:
+logdir=$(find "$WINEPREFIX/drive_c/users" -type d -path '*Orbisk_Center/Log' | head -n 1)
+echo "=== launcher diagnostic log"
+[ -n "$logdir" ] && cat "$logdir"/vekt_main.exe_*.log | tr -d '\r'
+
 echo
 echo "=== outputs"
 echo "shipped files (PE32):        $out/ship"
 for f in "$out"/ship/*; do echo "  $(basename "$f"): $(objdump -f "$f" | grep -o 'file format .*')"; done
 echo "launcher diagnostic log:     $logdir"
+echo "launcher screenshots:        $out/launcher"
 echo "vexolib and zem demo output: $out"

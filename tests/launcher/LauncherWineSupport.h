@@ -1,0 +1,145 @@
+// Shared pieces of the launcher's Windows test hosts: files, child processes
+// and the stand-in windows of the platform client and the game manager.
+#pragma once
+
+#include <windows.h>
+#include <shlwapi.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "Common.h"
+#include "PlatformLink.h"
+#include "wincheck.h"
+
+namespace launcherwine {
+
+using namespace vekt;
+
+inline std::string readFile(const std::wstring& path) {
+  std::ifstream in(path.c_str(), std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+inline void writeFile(const std::wstring& path, const std::string& content) {
+  std::ofstream(path.c_str(), std::ios::binary | std::ios::trunc) << content;
+}
+
+inline bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+inline std::vector<std::string> lines(const std::string& text) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    out.push_back(line);
+  }
+  return out;
+}
+
+inline std::wstring tempFolder(const wchar_t* name) {
+  wchar_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  std::wstring dir = std::wstring(temp) + name;
+  CreateDirectoryW(dir.c_str(), nullptr);
+  return dir;
+}
+
+inline std::string hexOf(const unsigned char* bytes, size_t size) {
+  static const char digits[] = "0123456789abcdef";
+  std::string out;
+  for (size_t i = 0; i < size; ++i) {
+    out.push_back(digits[bytes[i] >> 4]);
+    out.push_back(digits[bytes[i] & 15]);
+  }
+  return out;
+}
+
+struct Child {
+  PROCESS_INFORMATION pi = {};
+  bool started = false;
+};
+
+inline Child start(const std::wstring& exe, const std::wstring& args) {
+  Child child;
+  std::wstring commandLine = L"\"" + exe + L"\" " + args;
+  STARTUPINFOW si = {};
+  si.cb = sizeof si;
+  child.started = CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                                 &child.pi) != FALSE;
+  if (!child.started) std::printf("CreateProcessW %ls failed: %lu\n", exe.c_str(), GetLastError());
+  return child;
+}
+
+// Waits (bounded) for a child; returns its exit code, ending it when it hangs.
+inline DWORD finish(Child& child, DWORD waitMs = 60000) {
+  if (!child.started) return 0xFFFFFFFF;
+  DWORD code = 0xFFFFFFFF;
+  if (WaitForSingleObject(child.pi.hProcess, waitMs) != WAIT_OBJECT_0) {
+    std::printf("child %lu did not end\n", child.pi.dwProcessId);
+    TerminateProcess(child.pi.hProcess, 99);
+    WaitForSingleObject(child.pi.hProcess, 5000);
+  }
+  GetExitCodeProcess(child.pi.hProcess, &code);
+  CloseHandle(child.pi.hProcess);
+  CloseHandle(child.pi.hThread);
+  child.started = false;
+  return code;
+}
+
+// A stand-in window in its own process: the platform client or the game manager.
+struct StandIn {
+  Child process;
+  std::wstring record;
+  std::wstring handle;  // decimal
+
+  StandIn(const std::wstring& exe, const std::wstring& name, const std::wstring& mode = L"") {
+    const std::wstring dir = tempFolder(L"vekt_standins");
+    record = dir + L"\\" + name + L".txt";
+    const std::wstring ready = dir + L"\\" + name + L".ready";
+    DeleteFileW(ready.c_str());
+    process = start(exe, L"\"" + record + L"\" \"" + ready + L"\" " + mode);
+    for (int i = 0; i < 600 && handle.empty() && process.started; ++i) {
+      if (PathFileExistsW(ready.c_str())) handle = AnsiToWide(readFile(ready));
+      if (handle.empty()) Sleep(50);
+    }
+    WCHECK(!handle.empty());
+  }
+  HWND window() const { return reinterpret_cast<HWND>(WindowHandleFromDecimal(handle)); }
+  // What it has recorded so far (each record is flushed before it answers).
+  std::vector<std::string> received() const { return lines(readFile(record)); }
+  // Closes the window and returns what it recorded.
+  std::vector<std::string> close() {
+    PostMessageW(window(), WM_CLOSE, 0, 0);
+    WCHECK_EQ(finish(process), 0u);
+    return lines(readFile(record));
+  }
+};
+
+inline std::wstring launcherLog() {
+  SYSTEMTIME st;
+  GetLocalTime(&st);
+  return GetLocalAppDataDir() + L"\\Orbisk_Center\\Log\\vekt_main.exe_" + std::to_wstring(st.wYear) + L"_" +
+         std::to_wstring(st.wMonth) + L"_" + std::to_wstring(st.wDay) + L".log";
+}
+
+// The launcher's main window owned by process pid, waiting for it up to waitMs.
+inline HWND findMainWindow(DWORD pid, DWORD waitMs = 30000) {
+  const DWORD deadline = GetTickCount() + waitMs;
+  do {
+    for (HWND w = FindWindowExW(nullptr, nullptr, L"GameLoaderResClass", nullptr); w;
+         w = FindWindowExW(nullptr, w, L"GameLoaderResClass", nullptr)) {
+      DWORD owner = 0;
+      GetWindowThreadProcessId(w, &owner);
+      if (owner == pid) return w;
+    }
+    if (waitMs) Sleep(50);
+  } while (static_cast<LONG>(deadline - GetTickCount()) > 0);
+  return nullptr;
+}
+
+}  // namespace launcherwine
