@@ -319,7 +319,7 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("usage: main_window_host <vekt_main.exe> <StandinWindow.exe> <screenshot folder>\n");
     return 2;
   }
-  g_shots = winpath::fromBuild(WideToMulti(argv[3], kCodePageUtf8).c_str());
+  g_shots = winpath::fromBuild(argv[3]);
   CreateDirectoryW(g_shots.c_str(), nullptr);
   const std::wstring logDir = tempFolder(L"vekt_main_window_log");
   Logger::initializePathDir(WideToMulti(logDir + L"\\", kCodePageAnsi));

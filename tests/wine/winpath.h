@@ -14,13 +14,15 @@ inline std::wstring widen(const char* s) {
   return w;
 }
 
-inline std::wstring fromBuild(const char* arg) {
-  std::wstring p = widen(arg);
+inline std::wstring fromBuild(const wchar_t* arg) {
+  std::wstring p(arg);
   if (!p.empty() && p[0] == L'/') p = L"Z:" + p;
   for (auto& c : p) {
     if (c == L'/') c = L'\\';
   }
   return p;
 }
+
+inline std::wstring fromBuild(const char* arg) { return fromBuild(widen(arg).c_str()); }
 
 }  // namespace winpath

@@ -10,21 +10,13 @@
 #include <string>
 
 #define STB_IMAGE_WRITE_IMPLEMENTATION
+#include "winpath.h"
 #include "winshot.h"
 
 namespace {
 
 UINT g_lastManagerMessage = 0;
 int g_notices = 0;
-
-std::wstring windowsPath(const wchar_t* unixOrWindows) {
-  std::wstring p(unixOrWindows);
-  if (!p.empty() && p[0] == L'/') p = L"Z:" + p;
-  for (auto& c : p) {
-    if (c == L'/') c = L'\\';
-  }
-  return p;
-}
 
 LRESULT CALLBACK peerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_COPYDATA) {
@@ -83,8 +75,8 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("usage: demo_launcher <build folder> <output folder>\n");
     return 2;
   }
-  const std::wstring build = windowsPath(argv[1]);
-  const std::wstring out = windowsPath(argv[2]) + L"\\launcher";
+  const std::wstring build = winpath::fromBuild(argv[1]);
+  const std::wstring out = winpath::fromBuild(argv[2]) + L"\\launcher";
   CreateDirectoryW(out.c_str(), nullptr);
 
   WNDCLASSW wc = {};
