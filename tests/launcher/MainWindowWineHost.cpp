@@ -320,6 +320,7 @@ int wmain(int argc, wchar_t** argv) {
     return 2;
   }
   g_shots = winpath::fromBuild(argv[3]);
+  CreateDirectoryW(g_shots.substr(0, g_shots.rfind(L'\\')).c_str(), nullptr);
   CreateDirectoryW(g_shots.c_str(), nullptr);
   const std::wstring logDir = tempFolder(L"vekt_main_window_log");
   Logger::initializePathDir(WideToMulti(logDir + L"\\", kCodePageAnsi));
