@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "Jobs.h"
-#include "NetPlatform.h"
+#include "SocketCalls.h"
 
 namespace nettest {
 

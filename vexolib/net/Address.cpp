@@ -1,7 +1,7 @@
 // Dotted IPv4 text, the same on every platform.
 #include <cstdio>
 
-#include "NetPlatform.h"
+#include "SocketCalls.h"
 
 namespace vexolib::net::sock {
 

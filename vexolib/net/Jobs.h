@@ -5,7 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "NetPlatform.h"
+#include "NetSync.h"
+#include "SocketCalls.h"
 
 namespace vexolib::net {
 

@@ -7,7 +7,8 @@
 #include <new>
 #include <string>
 
-#include "NetPlatform.h"
+#include "NetSync.h"
+#include "base/Clock.h"
 
 namespace vexolib::net {
 
@@ -133,7 +134,7 @@ class BoundedQueue {
   void push(const T& v) { pushWait(v, -1); }
   // Waits at most timeoutMs (-1: without limit) for room.
   bool pushWait(const T& v, int timeoutMs) {
-    const int64_t until = timeoutMs < 0 ? 0 : nowMicros() + int64_t{timeoutMs} * 1000;
+    const int64_t until = timeoutMs < 0 ? 0 : vekt::base::monotonicMicros() + int64_t{timeoutMs} * 1000;
     for (;;) {
       waiters_.fetch_add(1);
       // Tested again after announcing the wait: a pop in between posts.
@@ -144,12 +145,12 @@ class BoundedQueue {
       }
       int wait = -1;
       if (timeoutMs >= 0) {
-        const int64_t left = until - nowMicros();
+        const int64_t left = until - vekt::base::monotonicMicros();
         wait = left <= 0 ? 0 : static_cast<int>((left + 999) / 1000);
       }
       const bool woken = room_.wait(wait);
       waiters_.fetch_sub(1);
-      if (!woken && timeoutMs >= 0 && nowMicros() >= until) return tryPush(v);
+      if (!woken && timeoutMs >= 0 && vekt::base::monotonicMicros() >= until) return tryPush(v);
     }
   }
   bool tryPop(T& out) {

@@ -1,68 +1,69 @@
-// Exports of the network manager. The manager is created by the first call;
-// no exception crosses an export (a failure inside leaves the call without
-// effect and gives its failure result).
+// Exports of the network manager. The manager is created by the first call.
+// Every body runs through the export guard: nothing thrown inside (no
+// memory, a game function that throws) crosses an export; the call gives
+// its failure result instead.
 #include "NetExports.h"
 
 #include "NetworkManager.h"
+#include "base/Guard.h"
+
+using vekt::base::guardedCall;
+using vexolib::net::NetworkManager;
+using vexolib::net::SocketLoop;
 
 namespace {
-vexolib::net::NetworkManager* manager() {
-  try {
-    return &vexolib::net::theManager();
-  } catch (...) {
-    return nullptr;
-  }
-}
+NetworkManager& manager() { return vexolib::net::theManager(); }
 }  // namespace
 
 VEXOLIB_API void* VEXOLIB_CALL NetworkManager_Init(void* value) {
-  manager();
+  guardedCall([] { manager(); });
   return value;
 }
 
 VEXOLIB_API void* VEXOLIB_CALL NetworkManager_RegisterCallback(void*, NetworkAcceptFn onAccept, NetworkRecvFn onRecv,
                                                                NetworkDisconnectFn onDisconnect,
                                                                NetworkConnectFn onConnect) {
-  vexolib::net::NetworkManager* m = manager();
-  if (m) m->registerCallback(onAccept, onRecv, onDisconnect, onConnect);
-  return m;
+  return guardedCall<void*>(nullptr, [&] {
+    NetworkManager& m = manager();
+    m.registerCallback(onAccept, onRecv, onDisconnect, onConnect);
+    return &m;
+  });
 }
 
 VEXOLIB_API void VEXOLIB_CALL NetworkManager_Start() {
-  if (vexolib::net::NetworkManager* m = manager()) m->service().start();
+  guardedCall([] { manager().service().start(); });
 }
 
 VEXOLIB_API void VEXOLIB_CALL NetworkManager_Update() {
-  if (vexolib::net::NetworkManager* m = manager()) m->service().update();
+  guardedCall([] { manager().service().update(); });
 }
 
 VEXOLIB_API void VEXOLIB_CALL NetworkManager_Stop() {
-  if (vexolib::net::NetworkManager* m = manager()) m->stop();
+  guardedCall([] { manager().stop(); });
 }
 
 VEXOLIB_API bool VEXOLIB_CALL NetworkManager_Listen(void*, int32_t port, int32_t backlog, int32_t* id,
                                                     const char* bindAddress) {
-  vexolib::net::NetworkManager* m = manager();
-  if (!m) return false;
-  const int32_t got = m->service().loop().listen(static_cast<uint16_t>(port), backlog, bindAddress);
-  if (got == vexolib::net::SocketLoop::kNoId) return false;
-  if (id) *id = got;
-  return true;
+  return guardedCall(false, [&] {
+    const int32_t got = manager().service().loop().listen(static_cast<uint16_t>(port), backlog, bindAddress);
+    if (got == SocketLoop::kNoId) return false;
+    if (id) *id = got;
+    return true;
+  });
 }
 
 VEXOLIB_API bool VEXOLIB_CALL NetworkManager_Connect(void*, uint32_t ip, int32_t port, int32_t* id, int32_t timeout) {
-  vexolib::net::NetworkManager* m = manager();
-  if (!m) return false;
-  const int32_t got = m->service().loop().connect(ip, static_cast<uint16_t>(port), timeout);
-  if (got == vexolib::net::SocketLoop::kNoId) return false;
-  if (id) *id = got;
-  return true;
+  return guardedCall(false, [&] {
+    const int32_t got = manager().service().loop().connect(ip, static_cast<uint16_t>(port), timeout);
+    if (got == SocketLoop::kNoId) return false;
+    if (id) *id = got;
+    return true;
+  });
 }
 
 VEXOLIB_API bool VEXOLIB_CALL NetworkManager_ConnectAsynByDotted(void*, const char* dotted, int32_t port,
                                                                  int32_t* requestId, int32_t timeout) {
-  vexolib::net::NetworkManager* m = manager();
-  return m && m->service().connectAsyncDotted(dotted, port, requestId, timeout);
+  return guardedCall(false, [&] { return manager().service().connectAsyncDotted(dotted, port, requestId, timeout); });
 }
 
 // One function under two names.
@@ -72,37 +73,33 @@ VEXOLIB_API bool VEXOLIB_CALL NetworkManager_ConnectAsyn(void* handle, const cha
 
 VEXOLIB_API bool VEXOLIB_CALL NetworkManager_ConnectAsynByWithDns(void*, const char* host, int32_t port,
                                                                   int32_t* requestId, int32_t timeout) {
-  vexolib::net::NetworkManager* m = manager();
-  return m && m->service().connectAsyncText(host, port, requestId, timeout);
+  return guardedCall(false, [&] { return manager().service().connectAsyncText(host, port, requestId, timeout); });
 }
 
 VEXOLIB_API bool VEXOLIB_CALL NetworkManager_Send(void*, int32_t id, const void* data, int32_t length) {
-  vexolib::net::NetworkManager* m = manager();
-  return m && m->service().loop().send(id, data, length);
+  return guardedCall(false, [&] { return manager().service().loop().send(id, data, length); });
 }
 
 VEXOLIB_API void VEXOLIB_CALL NetworkManager_Disconnect(void*, int32_t id) {
-  if (vexolib::net::NetworkManager* m = manager()) m->service().loop().queueClose(id);
+  guardedCall([&] { manager().service().loop().queueClose(id); });
 }
 
 VEXOLIB_API const char* VEXOLIB_CALL NetworkManager_GetPeerName(void*, int32_t id) {
-  vexolib::net::NetworkManager* m = manager();
-  return m ? m->service().loop().peerName(id) : nullptr;
+  return guardedCall<const char*>(nullptr, [&] { return manager().service().loop().peerName(id); });
 }
 
 VEXOLIB_API const char* VEXOLIB_CALL NetworkManager_GetErrorString() {
-  vexolib::net::NetworkManager* m = manager();
-  return m ? m->errorText() : "";
+  return guardedCall<const char*>("", [] { return manager().errorText(); });
 }
 
 VEXOLIB_API void VEXOLIB_CALL NetworkManager_CleanError() {
-  if (vexolib::net::NetworkManager* m = manager()) m->service().loop().clearError();
+  guardedCall([] { manager().service().loop().clearError(); });
 }
 
 VEXOLIB_API void VEXOLIB_CALL NetworkManager_SetFrameDealCount(int32_t count) {
-  if (vexolib::net::NetworkManager* m = manager()) m->service().setFrameDealCount(count);
+  guardedCall([&] { manager().service().setFrameDealCount(count); });
 }
 
 VEXOLIB_API void VEXOLIB_CALL NetworkManager_SetPaused(int32_t paused) {
-  if (vexolib::net::NetworkManager* m = manager()) m->service().setPaused(paused > 0);
+  guardedCall([&] { manager().service().setPaused(paused > 0); });
 }

@@ -17,14 +17,21 @@ void NetworkService::update() {
     Job* job = nullptr;
     while (jobs_.tryPop(job)) {
       if (first) {
-        startedAt = nowMicros();
+        startedAt = vekt::base::monotonicMicros();
         first = false;
       }
-      job->dispatch(*sink_);
-      job->destroy();
+      {
+        // Released even when a game function throws: the message's buffer and
+        // its place in the backlog are not lost.
+        struct Release {
+          Job* job;
+          ~Release() { job->destroy(); }
+        } release{job};
+        job->dispatch(*sink_);
+      }
       if (++count > frameDealCount_) {
         count = 0;
-        if (nowMicros() - startedAt > kUpdateBudgetMicros) break;
+        if (vekt::base::monotonicMicros() - startedAt > kUpdateBudgetMicros) break;
       }
       if (paused_) break;
     }
@@ -42,10 +49,7 @@ void NetworkService::stop() {
   if (workersRunning_.exchange(false)) {
     wake_.post();
     wake_.post();
-    for (uintptr_t& worker : workers_) {
-      joinThread(worker);
-      worker = 0;
-    }
+    for (vekt::base::Thread& worker : workers_) worker.join();
   }
   loop_.stop();
   jobs_.clear();
@@ -74,21 +78,25 @@ bool NetworkService::connectAsyncText(const char* host, int32_t port, int32_t* r
 }
 
 bool NetworkService::submit(ConnectRequest& request, int32_t* requestId) {
-  if (!workersRunning_.load()) startWorkers();
+  const bool workers = workersRunning_.load() || startWorkers();
   request.requestId = requestCounter_++;
   if (requestId) *requestId = request.requestId;
-  if (!requests_.tryPush(request)) return false;
+  // Without a worker nobody would ever answer the request.
+  if (!workers || !requests_.tryPush(request)) return false;
   wake_.post();
   return true;
 }
 
-void NetworkService::startWorkers() {
+bool NetworkService::startWorkers() {
   workersRunning_.store(true);
-  for (uintptr_t& worker : workers_)
-    if (!worker) worker = startThread(&NetworkService::workerMain, this, kWorkerStackBytes);
+  bool any = false;
+  for (vekt::base::Thread& worker : workers_) {
+    if (!worker.joinable()) worker.start([this] { runWorker(); }, kWorkerStackBytes);
+    any |= worker.joinable();
+  }
+  if (!any) workersRunning_.store(false);
+  return any;
 }
-
-void NetworkService::workerMain(void* self) { static_cast<NetworkService*>(self)->runWorker(); }
 
 void NetworkService::runWorker() {
   while (workersRunning_.load()) {

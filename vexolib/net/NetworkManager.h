@@ -7,7 +7,9 @@
 
 #include "Jobs.h"
 #include "MsgMem.h"
-#include "NetPlatform.h"
+#include "NetSync.h"
+#include "SocketCalls.h"
+#include "base/Thread.h"
 #include "SocketLoop.h"
 
 namespace vexolib::net {
@@ -58,8 +60,8 @@ class NetworkService {
 
  private:
   bool submit(ConnectRequest& request, int32_t* requestId);
-  void startWorkers();
-  static void workerMain(void* self);
+  // False when no worker thread could be started.
+  bool startWorkers();
   void runWorker();
 
   JobQueue jobs_;
@@ -69,7 +71,7 @@ class NetworkService {
   int32_t requestCounter_ = 0;
   BoundedQueue<ConnectRequest> requests_{kConnectQueueCapacity};
   BoundedQueue<ConnectResult> results_{kConnectQueueCapacity};
-  uintptr_t workers_[2] = {0, 0};
+  vekt::base::Thread workers_[2];
   // Counts its signals, so the two made by stop() wake both workers.
   Semaphore wake_{0, 999999};
   std::atomic<bool> workersRunning_{false};

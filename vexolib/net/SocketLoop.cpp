@@ -544,23 +544,22 @@ int SocketLoop::runPass() {
   return served + static_cast<int>(toRead_.size() + toWrite_.size());
 }
 
-void SocketLoop::threadMain(void* self) {
-  auto* loop = static_cast<SocketLoop*>(self);
-  while (!loop->stopped_.load()) loop->runPass();
+void SocketLoop::threadMain() {
+  while (!stopped_.load()) runPass();
 }
 
 void SocketLoop::start() {
   if (!stopped_.load()) return;
   stopped_.store(false);
-  if (!thread_) thread_ = startThread(&SocketLoop::threadMain, this, 0);
+  // A thread that cannot start leaves the loop stopped, so Start can be tried again.
+  if (!thread_.joinable() && !thread_.start([this] { threadMain(); })) stopped_.store(true);
 }
 
 void SocketLoop::stop() {
   if (!stopped_.load()) {
     stopped_.store(true);
     wakeIfWaiting();
-    joinThread(thread_);
-    thread_ = 0;
+    thread_.join();
   }
   closeAll();
 }

@@ -11,7 +11,9 @@
 #include "Framing.h"
 #include "Jobs.h"
 #include "MsgMem.h"
-#include "NetPlatform.h"
+#include "NetSync.h"
+#include "SocketCalls.h"
+#include "base/Thread.h"
 
 namespace vexolib::net {
 
@@ -213,7 +215,7 @@ class SocketLoop final : private IJobRecycler {
     int32_t id;
     uint64_t serial;
   };
-  static void threadMain(void* self);
+  void threadMain();
   void recycleId(int32_t id, uint32_t tableEpoch) override;
   void backlogReleased(Backlog& backlog, int64_t left, int64_t cost) override;
   void processCloseList();
@@ -237,7 +239,7 @@ class SocketLoop final : private IJobRecycler {
   uint64_t nextSerial_ = 1;
   std::vector<CloseRequest> closeList_;
   Mutex closeLock_;
-  uintptr_t thread_ = 0;
+  vekt::base::Thread thread_;
   std::atomic<bool> stopped_{true};
   JobList overflow_;  // jobs of this pass, handed to the queue together
   JobQueue& jobQueue_;

@@ -1,57 +1,12 @@
-// The thin layer between the network manager and the operating system:
-// locks, semaphores, threads, a clock and non-blocking IPv4 TCP sockets.
-// SocketWin.cpp implements it on Winsock 2, SocketPosix.cpp on BSD sockets.
+// The socket calls of the network manager: non-blocking IPv4 TCP sockets, a
+// wake socket and the wait on many sockets. SocketCalls.cpp holds what
+// Winsock 2 and BSD sockets share (behind SocketCompat.h); SocketWin.cpp
+// waits with select, SocketPosix.cpp with poll.
 #pragma once
 #include <cstdint>
 #include <vector>
 
 namespace vexolib::net {
-
-class Mutex {
- public:
-  Mutex();
-  ~Mutex();
-  Mutex(const Mutex&) = delete;
-  Mutex& operator=(const Mutex&) = delete;
-  void lock();
-  void unlock();
-
- private:
-  void* impl_;
-};
-
-class LockGuard {
- public:
-  explicit LockGuard(Mutex& m) : m_(m) { m_.lock(); }
-  ~LockGuard() { m_.unlock(); }
-  LockGuard(const LockGuard&) = delete;
-  LockGuard& operator=(const LockGuard&) = delete;
-
- private:
-  Mutex& m_;
-};
-
-// Counting semaphore; wait(-1) waits without limit, wait(0) only tests.
-class Semaphore {
- public:
-  Semaphore(int initial, int maximum);
-  ~Semaphore();
-  Semaphore(const Semaphore&) = delete;
-  Semaphore& operator=(const Semaphore&) = delete;
-  bool wait(int timeoutMs);
-  void post();
-
- private:
-  void* impl_;
-};
-
-using ThreadFn = void (*)(void*);
-// Starts a thread (stackSize 0: the default); returns 0 on failure.
-uintptr_t startThread(ThreadFn fn, void* arg, unsigned stackSize);
-void joinThread(uintptr_t thread);
-void sleepMs(int ms);
-// Monotonic clock in microseconds.
-int64_t nowMicros();
 
 // Sockets: a handle wide enough for SOCKET on either pointer size; -1 when none.
 using Sock = intptr_t;
