@@ -3,8 +3,11 @@
 // connection through them. Exit code 0 means every check passed.
 #include <winsock2.h>
 #include <windows.h>
+#include <psapi.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -49,13 +52,32 @@ struct GameEvent {
   int32_t id;
   std::string data;
   uint32_t a, b;
+  uint32_t port = 0;  // accept: the peer's port
 };
 std::vector<GameEvent> events;
 
-void __cdecl onAccept(uint32_t listenPort, int32_t id, uint32_t ip, uint32_t) {
-  events.push_back({'a', id, {}, listenPort & 0xFFFF, ip});
+void __cdecl onAccept(uint32_t listenPort, int32_t id, uint32_t ip, uint32_t peerPort) {
+  events.push_back({'a', id, {}, listenPort & 0xFFFF, ip, peerPort & 0xFFFF});
 }
+// Flood frames ('F' and a sequence number) are checked in place, not stored;
+// messages on the echo connection go straight back.
+Api* game = nullptr;
+int32_t echoServerId = -1;
+uint32_t floodReceived = 0;
+int floodOutOfOrder = 0;
+
 void __cdecl onRecv(int32_t id, const uint8_t* data, int32_t length) {
+  if (length == 8 && data[0] == 'F') {
+    uint32_t seq;
+    std::memcpy(&seq, data + 1, 4);
+    floodOutOfOrder += seq != floodReceived;
+    ++floodReceived;
+    return;
+  }
+  if (id == echoServerId) {
+    game->Send(nullptr, id, data, length);
+    return;
+  }
   events.push_back({'r', id, std::string(reinterpret_cast<const char*>(data), static_cast<size_t>(length)), 0, 0});
 }
 void __cdecl onDisconnect(int32_t id) { events.push_back({'d', id, {}, 0, 0}); }
@@ -121,13 +143,110 @@ std::string pattern(size_t n) {
   for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>(i * 7 + 3);
   return s;
 }
+
+std::string frame(const std::string& payload) {
+  const uint32_t n = static_cast<uint32_t>(payload.size());
+  std::string out(4, '\0');
+  std::memcpy(&out[0], &n, 4);
+  return out + payload;
+}
+
+bool sendAll(SOCKET s, const std::string& bytes) {
+  size_t at = 0;
+  while (at < bytes.size()) {
+    const int n = send(s, bytes.data() + at, static_cast<int>(bytes.size() - at), 0);
+    if (n <= 0) return false;
+    at += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Sends numbered 8-byte frames as fast as Winsock takes them, never reading.
+struct Flooder {
+  SOCKET s = INVALID_SOCKET;
+  volatile LONG stop = 0;
+  volatile LONG sent = 0;  // whole frames out
+  HANDLE thread = nullptr;
+  static DWORD WINAPI run(void* p) {
+    auto* f = static_cast<Flooder*>(p);
+    u_long on = 1;
+    ioctlsocket(f->s, FIONBIO, &on);
+    std::string block;
+    uint32_t next = 0;
+    size_t at = 0;
+    while (!f->stop) {
+      if (at == block.size()) {
+        block.clear();
+        for (uint32_t i = 0; i < 1024; ++i) {
+          std::string payload(8, '.');
+          payload[0] = 'F';
+          const uint32_t seq = next + i;
+          std::memcpy(&payload[1], &seq, 4);
+          block += frame(payload);
+        }
+        next += 1024;
+        at = 0;
+      }
+      const int n = send(f->s, block.data() + at, static_cast<int>(block.size() - at), 0);
+      if (n > 0) {
+        at += static_cast<size_t>(n);
+        f->sent = static_cast<LONG>(next - static_cast<uint32_t>((block.size() - at + 11) / 12));
+      } else if (WSAGetLastError() == WSAEWOULDBLOCK) {
+        Sleep(1);
+      } else {
+        break;
+      }
+    }
+    return 0;
+  }
+};
+
+// The echoing peer: one message in flight, round trips in milliseconds.
+struct Echoer {
+  SOCKET s = INVALID_SOCKET;
+  volatile LONG stop = 0;
+  volatile LONG lost = 0;
+  std::vector<double> roundTripsMs;
+  HANDLE thread = nullptr;
+  static DWORD WINAPI run(void* p) {
+    auto* e = static_cast<Echoer*>(p);
+    LARGE_INTEGER freq;
+    QueryPerformanceFrequency(&freq);
+    for (uint32_t i = 0; !e->stop; ++i) {
+      const std::string message = frame("echo " + std::to_string(i));
+      LARGE_INTEGER a, b;
+      QueryPerformanceCounter(&a);
+      if (!sendAll(e->s, message) || recvExactly(e->s, message.size()) != message) {
+        e->lost = 1;
+        return 0;
+      }
+      QueryPerformanceCounter(&b);
+      e->roundTripsMs.push_back(1000.0 * static_cast<double>(b.QuadPart - a.QuadPart) / static_cast<double>(freq.QuadPart));
+      Sleep(2);
+    }
+    return 0;
+  }
+};
+
+double percentile(std::vector<double> v, double p) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  return v[static_cast<size_t>(p * static_cast<double>(v.size() - 1))];
+}
+
+size_t privateBytes() {
+  PROCESS_MEMORY_COUNTERS c{};
+  c.cb = sizeof c;
+  return GetProcessMemoryInfo(GetCurrentProcess(), &c, sizeof c) ? c.PagefileUsage : 0;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::printf("usage: net_wine_host <vexolib.dll>\n");
+    std::printf("usage: net_wine_host <vexolib.dll> [flood seconds]\n");
     return 2;
   }
+  const int floodSeconds = argc > 2 ? std::atoi(argv[2]) : 3;
   WSADATA wsa;
   WSAStartup(MAKEWORD(2, 2), &wsa);
   HMODULE dll = LoadLibraryW(winpath::fromBuild(argv[1]).c_str());
@@ -148,6 +267,7 @@ int main(int argc, char** argv) {
              bind(dll, "NetworkManager_SetFrameDealCount", api.SetFrameDealCount) &&
              bind(dll, "NetworkManager_SetPaused", api.SetPaused);
   if (!all) return wincheck::summary();
+  game = &api;
   WCHECK(reinterpret_cast<void*>(api.ConnectAsyn) == reinterpret_cast<void*>(api.ConnectAsynByDotted));
 
   int handle = 0;
@@ -219,6 +339,92 @@ int main(int argc, char** argv) {
   const size_t before = count('d');
   api.Disconnect(mgr, client);
   WCHECK(updateUntil(api, 'd', before + 2));
+
+  // More connections than a default Winsock set holds (64): the select
+  // sets must carry them all, each way.
+  {
+    const size_t acceptsBefore = count('a');
+    std::vector<int32_t> clients;
+    for (int i = 0; i < 100; ++i) {
+      int32_t id = -1;
+      if (!WCHECK(api.Connect(mgr, 0x7F000001, port, &id, 3000))) break;
+      clients.push_back(id);
+    }
+    WCHECK(updateUntil(api, 'a', acceptsBefore + clients.size()));
+    std::vector<int32_t> servers;
+    for (const auto& e : events)
+      if (e.kind == 'a') servers.push_back(e.id);
+    servers.erase(servers.begin(), servers.begin() + static_cast<std::ptrdiff_t>(acceptsBefore));
+    const size_t recvBefore = count('r');
+    for (size_t i = 0; i < clients.size(); ++i) {
+      const std::string text = "to server " + std::to_string(i);
+      WCHECK(api.Send(mgr, clients[i], text.data(), static_cast<int32_t>(text.size())));
+    }
+    WCHECK(updateUntil(api, 'r', recvBefore + clients.size()));
+    for (int32_t id : servers) WCHECK(api.Send(mgr, id, "back", 4));
+    WCHECK(updateUntil(api, 'r', recvBefore + 2 * clients.size()));
+    size_t back = 0;
+    for (const auto& e : events)
+      back += e.kind == 'r' && e.data == "back" && std::find(clients.begin(), clients.end(), e.id) != clients.end();
+    WCHECK(back == clients.size());
+    std::printf("  %zu connections beside the others: every message arrived both ways\n", clients.size());
+    const size_t closesBefore = count('d');
+    for (int32_t id : clients) api.Disconnect(mgr, id);
+    WCHECK(updateUntil(api, 'd', closesBefore + 2 * clients.size()));
+  }
+
+  // A flooding peer next to an echoing one, through the exports.
+  {
+    Flooder flooder;
+    flooder.s = rawClient(port);
+    Echoer echoer;
+    const size_t acceptsBefore = count('a');
+    echoer.s = rawClient(port);
+    WCHECK(flooder.s != INVALID_SOCKET && echoer.s != INVALID_SOCKET);
+    WCHECK(updateUntil(api, 'a', acceptsBefore + 2));
+    // The echo connection is the one whose peer port is the echoer's.
+    sockaddr_in local{};
+    int n = sizeof local;
+    getsockname(echoer.s, reinterpret_cast<sockaddr*>(&local), &n);
+    for (const auto& e : events)
+      if (e.kind == 'a' && e.port == ntohs(local.sin_port)) echoServerId = e.id;
+    WCHECK(echoServerId >= 0);
+    const size_t memoryBefore = privateBytes();
+    size_t memoryPeak = memoryBefore;
+    flooder.thread = CreateThread(nullptr, 0, &Flooder::run, &flooder, 0, nullptr);
+    echoer.thread = CreateThread(nullptr, 0, &Echoer::run, &echoer, 0, nullptr);
+    const DWORD until = GetTickCount() + static_cast<DWORD>(floodSeconds) * 1000;
+    while (static_cast<LONG>(until - GetTickCount()) > 0) {
+      api.Update();
+      memoryPeak = std::max(memoryPeak, privateBytes());
+      Sleep(1);
+    }
+    echoer.stop = 1;
+    while (WaitForSingleObject(echoer.thread, 0) == WAIT_TIMEOUT) api.Update();  // its last round trip
+    LARGE_INTEGER freq, a, b;
+    QueryPerformanceFrequency(&freq);
+    QueryPerformanceCounter(&a);
+    api.Stop();  // the flooder still sends
+    QueryPerformanceCounter(&b);
+    const double stopMs = 1000.0 * static_cast<double>(b.QuadPart - a.QuadPart) / static_cast<double>(freq.QuadPart);
+    flooder.stop = 1;
+    WaitForSingleObject(flooder.thread, INFINITE);
+    const double growthMiB = static_cast<double>(memoryPeak - memoryBefore) / 1048576.0;
+    std::printf("  flood %d s: %ld frames sent, %u delivered in order, echo round trips %zu, p50 %.2f ms, "
+                "p99 %.2f ms, memory growth %.1f MiB, Stop %.1f ms\n",
+                floodSeconds, static_cast<long>(flooder.sent), floodReceived, echoer.roundTripsMs.size(),
+                percentile(echoer.roundTripsMs, 0.5), percentile(echoer.roundTripsMs, 0.99), growthMiB, stopMs);
+    WCHECK(!echoer.lost);
+    WCHECK(echoer.roundTripsMs.size() >= 5);
+    WCHECK(floodReceived > 1000);
+    WCHECK(floodOutOfOrder == 0);
+    WCHECK(growthMiB < 48.0);  // the backlog bound: 2 MiB per connection, 64 MiB in all
+    WCHECK(stopMs < 1000.0);
+    closesocket(flooder.s);
+    closesocket(echoer.s);
+    CloseHandle(flooder.thread);
+    CloseHandle(echoer.thread);
+  }
 
   api.Stop();
   const size_t after = events.size();

@@ -69,7 +69,7 @@ VEXOLIB_API bool VEXOLIB_CALL NetworkManager_ConnectAsynByDotted(void*, const ch
 // One function under two names.
 VEXOLIB_API bool VEXOLIB_CALL NetworkManager_ConnectAsyn(void* handle, const char* dotted, int32_t port,
                                                          int32_t* requestId, int32_t timeout)
-    __attribute__((alias("NetworkManager_ConnectAsynByDotted")));
+    __attribute__((nothrow, alias("NetworkManager_ConnectAsynByDotted")));
 
 VEXOLIB_API bool VEXOLIB_CALL NetworkManager_ConnectAsynByWithDns(void*, const char* host, int32_t port,
                                                                   int32_t* requestId, int32_t timeout) {
