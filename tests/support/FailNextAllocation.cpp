@@ -21,9 +21,19 @@ void* operator new(std::size_t n) {
   if (void* p = std::malloc(n ? n : 1)) return p;
   throw std::bad_alloc();
 }
+// The nothrow form is replaced too: sanitizer runtimes bring their own,
+// which would not see the armed failure.
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
+  if (g_failNext) {
+    g_failNext = false;
+    return nullptr;
+  }
+  return std::malloc(n ? n : 1);
+}
 // The replacement pair allocates with malloc, so free is the matching release.
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 #endif
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
