@@ -265,9 +265,14 @@ std::vector<int> shareAxis(const std::vector<AxisItem>& items, int available) {
 
 }  // namespace
 
-void CVerticalLayoutUI::SetPos(const UIRect& rc) {
+void CContainerUI::StackItems(const UIRect& rc, bool vertical) {
   CControlUI::SetPos(rc);
   const UIRect area = InnerRect(rc);
+  // Main axis: along the stacking; cross axis: across it.
+  auto mainFixed = [vertical](const CControlUI& c) { return vertical ? c.GetFixedHeight() : c.GetFixedWidth(); };
+  auto crossFixed = [vertical](const CControlUI& c) { return vertical ? c.GetFixedWidth() : c.GetFixedHeight(); };
+  auto crossMin = [vertical](const CControlUI& c) { return vertical ? c.GetMinWidth() : c.GetMinHeight(); };
+  auto crossMax = [vertical](const CControlUI& c) { return vertical ? c.GetMaxWidth() : c.GetMaxHeight(); };
   std::vector<AxisItem> stacked;
   for (auto& item : m_items) {
     if (!item->IsVisible()) continue;
@@ -276,50 +281,34 @@ void CVerticalLayoutUI::SetPos(const UIRect& rc) {
       continue;
     }
     const UIRect& pad = item->GetPadding();
-    stacked.push_back({item.get(), item->GetFixedHeight(), pad.top, pad.bottom, item->GetMinHeight(), item->GetMaxHeight()});
+    stacked.push_back({item.get(), mainFixed(*item), vertical ? pad.top : pad.left, vertical ? pad.bottom : pad.right,
+                       vertical ? item->GetMinHeight() : item->GetMinWidth(),
+                       vertical ? item->GetMaxHeight() : item->GetMaxWidth()});
   }
-  const std::vector<int> heights = shareAxis(stacked, area.Height());
-  int64_t y = area.top;
+  const std::vector<int> sizes = shareAxis(stacked, vertical ? area.Height() : area.Width());
+  int64_t along = vertical ? area.top : area.left;
+  const int crossStart = vertical ? area.left : area.top;
+  const int crossSpan = vertical ? area.Width() : area.Height();
   for (size_t i = 0; i < stacked.size(); ++i) {
     CControlUI& c = *stacked[i].control;
     const UIRect& pad = c.GetPadding();
-    y += pad.top;
-    const int left = area.left + pad.left;
-    const int fullWidth = std::max(0, area.Width() - pad.left - pad.right);
-    const int width = c.GetFixedWidth() > 0 ? clampInt(c.GetFixedWidth(), c.GetMinWidth(), std::max(c.GetMinWidth(), c.GetMaxWidth())) : fullWidth;
-    const int top = static_cast<int>(std::min<int64_t>(y, 4 * kMaxCoordinate));
-    c.SetPos(UIRect{left, top, left + width, top + heights[i]});
-    y += heights[i] + pad.bottom;
+    const int crossLead = vertical ? pad.left : pad.top;
+    const int crossTrail = vertical ? pad.right : pad.bottom;
+    along += stacked[i].lead;
+    const int start = static_cast<int>(std::min<int64_t>(along, 4 * kMaxCoordinate));
+    const int cross = crossFixed(c) > 0
+                          ? clampInt(crossFixed(c), crossMin(c), std::max(crossMin(c), crossMax(c)))
+                          : std::max(0, crossSpan - crossLead - crossTrail);
+    const int crossAt = crossStart + crossLead;
+    c.SetPos(vertical ? UIRect{crossAt, start, crossAt + cross, start + sizes[i]}
+                      : UIRect{start, crossAt, start + sizes[i], crossAt + cross});
+    along += sizes[i] + stacked[i].trail;
   }
 }
 
-void CHorizontalLayoutUI::SetPos(const UIRect& rc) {
-  CControlUI::SetPos(rc);
-  const UIRect area = InnerRect(rc);
-  std::vector<AxisItem> stacked;
-  for (auto& item : m_items) {
-    if (!item->IsVisible()) continue;
-    if (item->IsFloat()) {
-      SetFloatPos(*item);
-      continue;
-    }
-    const UIRect& pad = item->GetPadding();
-    stacked.push_back({item.get(), item->GetFixedWidth(), pad.left, pad.right, item->GetMinWidth(), item->GetMaxWidth()});
-  }
-  const std::vector<int> widths = shareAxis(stacked, area.Width());
-  int64_t x = area.left;
-  for (size_t i = 0; i < stacked.size(); ++i) {
-    CControlUI& c = *stacked[i].control;
-    const UIRect& pad = c.GetPadding();
-    x += pad.left;
-    const int top = area.top + pad.top;
-    const int fullHeight = std::max(0, area.Height() - pad.top - pad.bottom);
-    const int height = c.GetFixedHeight() > 0 ? clampInt(c.GetFixedHeight(), c.GetMinHeight(), std::max(c.GetMinHeight(), c.GetMaxHeight())) : fullHeight;
-    const int left = static_cast<int>(std::min<int64_t>(x, 4 * kMaxCoordinate));
-    c.SetPos(UIRect{left, top, left + widths[i], top + height});
-    x += widths[i] + pad.right;
-  }
-}
+void CVerticalLayoutUI::SetPos(const UIRect& rc) { StackItems(rc, true); }
+
+void CHorizontalLayoutUI::SetPos(const UIRect& rc) { StackItems(rc, false); }
 
 // ---- CTabLayoutUI -----------------------------------------------------------
 

@@ -123,6 +123,8 @@ class CContainerUI : public CControlUI {
   UIRect InnerRect(const UIRect& rc) const;
   // Places a floating child at its fixed position relative to this container.
   void SetFloatPos(CControlUI& child) const;
+  // Lays the children out in a column (vertical) or a row.
+  void StackItems(const UIRect& rc, bool vertical);
   std::vector<std::unique_ptr<CControlUI>> m_items;
   UIRect m_rcInset;
 };

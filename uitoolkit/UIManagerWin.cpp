@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "UIDibWin.h"
 #include "UIManager.h"
 #include "UIShadow.h"
 
@@ -124,16 +125,9 @@ void CManagerUI::paint() {
   GetClientRect(m_hWnd, &client);
   const int w = client.right, h = client.bottom;
   if (w > 0 && h > 0 && !IsRectEmpty(&ps.rcPaint)) {
-    BITMAPINFO bmi{};
-    bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bmi.bmiHeader.biWidth = w;
-    bmi.bmiHeader.biHeight = -h;  // top-down rows, as the canvas expects
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
-    bmi.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
     HDC memDC = CreateCompatibleDC(dc);
-    HBITMAP dib = CreateDIBSection(dc, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP dib = CreateCanvasBitmap(dc, w, h, &bits);
     if (memDC && dib && bits) {
       HGDIOBJ old = SelectObject(memDC, dib);
       const UIRect dirty{ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right, ps.rcPaint.bottom};

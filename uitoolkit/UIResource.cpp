@@ -1,6 +1,10 @@
 #include "UIResource.h"
 
+#include <cstdio>
+
 #include "UIText.h"
+#include "base/File.h"
+#include "base/Text.h"
 
 namespace VantorUI {
 namespace {
@@ -40,6 +44,23 @@ bool CResourceUI::ReadFile(const std::wstring& name, std::vector<uint8_t>& bytes
   }
   error.clear();
   return true;
+}
+
+bool ReadWholeFile(const std::wstring& path, std::vector<uint8_t>& bytes, size_t limit) {
+  bytes.clear();
+  std::FILE* f = vekt::base::openFile(vekt::base::wideToUtf16(path), "rb");
+  if (!f) return false;
+  uint8_t chunk[65536];
+  size_t got;
+  bool ok = true;
+  while (ok && (got = std::fread(chunk, 1, sizeof chunk, f)) > 0) {
+    ok = bytes.size() + got <= limit;
+    if (ok) bytes.insert(bytes.end(), chunk, chunk + got);
+  }
+  if (std::ferror(f)) ok = false;
+  std::fclose(f);
+  if (!ok) bytes.clear();
+  return ok;
 }
 
 }  // namespace VantorUI

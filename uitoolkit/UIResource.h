@@ -24,8 +24,7 @@ class CResourceUI {
   static bool ReadFile(const std::wstring& name, std::vector<uint8_t>& bytes, std::string& error);
 };
 
-// Reads a whole file; implemented per platform. False when missing, unreadable
-// or larger than `limit`.
+// Reads a whole file. False when missing, unreadable or larger than `limit`.
 bool ReadWholeFile(const std::wstring& path, std::vector<uint8_t>& bytes, size_t limit);
 
 }  // namespace VantorUI

@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "UIDibWin.h"
 #include "UIManager.h"
 
 namespace VantorUI {
@@ -76,16 +77,9 @@ void CShadowUI::update(HWND owner) {
   const std::unique_ptr<CBitmapUI> pixels = Render(rc.right - rc.left, rc.bottom - rc.top);
   if (!pixels) return;
 
-  BITMAPINFO bmi{};
-  bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  bmi.bmiHeader.biWidth = pixels->Width();
-  bmi.bmiHeader.biHeight = -pixels->Height();
-  bmi.bmiHeader.biPlanes = 1;
-  bmi.bmiHeader.biBitCount = 32;
-  bmi.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
   HDC memDC = CreateCompatibleDC(nullptr);
-  HBITMAP dib = CreateDIBSection(memDC, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HBITMAP dib = CreateCanvasBitmap(memDC, pixels->Width(), pixels->Height(), &bits);
   if (memDC && dib && bits) {
     memcpy(bits, pixels->Pixels(), static_cast<size_t>(pixels->Width()) * pixels->Height() * 4);
     HGDIOBJ old = SelectObject(memDC, dib);

@@ -1,12 +1,6 @@
 #include <gtest/gtest.h>
 
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#define STB_IMAGE_WRITE_STATIC
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#include <stb_image_write.h>
-#pragma GCC diagnostic pop
-
+#include "PngWrite.h"
 #include "SkinZipWriter.h"
 #include "UIBuilder.h"
 #include "UIManager.h"
@@ -24,12 +18,7 @@ std::vector<uint8_t> png(int w, int h, const std::function<uint32_t(int, int)>& 
       const uint32_t c = rgba(x, y);
       pixels.insert(pixels.end(), {uint8_t(c >> 24), uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c)});
     }
-  std::vector<uint8_t> out;
-  stbi_write_png_to_func([](void* ctx, void* data, int size) {
-    auto* o = static_cast<std::vector<uint8_t>*>(ctx);
-    o->insert(o->end(), static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
-  }, &out, w, h, 4, pixels.data(), w * 4);
-  return out;
+  return EncodePng(w, h, pixels);
 }
 
 std::vector<uint8_t> solid(int w, int h, uint32_t rgba) {

@@ -10,14 +10,8 @@
 #include <string>
 #include <vector>
 
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#define STB_IMAGE_WRITE_STATIC
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#include <stb_image_write.h>
-#pragma GCC diagnostic pop
-
 #include "CustomMsgBox.h"
+#include "PngWrite.h"
 #include "UIShadow.h"
 #include "UIText.h"
 #include "WindowImplBase.h"
@@ -81,7 +75,7 @@ Shot capture(const RECT& rc, const char* name) {
   std::vector<uint8_t> rgba;
   for (uint32_t p : s.px) rgba.insert(rgba.end(), {uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p), 255});
   const std::string path = g_shotDir + "/" + name;
-  WCHECK(stbi_write_png(path.c_str(), s.width, s.height, 4, rgba.data(), s.width * 4));
+  WCHECK(WritePngFile(path, s.width, s.height, rgba));
   std::printf("screenshot %s\n", path.c_str());
   return s;
 }
@@ -273,8 +267,7 @@ void checkShadow(TestMainWnd& wnd) {
         const uint32_t p = pixels->Pixels()[i];
         rgba.insert(rgba.end(), {uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p), uint8_t(p >> 24)});
       }
-      stbi_write_png((g_shotDir + "/shadow_layer.png").c_str(), pixels->Width(), pixels->Height(), 4, rgba.data(),
-                     pixels->Width() * 4);
+      WCHECK(WritePngFile(g_shotDir + "/shadow_layer.png", pixels->Width(), pixels->Height(), rgba));
     }
   }
   RECT around = windowRect(h);
