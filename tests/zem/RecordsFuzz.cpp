@@ -12,5 +12,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   zem::dumpFile(bytes, "k", out, err);
   std::vector<zem::FrameBlock> frames;
   zem::readFrames(bytes, frames, err);
+  // Trace export: the first line as the identifier file, the rest as the tree file.
+  size_t cut = bytes.find('\n');
+  std::string ids = cut == std::string::npos ? bytes : bytes.substr(0, cut + 1);
+  std::string tree = cut == std::string::npos ? std::string() : bytes.substr(cut + 1);
+  zem::exportTrace(ids, tree, "", out, err);
+  zem::exportTrace(ids, bytes, "", out, err);
   return 0;
 }

@@ -1,28 +1,52 @@
 // zemdump FILE [KEY]: prints any zem output file (identifier maps, tree files,
-// value logs) as readable text. KEY unscrambles binary identifier files.
+// value logs, statistics, time and hardware files) as readable text. KEY
+// unscrambles binary identifier files.
+// zemdump --trace IDFILE CPUFILE [KEY]: writes the CPU tree file as Chrome
+// trace-event JSON, which Perfetto (ui.perfetto.dev) and chrome://tracing show
+// as a flame graph.
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
 
 #include "records/Records.h"
 
-int main(int argc, char** argv) {
-  if (argc < 2 || argc > 3) {
-    std::fprintf(stderr, "usage: zemdump FILE [KEY]\n");
-    return 2;
-  }
-  std::ifstream in(argv[1], std::ios::binary);
+namespace {
+bool slurp(const char* path, std::string& out) {
+  std::ifstream in(path, std::ios::binary);
   if (!in) {
-    std::fprintf(stderr, "zemdump: cannot open %s\n", argv[1]);
-    return 1;
+    std::fprintf(stderr, "zemdump: cannot open %s\n", path);
+    return false;
   }
   std::ostringstream s;
   s << in.rdbuf();
+  out = s.str();
+  return true;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  const bool trace = argc >= 2 && std::strcmp(argv[1], "--trace") == 0;
+  if (trace ? (argc < 4 || argc > 5) : (argc < 2 || argc > 3)) {
+    std::fprintf(stderr, "usage: zemdump FILE [KEY]\n       zemdump --trace IDFILE CPUFILE [KEY]\n");
+    return 2;
+  }
   std::string out, err;
-  if (!zem::dumpFile(s.str(), argc == 3 ? argv[2] : "", out, err)) {
-    std::fprintf(stderr, "zemdump: %s: %s\n", argv[1], err.c_str());
-    return 1;
+  if (trace) {
+    std::string ids, tree;
+    if (!slurp(argv[2], ids) || !slurp(argv[3], tree)) return 1;
+    if (!zem::exportTrace(ids, tree, argc == 5 ? argv[4] : "", out, err)) {
+      std::fprintf(stderr, "zemdump: %s\n", err.c_str());
+      return 1;
+    }
+  } else {
+    std::string bytes;
+    if (!slurp(argv[1], bytes)) return 1;
+    if (!zem::dumpFile(bytes, argc == 3 ? argv[2] : "", out, err)) {
+      std::fprintf(stderr, "zemdump: %s: %s\n", argv[1], err.c_str());
+      return 1;
+    }
   }
   std::fwrite(out.data(), 1, out.size(), stdout);
   return 0;

@@ -1,6 +1,7 @@
 #include "Records.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 
 namespace zem {
@@ -101,32 +102,118 @@ bool readFrames(const std::string& text, std::vector<FrameBlock>& out, std::stri
   return true;
 }
 
+namespace {
+// Digits with an optional sign; with fraction, also "digits.digits" (hardware values).
+bool isNumber(const std::string& f, bool fraction) {
+  size_t i = !f.empty() && f[0] == '-' ? 1 : 0;
+  size_t digits = 0, dots = 0;
+  for (; i < f.size(); ++i) {
+    if (f[i] >= '0' && f[i] <= '9') ++digits;
+    else if (f[i] == '.' && fraction && ++dots == 1) continue;
+    else return false;
+  }
+  return digits > 0 && digits <= 20;
+}
+
+std::vector<std::string> splitFields(const std::string& l) {
+  std::vector<std::string> out;
+  size_t p = 0;
+  while (true) {
+    size_t c = l.find(',', p);
+    out.push_back(l.substr(p, c == std::string::npos ? std::string::npos : c - p));
+    if (c == std::string::npos) return out;
+    p = c + 1;
+  }
+}
+
+std::string indent(const std::string& depth) {
+  long long d = 0;
+  parseNum(depth, d);
+  return std::string(static_cast<size_t>(d < 0 ? 0 : (d > 64 ? 64 : d)) * 2, ' ');
+}
+
+// Tree files, value logs, FPS, graphics, memory and hardware data files.
+bool dumpBlocks(const std::string& bytes, std::string& out, std::string& error) {
+  bool inFrame = false;
+  for (const std::string& l : splitLines(bytes)) {
+    if (!l.empty() && l[0] == '#') {
+      long long frame = 0;
+      if (!parseNum(l.substr(1), frame)) { error = "bad frame line"; return false; }
+      out += "frame " + std::to_string(frame) + "\n";
+      inFrame = true;
+      continue;
+    }
+    if (!inFrame) { error = "line before the first frame"; return false; }
+    std::vector<std::string> f = splitFields(l);
+    for (size_t i = 0; i < f.size(); ++i)
+      if (!isNumber(f[i], i + 1 == f.size() && f.size() == 4)) { error = "bad number"; return false; }
+    if (f.size() == 5 || f.size() == 7) {
+      // depth, node, key, total, calls [, extra1, extra2]
+      out += indent(f[0]) + "key " + f[2] + " total " + f[3] + " calls " + f[4];
+      if (f.size() == 7) out += " extra1 " + f[5] + " extra2 " + f[6];
+      out += " (node " + f[1] + ")\n";
+    } else if (f.size() == 4) {
+      out += "kind " + f[0] + " id " + f[1] + " value " + f[3] + "\n";
+    } else if (f.size() == 3) {
+      out += "kind " + f[0] + " id " + f[1] + "\n";
+    } else {
+      error = "line with an unexpected number of fields";
+      return false;
+    }
+  }
+  return true;
+}
+
+// Time file: "frame,seconds.ms", or "frame,.ms" while the seconds stay the same.
+bool isTimeLine(const std::string& l) {
+  size_t comma = l.find(',');
+  size_t dot = l.find('.', comma == std::string::npos ? 0 : comma);
+  if (comma == std::string::npos || dot == std::string::npos) return false;
+  std::string sec = l.substr(comma + 1, dot - comma - 1);
+  return isNumber(l.substr(0, comma), false) && isNumber(l.substr(dot + 1), false) &&
+         (sec.empty() || isNumber(sec, false));
+}
+
+bool looksLikeTimeFile(const std::string& bytes) {
+  std::vector<std::string> lines = splitLines(bytes.substr(0, bytes.find('\n')));
+  return !lines.empty() && isTimeLine(lines[0]);
+}
+
+bool dumpTimes(const std::string& bytes, std::string& out, std::string& error) {
+  std::string seconds;
+  for (const std::string& l : splitLines(bytes)) {
+    if (!isTimeLine(l)) {
+      error = "bad time line";
+      return false;
+    }
+    size_t comma = l.find(',');
+    size_t dot = l.find('.', comma);
+    std::string sec = l.substr(comma + 1, dot - comma - 1);
+    if (!sec.empty()) {
+      seconds = sec;
+    } else if (seconds.empty()) {
+      error = "milliseconds before any seconds";
+      return false;
+    }
+    long long ms = 0;
+    parseNum(l.substr(dot + 1), ms);
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%03lld", ms % 1000);
+    out += "frame " + l.substr(0, comma) + " at " + seconds + "." + buf + " s\n";
+  }
+  return true;
+}
+}  // namespace
+
 bool dumpFile(const std::string& bytes, const std::string& key, std::string& out,
               std::string& error) {
   out.clear();
-  if (!bytes.empty() && bytes[0] == '#') {
-    std::vector<FrameBlock> frames;
-    if (!readFrames(bytes, frames, error)) return false;
-    for (const FrameBlock& f : frames) {
-      out += "frame " + std::to_string(f.frame) + "\n";
-      for (const auto& l : f.lines) {
-        // Tree lines: depth, node, key, total, calls [, extra1, extra2]; value lines: four numbers.
-        if (l.size() == 5 || l.size() == 7) {
-          out += std::string(static_cast<size_t>(l[0] < 0 ? 0 : (l[0] > 64 ? 64 : l[0])) * 2, ' ');
-          out += "key " + std::to_string(l[2]) + " total " + std::to_string(l[3]) + " calls " +
-                 std::to_string(l[4]);
-          if (l.size() == 7)
-            out += " extra1 " + std::to_string(l[5]) + " extra2 " + std::to_string(l[6]);
-          out += " (node " + std::to_string(l[1]) + ")\n";
-        } else if (l.size() == 4) {
-          out += "kind " + std::to_string(l[0]) + " id " + std::to_string(l[1]) + " value " +
-                 std::to_string(l[3]) + "\n";
-        } else {
-          error = "line with an unexpected number of fields";
-          return false;
-        }
-      }
-    }
+  if (!bytes.empty() && bytes[0] == '#') return dumpBlocks(bytes, out, error);
+  if (looksLikeTimeFile(bytes)) return dumpTimes(bytes, out, error);
+  size_t slash = bytes.find('/');
+  if (slash != std::string::npos && isNumber(bytes.substr(0, slash), false) &&
+      isNumber(bytes.substr(slash + 1), false)) {
+    out = "elapsed " + bytes.substr(0, slash) + " ticks of " + bytes.substr(slash + 1) + " per second\n";
     return true;
   }
   std::vector<IdName> ids;

@@ -29,3 +29,14 @@ bool dumpFile(const std::string& bytes, const std::string& key, std::string& out
               std::string& error);
 
 }  // namespace zem
+
+namespace zem {
+
+// A CPU tree file as Chrome trace-event JSON (Perfetto and chrome://tracing open
+// it as a flame graph): the frames one after another, every node a complete
+// event lasting its own time plus its children's, named from the identifier
+// file (key unscrambles a binary one). False with error for malformed input.
+bool exportTrace(const std::string& idBytes, const std::string& treeText, const std::string& key,
+                 std::string& json, std::string& error);
+
+}  // namespace zem
