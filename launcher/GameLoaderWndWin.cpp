@@ -200,7 +200,9 @@ void GameLoaderWnd::perform(const WindowReply& reply) {
 
 void RunGameLoaderWnd(const std::wstring& title, const std::wstring& cmdJson) {
   GameLoaderWnd* window = new GameLoaderWnd(cmdJson);
-  HWND hwnd = window->Create(nullptr, title.c_str(), kMainWindowStyle, 0, 0, 0, 0, 0);
+  // Created without the visible bit of its style: an empty window would
+  // otherwise flash up before the page has loaded.
+  HWND hwnd = window->Create(nullptr, title.c_str(), kMainWindowStyle & ~WS_VISIBLE, 0, 0, 0, 0, 0);
   // Without its window the launcher could never be closed: end as for a broken skin.
   if (!hwnd) VantorUI::ReportSkinLoadFailure(kMainWindowSkinFile);
   window->CenterWindow();

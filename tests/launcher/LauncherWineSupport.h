@@ -128,7 +128,7 @@ inline std::wstring launcherLog() {
 }
 
 // The launcher's main window owned by process pid, waiting for it up to waitMs.
-inline HWND findMainWindow(DWORD pid, DWORD waitMs = 30000) {
+inline HWND findMainWindow(DWORD pid, DWORD waitMs = 60000) {
   const DWORD deadline = GetTickCount() + waitMs;
   do {
     for (HWND w = FindWindowExW(nullptr, nullptr, L"GameLoaderResClass", nullptr); w;

@@ -53,9 +53,9 @@ int channelDistance(COLORREF a, COLORREF b) {
 }
 
 // Handles this process's messages until cond holds, at most waitMs; the
-// launcher answers at its own pace on this shared machine.
+// launcher answers at its own pace on a shared machine or under emulation.
 template <class Cond>
-bool waitUntil(Cond cond, DWORD waitMs = 15000) {
+bool waitUntil(Cond cond, DWORD waitMs = 60000) {
   const DWORD deadline = GetTickCount() + waitMs;
   while (!cond()) {
     if (static_cast<LONG>(deadline - GetTickCount()) <= 0) return false;
@@ -90,9 +90,9 @@ void checkLaunchAndWindowCommands(const std::wstring& launcher, const std::wstri
   Child first = start(launcher, platformArgs(platform) + L" --gameMgrId=" + manager.handle + L" --typeMode=1");
   HWND window = findMainWindow(first.pi.dwProcessId);
   if (!WCHECK(window != nullptr)) return;
-  // Created with the visible style, hidden at once.
+  // Hidden from its creation until the page has loaded.
+  WCHECK(!IsWindowVisible(window));
   WCHECK(waitUntil([&] { return contains(readFile(log).substr(before), "] : GameLoaderWnd LoadWeb\r\n"); }));
-  WCHECK(waitUntil([&] { return !IsWindowVisible(window); }));
   pump(500);
   WCHECK(!IsWindowVisible(window));
   wchar_t title[64] = {};
@@ -177,7 +177,7 @@ BOOL CALLBACK findChildText(HWND child, LPARAM lp) {
 }
 
 HWND waitForWindow(const wchar_t* cls, const wchar_t* title, DWORD pid) {
-  for (int i = 0; i < 300; ++i) {
+  for (int i = 0; i < 1200; ++i) {
     for (HWND w = FindWindowExW(nullptr, nullptr, cls, title); w; w = FindWindowExW(nullptr, w, cls, title)) {
       DWORD owner = 0;
       GetWindowThreadProcessId(w, &owner);
@@ -228,7 +228,7 @@ void checkBoxesClose(const std::wstring& launcher, const std::wstring& standInEx
         click(box, 220, 224);  // "确定"
       }
     }
-    WCHECK_EQ(finish(run, 30000), 0u);
+    WCHECK_EQ(finish(run, 60000), 0u);
     WCHECK_EQ(platform.close().size(), 1u);
   }
 }
