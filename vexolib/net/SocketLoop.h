@@ -150,12 +150,13 @@ class SocketLoop final : private IJobRecycler {
   // Most bytes read from one connection in one pass, so no connection can
   // hold the thread while others (and accepts) wait.
   static constexpr int kReadPerPass = 65536;
-  // Undelivered messages one connection may hold before its reading stops:
-  // two of the largest messages, so a peer sending those keeps streaming
-  // while the game takes one, yet a flood of small ones stays short enough
-  // (about 30000 jobs) for other connections' messages behind it to reach
-  // the game within a few frames. Reading resumes below half of it.
-  static constexpr int64_t kConnectionBacklog = 2 * 1048576;
+  // Undelivered messages one connection may hold before its reading stops.
+  // Every message the game has not taken yet is a message another connection
+  // waits behind, so the bound is small: a flood of 8-byte frames stops at
+  // about 3600 jobs, a few milliseconds of delivery. It is checked after each
+  // read, so a message larger than the bound still arrives whole (and the
+  // connection waits until the game has taken it). Reading resumes below half.
+  static constexpr int64_t kConnectionBacklog = 256 * 1024;
   // The same for all connections together: what a 32-bit game can spare.
   static constexpr int64_t kTotalBacklog = 64 * 1048576;
 
