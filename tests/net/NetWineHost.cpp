@@ -418,7 +418,7 @@ int main(int argc, char** argv) {
     WCHECK(echoer.roundTripsMs.size() >= 5);
     WCHECK(floodReceived > 1000);
     WCHECK(floodOutOfOrder == 0);
-    WCHECK(growthMiB < 48.0);  // the backlog bound: 2 MiB per connection, 64 MiB in all
+    WCHECK(growthMiB < 48.0);  // the backlog bounds: 256 KiB per connection, 64 MiB in all
     WCHECK(stopMs < 1000.0);
     closesocket(flooder.s);
     closesocket(echoer.s);
