@@ -412,11 +412,19 @@ void checkMessageBox(TestMainWnd& owner) {
     std::vector<POINT> seen;
     bool clickedAgain = false;
     SendMessageW(h, WM_SETCURSOR, reinterpret_cast<WPARAM>(h), MAKELPARAM(HTERROR, WM_LBUTTONDOWN));
-    const DWORD until = GetTickCount() + 1000;
-    while (static_cast<LONG>(GetTickCount() - until) < 0) {
+    // Until the box has rested at its start for a while after shaking (slow
+    // machines stretch the 80 ms ticks), at most 5 s.
+    const DWORD begin = GetTickCount();
+    DWORD lastMove = begin;
+    while (GetTickCount() - begin < 5000) {
       pump(20);
       const RECT p = windowRect(box);
-      if (seen.empty() || seen.back().x != p.left || seen.back().y != p.top) seen.push_back(POINT{p.left, p.top});
+      if (seen.empty() || seen.back().x != p.left || seen.back().y != p.top) {
+        seen.push_back(POINT{p.left, p.top});
+        lastMove = GetTickCount();
+      }
+      const bool atStart = p.left == now.left && p.top == now.top;
+      if (seen.size() >= 4 && atStart && GetTickCount() - lastMove > 500) break;
       if (seen.size() == 3 && !clickedAgain) {  // a second click in the middle of the shake restarts it
         clickedAgain = true;
         SendMessageW(h, WM_SETCURSOR, reinterpret_cast<WPARAM>(h), MAKELPARAM(HTERROR, WM_LBUTTONDOWN));
