@@ -1,0 +1,77 @@
+#include "BridgeRequest.h"
+
+#include <exception>
+#include <memory>
+
+#include <json/json.h>
+
+namespace vekt::browser {
+namespace {
+
+struct KnownCall {
+  const char* name;
+  BridgeCall call;
+  uint32_t message;
+  const char* logLine;
+};
+
+// Window messages of the launcher's main window (WM_USER + 105 .. 108).
+constexpr KnownCall kKnownCalls[] = {
+    {"min_wnd", BridgeCall::kMinimise, 1129, "min_wnd call"},
+    {"close_wnd", BridgeCall::kClose, 1130, "close_wnd call"},
+    {"open_game", BridgeCall::kOpenGame, 1131, "open_game call"},
+    {"wnd_mousemove", BridgeCall::kDrag, 1132, "wnd_mousemove call"},
+};
+
+bool parseRequest(std::string_view text, Json::Value& root) {
+  Json::CharReaderBuilder builder;
+  builder["collectComments"] = false;
+  builder["allowComments"] = true;
+  builder["stackLimit"] = 64;  // deep nesting fails instead of exhausting the stack
+  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+  std::string errors;
+  return reader->parse(text.data(), text.data() + text.size(), &root, &errors);
+}
+
+}  // namespace
+
+BridgeRequest DecodeBridgeRequest(std::string_view text) noexcept {
+  BridgeRequest request;
+  if (text.empty() || text.size() > kMaxRequestBytes) return request;
+  try {
+    Json::Value root;
+    if (!parseRequest(text, root) || !root.isObject()) return request;
+    static constexpr char kKey[] = "funcation_name";
+    const Json::Value* name = root.find(kKey, kKey + sizeof kKey - 1);
+    if (!name || !name->isString()) return request;
+    const char* begin = nullptr;
+    const char* end = nullptr;
+    name->getString(&begin, &end);
+    const std::string_view nameText(begin, static_cast<size_t>(end - begin));
+    for (const KnownCall& known : kKnownCalls) {
+      if (nameText == known.name) return BridgeRequest{known.call, known.message, known.logLine};
+    }
+  } catch (const std::exception&) {
+    // The reader throws past its nesting limit and on allocation failure.
+  }
+  return request;
+}
+
+uintptr_t RequestTextQueue::push(std::string text) {
+  if (pending_.size() >= kMaxPending) return 0;
+  do {
+    ++next_;
+  } while (next_ == 0 || pending_.count(next_) != 0);
+  pending_.emplace(next_, std::move(text));
+  return next_;
+}
+
+bool RequestTextQueue::take(uintptr_t token, std::string& text) {
+  auto found = pending_.find(token);
+  if (found == pending_.end()) return false;
+  text = std::move(found->second);
+  pending_.erase(found);
+  return true;
+}
+
+}  // namespace vekt::browser
