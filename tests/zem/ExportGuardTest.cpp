@@ -4,11 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <functional>
-#include <new>
 #include <string>
 
+#include "FailNextAllocation.h"
 #include "TempDir.h"
 
 extern "C" {
@@ -37,29 +36,8 @@ void SetFrameAtEnd(int);
 void InitTimeLog(const char*);
 int32_t SetLogFile(const char*);
 void AddFilter(const char*, int);
+int32_t PreLoad(const char*, int32_t);
 }
-
-// Armed, the next allocation on this thread throws std::bad_alloc.
-namespace {
-thread_local bool g_failNext = false;
-int g_thrown = 0;
-}  // namespace
-
-void* operator new(std::size_t n) {
-  if (g_failNext) {
-    g_failNext = false;
-    ++g_thrown;
-    throw std::bad_alloc();
-  }
-  if (void* p = std::malloc(n ? n : 1)) return p;
-  throw std::bad_alloc();
-}
-// The replacement pair allocates with malloc, so free is the matching release.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -127,6 +105,9 @@ std::vector<GuardCase> cases(const std::string& dir) {
        [key] { return none([&] { AddFilter(key.c_str(), 1); }); }, kNoResult},
       {"SetLogFile copies the path", [] {},
        [events] { return static_cast<int>(SetLogFile(events.c_str())); }, 0},
+      // Last: the session binds a runtime once, and this binding fails.
+      {"PreLoad lists the functions the runtime lacks", [] {},
+       [] { return static_cast<int>(PreLoad(STANDIN_LEGACY_PATH, 0)); }, 0},
   };
 }
 
@@ -136,11 +117,10 @@ TEST(ExportGuardTest, EveryThrowingPathReturnsTheFailureResult) {
   for (const GuardCase& c : cases(dir.path().string())) {
     SCOPED_TRACE(c.name);
     c.setUp();
-    const int thrownBefore = g_thrown;
-    g_failNext = true;
+    vekt::testsupport::failNextAllocation();
     const int result = c.call();
-    g_failNext = false;
-    EXPECT_EQ(g_thrown, thrownBefore + 1) << "the call never reached an allocation";
+    EXPECT_FALSE(vekt::testsupport::nextAllocationFails()) << "the call never reached an allocation";
+    vekt::testsupport::failNextAllocation(false);
     EXPECT_EQ(result, c.failure);
   }
   // The session still works: a fresh scope opens and closes, a frame is written.
