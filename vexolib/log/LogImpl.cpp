@@ -137,15 +137,11 @@ void ILogImpl::LineWriter::commit(int32_t length) {
 bool ILogImpl::flush(bool force, uint32_t nowMs) {
   std::lock_guard<base::Mutex> serial(flushLock_);
   LogChunk* first;
-  LogChunk* last;
-  int32_t count;
   {
     std::lock_guard<base::Mutex> guard(lock_);
     beforeFlush();
     if (pending_ == 0 || (!force && !shouldFlush(nowMs))) return false;
     first = head_;
-    last = tail_;
-    count = chunks_;
     head_ = tail_ = nullptr;
     chunks_ = 0;
     pending_ = 0;
@@ -160,21 +156,33 @@ bool ILogImpl::flush(bool force, uint32_t nowMs) {
       chunks_ = 1;
     }
   }
+  // Each chunk is kept for reuse as soon as it is written, and spares are
+  // made between chunks when a writer asked: a long write-out does not
+  // leave the writers without chunks.
+  LogChunk* c = first;
   try {
-    for (LogChunk* c = first; c; c = c->next) {
+    while (c) {
+      LogChunk* next = c->next;
       if (c->used > 0) write(c->text, static_cast<size_t>(c->used));
+      c->next = nullptr;
+      recycle(c);
+      c = next;
+      refillSpares();
     }
   } catch (...) {
-    recycle(first, last, count);
+    recycle(c);
     throw;
   }
-  recycle(first, last, count);
   return true;
 }
 
-void ILogImpl::recycle(LogChunk* first, LogChunk* last, int32_t count) {
-  // Only flushes add spare chunks and they run one at a time, so the count
-  // read here can only have dropped when the kept ones are added.
+void ILogImpl::recycle(LogChunk* first) {
+  if (!first) return;
+  LogChunk* last = first;
+  int32_t count = 1;
+  for (; last->next; last = last->next) ++count;
+  // Only flushes add written chunks and they run one at a time; a refill at
+  // the same moment adds at most kSpareTarget more.
   int32_t room;
   {
     std::lock_guard<base::Mutex> guard(lock_);

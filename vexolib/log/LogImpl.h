@@ -96,7 +96,8 @@ class ILogImpl {
   // needs a new chunk. Under the lock.
   LogChunk* chunkForLine();
   void addSpare(LogChunk* chunk);
-  void recycle(LogChunk* first, LogChunk* last, int32_t count);
+  // Keeps a written list of chunks for reuse, up to kSpareChunks; frees the rest.
+  void recycle(LogChunk* first);
 
   vekt::base::Mutex lock_;
   LogChunk* head_ = nullptr;  // pending chunks, oldest first
