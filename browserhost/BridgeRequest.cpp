@@ -57,6 +57,19 @@ BridgeRequest DecodeBridgeRequest(std::string_view text) noexcept {
   return request;
 }
 
+bool IsWebAddress(std::u16string_view address) noexcept {
+  auto startsWithScheme = [&](std::u16string_view scheme) {
+    if (address.size() <= scheme.size()) return false;
+    for (size_t i = 0; i < scheme.size(); ++i) {
+      char16_t c = address[i];
+      if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+      if (c != scheme[i]) return false;
+    }
+    return true;
+  };
+  return startsWithScheme(u"http://") || startsWithScheme(u"https://");
+}
+
 uintptr_t RequestTextQueue::push(std::string text) {
   if (pending_.size() >= kMaxPending) return 0;
   do {

@@ -33,6 +33,10 @@ BridgeRequest DecodeBridgeRequest(std::string_view text) noexcept;
 // Request texts waiting for the window. push hands out a token (never 0) that
 // travels as wParam; take gives the text back once. Unknown, forged or already
 // taken tokens give nothing. Bounded: a full queue refuses new texts.
+// Only http and https addresses a page asks to open in a new window go to the
+// system's browser; file, UNC and program paths never do.
+bool IsWebAddress(std::u16string_view address) noexcept;
+
 class RequestTextQueue {
  public:
   static constexpr size_t kMaxPending = 16;

@@ -63,6 +63,18 @@ TEST(DecodeBridgeRequestTest, EverythingElseIsRefused) {
   }
 }
 
+TEST(IsWebAddressTest, OnlyHttpAndHttps) {
+  const std::vector<std::pair<std::u16string, bool>> cases = {
+      {u"http://example.test/", true},   {u"HTTPS://example.test/a?b", true},
+      {u"https://", false},              {u"http:", false},
+      {u"", false},                      {u"file:///C:/Windows/notepad.exe", false},
+      {u"\\\\server\\share\\x.exe", false}, {u"C:\\Windows\\system32\\cmd.exe", false},
+      {u"javascript:alert(1)", false},   {u"ftp://example.test/", false},
+      {u" https://example.test/", false}, {u"httpx://example.test/", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IsWebAddress(c.first), c.second);
+}
+
 TEST(RequestTextQueueTest, TokensGiveTheTextBackOnce) {
   RequestTextQueue queue;
   const uintptr_t first = queue.push("one");
