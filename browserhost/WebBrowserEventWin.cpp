@@ -1,5 +1,6 @@
 #include "WebBrowserEventWin.h"
 
+#include <exdisp.h>
 #include <exdispid.h>
 #include <shellapi.h>
 
