@@ -7,6 +7,8 @@
 
 #include <functional>
 
+#include "DispatchObjectWin.h"
+
 #include "BridgeRequest.h"
 
 namespace vekt::browser {
@@ -14,31 +16,27 @@ namespace vekt::browser {
 // Receives each log line of a handled request (function "CallCppFunc", level 0).
 using BridgeLog = std::function<void(const char* line)>;
 
-class ScriptBridge : public IDispatch {
+class ScriptBridge : public DispatchObject {
  public:
   // queue outlives the bridge (the window owns both); fallback, when set,
   // answers every other dispatch identifier (the browser event dispatch).
   ScriptBridge(HWND owner, RequestTextQueue& queue, BridgeLog log, IDispatch* fallback = nullptr);
-  virtual ~ScriptBridge();
 
   // The request as text; posts its message. Returns the result text "{}".
   const char* CallCppFunc(const wchar_t* text, size_t length);
 
-  STDMETHODIMP QueryInterface(REFIID riid, void** object) override;
-  STDMETHODIMP_(ULONG) AddRef() override;
-  STDMETHODIMP_(ULONG) Release() override;
-  STDMETHODIMP GetTypeInfoCount(UINT* count) override;
-  STDMETHODIMP GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;
   STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID locale, DISPID* ids) override;
   STDMETHODIMP Invoke(DISPID id, REFIID riid, LCID locale, WORD flags, DISPPARAMS* params, VARIANT* result,
                       EXCEPINFO* exception, UINT* argError) override;
+
+ protected:
+  ~ScriptBridge() override;
 
  private:
   HWND owner_;
   RequestTextQueue& queue_;
   BridgeLog log_;
   IDispatch* fallback_;
-  LONG refs_ = 1;
 };
 
 }  // namespace vekt::browser

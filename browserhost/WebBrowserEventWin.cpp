@@ -62,35 +62,7 @@ void CWebBrowserEvent::NewWindow3(VARIANT_BOOL* cancel, const wchar_t* address) 
   if (IsWebAddress(text)) opener_(address);
 }
 
-STDMETHODIMP CWebBrowserEvent::QueryInterface(REFIID riid, void** object) {
-  if (!object) return E_POINTER;
-  if (riid == IID_IUnknown || riid == IID_IDispatch || riid == DIID_DWebBrowserEvents2) {
-    *object = static_cast<IDispatch*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) CWebBrowserEvent::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-
-STDMETHODIMP_(ULONG) CWebBrowserEvent::Release() {
-  const LONG left = InterlockedDecrement(&refs_);
-  if (left == 0) delete this;
-  return static_cast<ULONG>(left);
-}
-
-STDMETHODIMP CWebBrowserEvent::GetTypeInfoCount(UINT* count) {
-  if (!count) return E_POINTER;
-  *count = 0;
-  return S_OK;
-}
-
-STDMETHODIMP CWebBrowserEvent::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
-  if (info) *info = nullptr;
-  return E_NOTIMPL;
-}
+bool CWebBrowserEvent::answersTo(REFIID riid) const { return riid == DIID_DWebBrowserEvents2; }
 
 STDMETHODIMP CWebBrowserEvent::GetIDsOfNames(REFIID, LPOLESTR*, UINT count, LCID, DISPID* ids) {
   if (ids) {

@@ -8,6 +8,8 @@
 
 #include <functional>
 
+#include "DispatchObjectWin.h"
+
 namespace vekt::browser {
 
 constexpr UINT kMessagePageLoaded = 1128;
@@ -18,10 +20,9 @@ constexpr HRESULT kStatusServerNotFound = static_cast<HRESULT>(0x800C0005);  // 
 using AddressOpener = std::function<void(const wchar_t* address)>;
 void openInSystemBrowser(const wchar_t* address);
 
-class CWebBrowserEvent : public IDispatch {
+class CWebBrowserEvent : public DispatchObject {
  public:
   explicit CWebBrowserEvent(HWND owner, AddressOpener opener = openInSystemBrowser);
-  virtual ~CWebBrowserEvent() = default;
 
   // status may be VT_I4 or a VT_BYREF|VT_VARIANT around it.
   void NavigateError(const VARIANT* status);
@@ -30,20 +31,17 @@ class CWebBrowserEvent : public IDispatch {
   void NewWindow3(VARIANT_BOOL* cancel, const wchar_t* address);
   bool navigationFailed() const { return navigationFailed_; }
 
-  STDMETHODIMP QueryInterface(REFIID riid, void** object) override;
-  STDMETHODIMP_(ULONG) AddRef() override;
-  STDMETHODIMP_(ULONG) Release() override;
-  STDMETHODIMP GetTypeInfoCount(UINT* count) override;
-  STDMETHODIMP GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;
   STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID locale, DISPID* ids) override;
   STDMETHODIMP Invoke(DISPID id, REFIID riid, LCID locale, WORD flags, DISPPARAMS* params, VARIANT* result,
                       EXCEPINFO* exception, UINT* argError) override;
+
+ protected:
+  bool answersTo(REFIID riid) const override;
 
  private:
   HWND owner_;
   AddressOpener opener_;
   bool navigationFailed_ = false;
-  LONG refs_ = 1;
 };
 
 }  // namespace vekt::browser
