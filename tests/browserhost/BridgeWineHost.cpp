@@ -257,6 +257,17 @@ void testEvents(HWND window) {
   sink->Release();
 }
 
+// Other identifiers go on to the browser event dispatch behind the bridge.
+void testFallback(HWND window, RequestTextQueue& queue) {
+  auto* events = new CWebBrowserEvent(window, nullptr);
+  auto* bridge = new ScriptBridge(window, queue, nullptr, events);
+  events->Release();  // the bridge holds it now
+  documentComplete(bridge);
+  std::vector<Posted> posted = drain(window);
+  WCHECK(posted.size() == 1 && posted[0].message == 1128u);
+  bridge->Release();
+}
+
 }  // namespace
 
 int main() {
@@ -270,6 +281,7 @@ int main() {
   bridge->Release();
   testPostFailure(queue);
   testEvents(window);
+  testFallback(window, queue);
   DestroyWindow(window);
   OleUninitialize();
   return wincheck::summary();
