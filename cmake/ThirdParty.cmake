@@ -1,7 +1,7 @@
 # Third-party libraries, never copied into the repository.
 # Host: Debian's -dev packages. Windows: zlib from libz-mingw-w64-dev, stb headers
-# from libstb-dev, jsoncpp and TinyXML compiled from Debian's source packages.
-# Each appears as one target: vekt::jsoncpp, vekt::tinyxml, vekt::zlib, vekt::stb.
+# from libstb-dev, jsoncpp, TinyXML and libjpeg-turbo compiled from Debian's source packages.
+# Each appears as one target: vekt::jsoncpp, vekt::tinyxml, vekt::zlib, vekt::stb, vekt::jpeg.
 
 find_path(VEKT_STB_INCLUDE_DIR stb_image.h PATHS /usr/include/stb NO_CMAKE_FIND_ROOT_PATH REQUIRED)
 add_library(vekt_stb INTERFACE)
@@ -27,6 +27,8 @@ if(NOT WIN32)
   pkg_check_modules(TINYXML REQUIRED IMPORTED_TARGET tinyxml)
   add_library(vekt::jsoncpp ALIAS PkgConfig::JSONCPP)
   add_library(vekt::tinyxml ALIAS PkgConfig::TINYXML)
+  pkg_check_modules(LIBJPEG REQUIRED IMPORTED_TARGET libjpeg)
+  add_library(vekt::jpeg ALIAS PkgConfig::LIBJPEG)
   return()
 endif()
 
@@ -58,3 +60,32 @@ target_include_directories(vekt_tinyxml SYSTEM PUBLIC ${TINYXML_SRC})
 target_compile_definitions(vekt_tinyxml PUBLIC TIXML_USE_STL)
 target_compile_options(vekt_tinyxml PRIVATE -w)
 add_library(vekt::tinyxml ALIAS vekt_tinyxml)
+
+# libjpeg-turbo through its own build (static, with its NASM SIMD code when nasm
+# is there), installed into the build folder: zem.dll links it in and still
+# imports only system DLLs.
+vekt_debian_source(libjpeg-turbo LIBJPEG_SRC)
+include(ExternalProject)
+set(_jpeg_prefix ${CMAKE_BINARY_DIR}/libjpeg-turbo)
+set(_jpeg_lib ${_jpeg_prefix}/lib/libjpeg.a)
+ExternalProject_Add(vekt_libjpeg_build
+  SOURCE_DIR ${LIBJPEG_SRC}
+  BINARY_DIR ${_jpeg_prefix}-build
+  INSTALL_DIR ${_jpeg_prefix}
+  CMAKE_ARGS
+    -DCMAKE_TOOLCHAIN_FILE=${CMAKE_TOOLCHAIN_FILE}
+    -DCMAKE_BUILD_TYPE=Release
+    -DCMAKE_INSTALL_PREFIX=<INSTALL_DIR>
+    -DCMAKE_INSTALL_LIBDIR=lib
+    -DCMAKE_POSITION_INDEPENDENT_CODE=ON
+    -DENABLE_SHARED=OFF -DENABLE_STATIC=ON
+    -DWITH_TURBOJPEG=OFF -DWITH_JAVA=OFF -DWITH_SIMD=ON
+  BUILD_BYPRODUCTS ${_jpeg_lib}
+  LOG_CONFIGURE ON LOG_BUILD ON LOG_INSTALL ON LOG_OUTPUT_ON_FAILURE ON)
+file(MAKE_DIRECTORY ${_jpeg_prefix}/include)
+add_library(vekt_jpeg STATIC IMPORTED GLOBAL)
+set_target_properties(vekt_jpeg PROPERTIES
+  IMPORTED_LOCATION ${_jpeg_lib}
+  INTERFACE_INCLUDE_DIRECTORIES ${_jpeg_prefix}/include)
+add_dependencies(vekt_jpeg vekt_libjpeg_build)
+add_library(vekt::jpeg ALIAS vekt_jpeg)

@@ -12,6 +12,7 @@ packages=(
   wine wine64 xvfb xauth fonts-wqy-microhei
   libspdlog-dev libboost-dev
   libmono-2.0-dev mono-mcs mono-runtime
+  libjpeg62-turbo-dev libjpeg-turbo-progs nasm libgl1-mesa-dri
 )
 
 # 'apt-get source' needs source entries next to the binary ones.

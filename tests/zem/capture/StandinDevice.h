@@ -1,0 +1,57 @@
+// Stand-in for a graphics device in host tests: serves a picture held in
+// memory through the worker interface and can be told to fail any step.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "ScreenShotHelper.h"
+
+namespace zem::capture::test {
+
+// Four coloured quadrants (red, green, blue, white) over a horizontal grey
+// gradient band in the middle rows, in the requested byte order.
+std::vector<uint8_t> makePattern(int width, int height, PixelOrder order);
+
+struct StandinDevice {
+  int width = 0, height = 0;
+  PixelOrder order = PixelOrder::kBgrx;
+  std::vector<uint8_t> pixels;
+  int failCaptures = 0, failCopies = 0, failLocks = 0;  // calls still to fail
+  int captures = 0, copies = 0, locks = 0, unlocks = 0, imagesDone = 0;
+  bool locked = false;
+};
+
+class StandinWorker : public D3DWorker {
+ public:
+  explicit StandinWorker(StandinDevice& d) : d_(d) {}
+  bool capture() override { return step(d_.failCaptures, d_.captures); }
+  bool copy() override { return step(d_.failCopies, d_.copies); }
+  bool lockFrame(FrameView& f) override {
+    if (!step(d_.failLocks, d_.locks)) return false;
+    f.width = d_.width;
+    f.height = d_.height;
+    f.pitch = static_cast<ptrdiff_t>(d_.width) * 4;
+    f.pixels = d_.pixels.empty() ? nullptr : d_.pixels.data();
+    f.order = d_.order;
+    d_.locked = true;
+    return true;
+  }
+  void unlockFrame(bool imageDone) override {
+    d_.locked = false;
+    ++d_.unlocks;
+    if (imageDone) ++d_.imagesDone;
+  }
+
+ private:
+  bool step(int& fail, int& count) {
+    ++count;
+    if (fail > 0) {
+      --fail;
+      return check(-1);
+    }
+    return check(0);
+  }
+  StandinDevice& d_;
+};
+
+}  // namespace zem::capture::test
