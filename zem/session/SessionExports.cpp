@@ -9,11 +9,6 @@ using zem::flag;
 using zem::guardedCall;
 using zem::session;
 
-namespace {
-int g_graphicsDeviceType = 2;
-void* g_graphicsDevice = nullptr;
-}  // namespace
-
 // Diagnostic texts end here and are discarded.
 ZEM_API void TraceSink() {}
 ZEM_API void AddOutputCallback() {}
@@ -22,10 +17,6 @@ ZEM_UNITY void ZEM_STDCALL UnityPluginLoad(void*) {}
 ZEM_UNITY void ZEM_STDCALL UnityPluginUnload() {}
 ZEM_UNITY void ZEM_STDCALL InitZemUnityPlugin() {}
 
-ZEM_API void UnitySetGraphicsDevice(void* device, int type, int) {
-  if (type == 1) { g_graphicsDeviceType = 0; g_graphicsDevice = device; }
-  else if (type == 2) { g_graphicsDeviceType = 1; g_graphicsDevice = device; }
-}
 ZEM_API int NativeVersion() { return 211; }
 ZEM_API int32_t SupportFeature(const char* name) {
   return guardedCall<int32_t>(0, [&] {

@@ -1,0 +1,439 @@
+// Stands in for the game engine's render side: real Direct3D 9 and 11 devices
+// on a window, a known picture (four coloured quadrants and a grey gradient
+// band) drawn every frame, zem loaded by path and handed the device through
+// UnitySetGraphicsDevice. A render thread runs the begin/end-draw events while
+// the main thread requests screenshots; the JPEG files are decoded and probed,
+// and saved as PNG beside them for a look.
+//   CaptureWineHost <zem.dll> <output folder> [width height sliceCount]
+#include <d3d11.h>
+#include <d3d9.h>
+#include <d3dcompiler.h>
+#include <windows.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "wincheck.h"
+#include "winpath.h"
+
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_ONLY_JPEG
+#include <stb_image.h>
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#include <stb_image_write.h>
+
+namespace {
+
+template <typename T>
+void release(T*& p) {
+  if (p) p->Release();
+  p = nullptr;
+}
+
+// zem's exports, bound by name as the engine does.
+struct Zem {
+  void (*UnitySetGraphicsDevice)(void*, int, int);
+  void (*UnityRenderEvent)(int);
+  void (*Setups)(int, int, int, int, int, const char*);
+  void (*SetEventId)(int, int, int, int, int);
+  int (*NativeInit)();
+  void (*BeginDraw)();
+  void (*EndDraw)();
+  void (*Screenshot)(const char*);
+  int32_t (*ScreenshotSuccess)(const char*);
+
+  bool load(const std::wstring& path) {
+    HMODULE lib = LoadLibraryW(path.c_str());
+    if (!WCHECK(lib != nullptr)) return false;
+    bool ok = true;
+    auto bind = [&](auto& f, const char* name) {
+      f = reinterpret_cast<std::remove_reference_t<decltype(f)>>(
+          reinterpret_cast<void*>(GetProcAddress(lib, name)));
+      if (!f) {
+        std::printf("missing export %s\n", name);
+        ok = false;
+      }
+    };
+    bind(UnitySetGraphicsDevice, "UnitySetGraphicsDevice");
+    bind(UnityRenderEvent, "UnityRenderEvent");
+    bind(Setups, "Setups");
+    bind(SetEventId, "SetEventId");
+    bind(NativeInit, "NativeInit");
+    bind(BeginDraw, "BeginDraw");
+    bind(EndDraw, "EndDraw");
+    bind(Screenshot, "Screenshot");
+    bind(ScreenshotSuccess, "ScreenshotSuccess");
+    return WCHECK(ok);
+  }
+};
+Zem zem;
+enum EventIds { kInitEvent = 11, kBeginEvent = 12, kEndEvent = 13, kFallbackEvent = 14 };
+
+// The picture: red, green / blue, white quadrants; a band of rows across the
+// middle holds a grey ramp from black at the left to white at the right.
+struct Pattern {
+  int width, height;
+  int bandTop() const { return height * 7 / 16; }
+  int bandEnd() const { return height * 9 / 16; }
+  void expected(int x, int y, int rgb[3]) const {
+    if (y >= bandTop() && y < bandEnd()) {
+      rgb[0] = rgb[1] = rgb[2] = static_cast<int>(std::lround((x + 0.5) * 255.0 / width));
+      return;
+    }
+    const bool right = x >= width / 2, bottom = y >= height / 2;
+    rgb[0] = (!bottom && !right) || (bottom && right) ? 255 : 0;
+    rgb[1] = right ? 255 : 0;
+    rgb[2] = bottom ? 255 : 0;
+  }
+};
+
+class Renderer {
+ public:
+  virtual ~Renderer() = default;
+  virtual bool create(HWND window, const Pattern& p, bool multisample) = 0;
+  virtual void draw() = 0;
+  virtual void present() = 0;
+  virtual void* device() = 0;
+  virtual int engineType() const = 0;  // the engine's number for this interface
+};
+
+class D3D9Renderer : public Renderer {
+ public:
+  ~D3D9Renderer() override {
+    release(device_);
+    release(d3d_);
+  }
+  bool create(HWND window, const Pattern& p, bool multisample) override {
+    pattern_ = p;
+    d3d_ = Direct3DCreate9(D3D_SDK_VERSION);
+    if (!WCHECK(d3d_ != nullptr)) return false;
+    D3DPRESENT_PARAMETERS pp{};
+    pp.Windowed = TRUE;
+    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
+    pp.BackBufferWidth = p.width;
+    pp.BackBufferHeight = p.height;
+    pp.hDeviceWindow = window;
+    pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+    if (multisample) pp.MultiSampleType = D3DMULTISAMPLE_4_SAMPLES;
+    return WCHECK(SUCCEEDED(d3d_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
+                                               D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device_)));
+  }
+  void draw() override {
+    const int w = pattern_.width, h = pattern_.height;
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_XRGB(255, 255, 255), 1, 0);
+    const D3DRECT red{0, 0, w / 2, h / 2}, green{w / 2, 0, w, h / 2}, blue{0, h / 2, w / 2, h};
+    device_->Clear(1, &red, D3DCLEAR_TARGET, D3DCOLOR_XRGB(255, 0, 0), 1, 0);
+    device_->Clear(1, &green, D3DCLEAR_TARGET, D3DCOLOR_XRGB(0, 255, 0), 1, 0);
+    device_->Clear(1, &blue, D3DCLEAR_TARGET, D3DCOLOR_XRGB(0, 0, 255), 1, 0);
+    struct Vertex {
+      float x, y, z, rhw;
+      DWORD colour;
+    };
+    const float top = pattern_.bandTop() - 0.5f, bottom = pattern_.bandEnd() - 0.5f;
+    const float left = -0.5f, right = w - 0.5f;
+    const Vertex band[4] = {{left, top, 0, 1, D3DCOLOR_XRGB(0, 0, 0)},
+                            {right, top, 0, 1, D3DCOLOR_XRGB(255, 255, 255)},
+                            {left, bottom, 0, 1, D3DCOLOR_XRGB(0, 0, 0)},
+                            {right, bottom, 0, 1, D3DCOLOR_XRGB(255, 255, 255)}};
+    device_->BeginScene();
+    device_->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE);
+    device_->SetRenderState(D3DRS_LIGHTING, FALSE);
+    device_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, band, sizeof(Vertex));
+    device_->EndScene();
+  }
+  void present() override { device_->Present(nullptr, nullptr, nullptr, nullptr); }
+  void* device() override { return device_; }
+  int engineType() const override { return 1; }
+
+ private:
+  Pattern pattern_{};
+  IDirect3D9* d3d_ = nullptr;
+  IDirect3DDevice9* device_ = nullptr;
+};
+
+class D3D11Renderer : public Renderer {
+ public:
+  explicit D3D11Renderer(DXGI_FORMAT format) : format_(format) {}
+  ~D3D11Renderer() override {
+    if (context_) context_->ClearState();
+    release(vs_);
+    release(ps_);
+    release(view_);
+    release(swapChain_);
+    release(context_);
+    release(device_);
+  }
+  bool create(HWND window, const Pattern& p, bool multisample) override {
+    pattern_ = p;
+    DXGI_SWAP_CHAIN_DESC sd{};
+    sd.BufferCount = 1;
+    sd.BufferDesc.Width = p.width;
+    sd.BufferDesc.Height = p.height;
+    sd.BufferDesc.Format = format_;
+    sd.BufferUsage = DXGI_USAGE_RENDER_TARGET_OUTPUT;
+    sd.OutputWindow = window;
+    sd.SampleDesc.Count = multisample ? 4 : 1;
+    sd.Windowed = TRUE;
+    if (!WCHECK(SUCCEEDED(D3D11CreateDeviceAndSwapChain(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, 0,
+                                                        nullptr, 0, D3D11_SDK_VERSION, &sd, &swapChain_,
+                                                        &device_, nullptr, &context_))))
+      return false;
+    ID3D11Texture2D* back = nullptr;
+    swapChain_->GetBuffer(0, __uuidof(ID3D11Texture2D), reinterpret_cast<void**>(&back));
+    const bool viewOk = back && SUCCEEDED(device_->CreateRenderTargetView(back, nullptr, &view_));
+    release(back);
+    return WCHECK(viewOk) && compileShaders();
+  }
+  void draw() override {
+    const float black[4] = {0, 0, 0, 1};
+    context_->OMSetRenderTargets(1, &view_, nullptr);
+    context_->ClearRenderTargetView(view_, black);
+    D3D11_VIEWPORT vp{0, 0, static_cast<float>(pattern_.width), static_cast<float>(pattern_.height), 0, 1};
+    context_->RSSetViewports(1, &vp);
+    context_->IASetInputLayout(nullptr);
+    context_->IASetPrimitiveTopology(D3D11_PRIMITIVE_TOPOLOGY_TRIANGLELIST);
+    context_->VSSetShader(vs_, nullptr, 0);
+    context_->PSSetShader(ps_, nullptr, 0);
+    context_->Draw(3, 0);
+  }
+  void present() override { swapChain_->Present(0, 0); }
+  void* device() override { return device_; }
+  int engineType() const override { return 2; }
+
+ private:
+  bool compileShaders() {
+    char source[1500];
+    std::snprintf(source, sizeof source,
+                  "float4 vs(uint id : SV_VertexID) : SV_Position {\n"
+                  "  float2 t = float2((id << 1) & 2, id & 2);\n"
+                  "  return float4(t * float2(2, -2) + float2(-1, 1), 0, 1);\n"
+                  "}\n"
+                  "float4 ps(float4 p : SV_Position) : SV_Target {\n"
+                  "  float x = floor(p.x), y = floor(p.y);\n"
+                  "  float right = saturate(x - %d), bottom = saturate(y - %d);\n"
+                  "  float3 quadrant = float3(1 - abs(right - bottom), right, bottom);\n"
+                  "  float band = saturate(y - %d) * saturate(%d - y);\n"
+                  "  float g = (x + 0.5) / %d;\n"
+                  "  return float4(quadrant + (float3(g, g, g) - quadrant) * band, 1);\n"
+                  "}\n",
+                  pattern_.width / 2 - 1, pattern_.height / 2 - 1, pattern_.bandTop() - 1,
+                  pattern_.bandEnd(), pattern_.width);
+    ID3DBlob* vsCode = nullptr;
+    ID3DBlob* psCode = nullptr;
+    ID3DBlob* errors = nullptr;
+    bool ok = SUCCEEDED(D3DCompile(source, std::strlen(source), "pattern", nullptr, nullptr, "vs",
+                                   "vs_4_0", 0, 0, &vsCode, &errors)) &&
+              SUCCEEDED(D3DCompile(source, std::strlen(source), "pattern", nullptr, nullptr, "ps",
+                                   "ps_4_0", 0, 0, &psCode, &errors)) &&
+              SUCCEEDED(device_->CreateVertexShader(vsCode->GetBufferPointer(), vsCode->GetBufferSize(),
+                                                    nullptr, &vs_)) &&
+              SUCCEEDED(device_->CreatePixelShader(psCode->GetBufferPointer(), psCode->GetBufferSize(),
+                                                   nullptr, &ps_));
+    if (errors) std::printf("%s\n", static_cast<const char*>(errors->GetBufferPointer()));
+    release(vsCode);
+    release(psCode);
+    release(errors);
+    return WCHECK(ok);
+  }
+
+  DXGI_FORMAT format_;
+  Pattern pattern_{};
+  ID3D11Device* device_ = nullptr;
+  ID3D11DeviceContext* context_ = nullptr;
+  IDXGISwapChain* swapChain_ = nullptr;
+  ID3D11RenderTargetView* view_ = nullptr;
+  ID3D11VertexShader* vs_ = nullptr;
+  ID3D11PixelShader* ps_ = nullptr;
+};
+
+double msSince(std::chrono::steady_clock::time_point t) {
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t).count();
+}
+
+// One event call on the render thread and how long it took.
+struct EventTime {
+  char kind;  // 'b' begin-draw, 'e' end-draw
+  double ms;
+};
+
+struct Config {
+  const char* name;
+  bool d3d11;
+  DXGI_FORMAT format;
+  bool multisample;
+  bool renderEvents;  // UnityRenderEvent, or the BeginDraw/EndDraw exports
+};
+
+class RenderThread {
+ public:
+  RenderThread(const Config& c, const Pattern& p) : config_(c), pattern_(p) {}
+  bool start() {
+    thread_ = std::thread([this] { run(); });
+    while (state_.load() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (state_.load() == 1) return true;
+    thread_.join();
+    return false;
+  }
+  void stop() {
+    stop_ = true;
+    thread_.join();
+  }
+  int frames() const { return frames_.load(); }
+  void waitFrames(int n) {
+    const int until = frames() + n;
+    while (frames() < until) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  std::vector<EventTime> times;  // read after stop()
+
+ private:
+  void run() {
+    HWND window = CreateWindowW(L"zemcapture", L"zem capture", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                                pattern_.width, pattern_.height, nullptr, nullptr, GetModuleHandleW(nullptr),
+                                nullptr);
+    Renderer* r = config_.d3d11 ? static_cast<Renderer*>(new D3D11Renderer(config_.format))
+                                : new D3D9Renderer();
+    if (!window || !r->create(window, pattern_, config_.multisample)) {
+      delete r;
+      state_ = 2;
+      return;
+    }
+    zem.UnitySetGraphicsDevice(r->device(), r->engineType(), 0);
+    // The init event creates the helper on this thread, as the engine would.
+    r->draw();
+    if (config_.renderEvents) zem.UnityRenderEvent(kInitEvent);
+    else WCHECK(zem.NativeInit() != 0);
+    state_ = 1;
+    while (!stop_) {
+      MSG msg;
+      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+      auto t = std::chrono::steady_clock::now();
+      config_.renderEvents ? zem.UnityRenderEvent(kBeginEvent) : zem.BeginDraw();
+      times.push_back({'b', msSince(t)});
+      r->draw();
+      t = std::chrono::steady_clock::now();
+      config_.renderEvents ? zem.UnityRenderEvent(kEndEvent) : zem.EndDraw();
+      times.push_back({'e', msSince(t)});
+      r->present();
+      ++frames_;
+    }
+    delete r;
+    DestroyWindow(window);
+  }
+
+  Config config_;
+  Pattern pattern_;
+  std::thread thread_;
+  std::atomic<int> state_{0};  // 1 running, 2 failed
+  std::atomic<bool> stop_{false};
+  std::atomic<int> frames_{0};
+};
+
+bool waitAccepted(const std::string& name) {
+  const auto start = std::chrono::steady_clock::now();
+  while (msSince(start) < 30000) {
+    if (zem.ScreenshotSuccess(name.c_str())) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return false;
+}
+
+void checkImage(const std::string& folder, const std::string& name, const Pattern& p) {
+  const std::string jpg = folder + name + ".jpg";
+  int w = 0, h = 0, n = 0;
+  unsigned char* px = stbi_load(jpg.c_str(), &w, &h, &n, 3);
+  if (!WCHECK(px != nullptr)) {
+    std::printf("cannot decode %s\n", jpg.c_str());
+    return;
+  }
+  WCHECK_EQ(w, p.width);
+  WCHECK_EQ(h, p.height);
+  if (w == p.width && h == p.height) {
+    stbi_write_png((folder + name + ".png").c_str(), w, h, 3, px, w * 3);
+    const int probes[][2] = {{w / 4, h / 4}, {3 * w / 4, h / 4},      {w / 4, 3 * h / 4},
+                             {3 * w / 4, 3 * h / 4}, {w / 8, h / 2}, {w / 2, h / 2},
+                             {7 * w / 8, h / 2}};
+    for (const auto& pr : probes) {
+      int want[3];
+      p.expected(pr[0], pr[1], want);
+      const unsigned char* got = px + (static_cast<size_t>(pr[1]) * w + pr[0]) * 3;
+      for (int c = 0; c < 3; ++c) {
+        if (!WCHECK(std::abs(got[c] - want[c]) <= 8))
+          std::printf("%s at %d,%d channel %d: got %d want %d\n", name.c_str(), pr[0], pr[1], c, got[c],
+                      want[c]);
+      }
+    }
+  }
+  stbi_image_free(px);
+}
+
+void printTimes(const char* name, const std::vector<EventTime>& times) {
+  double maxBegin = 0, maxEnd = 0;
+  std::printf("%s render-thread events over 0.05 ms:", name);
+  for (const auto& t : times) {
+    if (t.ms > 0.05) std::printf(" %c%.2f", t.kind, t.ms);
+    (t.kind == 'b' ? maxBegin : maxEnd) = std::max(t.kind == 'b' ? maxBegin : maxEnd, t.ms);
+  }
+  std::printf("\n%s longest begin-draw %.2f ms, longest end-draw %.2f ms\n", name, maxBegin, maxEnd);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) {
+    std::printf("usage: CaptureWineHost <zem.dll> <output folder> [width height sliceCount]\n");
+    return 2;
+  }
+  const Pattern pattern{argc > 4 ? std::atoi(argv[3]) : 320, argc > 4 ? std::atoi(argv[4]) : 240};
+  const int sliceCount = argc > 5 ? std::atoi(argv[5]) : 4;
+  std::wstring wideFolder = winpath::fromBuild(argv[2]);
+  std::string folder(wideFolder.begin(), wideFolder.end());  // build paths are ASCII
+  if (folder.back() != '\\') folder += '\\';
+
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = DefWindowProcW;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"zemcapture";
+  RegisterClassW(&wc);
+  if (!zem.load(winpath::fromBuild(argv[1]))) return wincheck::summary();
+
+  WCHECK(!zem.ScreenshotSuccess("before_init"));
+  WCHECK_EQ(zem.NativeInit(), 0);  // no device yet
+  zem.Setups(pattern.width, pattern.height, 0, 0, sliceCount, folder.c_str());
+  zem.SetEventId(kInitEvent, kBeginEvent, kEndEvent, 0, kFallbackEvent);
+
+  const Config configs[] = {
+      {"d3d9", false, DXGI_FORMAT_UNKNOWN, false, false},
+      {"d3d9_msaa", false, DXGI_FORMAT_UNKNOWN, true, true},
+      {"d3d11", true, DXGI_FORMAT_R8G8B8A8_UNORM, false, true},
+      {"d3d11_bgra_msaa", true, DXGI_FORMAT_B8G8R8A8_UNORM, true, false},
+  };
+  for (const Config& c : configs) {
+    for (const char* suffix : {".jpg", "_second.jpg", "_skipped.jpg", ".png", "_second.png"})
+      DeleteFileA((folder + c.name + suffix).c_str());  // left from an earlier run
+    RenderThread render(c, pattern);
+    if (!WCHECK(render.start())) {
+      std::printf("%s: no device\n", c.name);
+      continue;
+    }
+    render.waitFrames(2);
+    const std::string first = c.name, second = std::string(c.name) + "_second";
+    WCHECK(zem.ScreenshotSuccess(first.c_str()));
+    WCHECK(!zem.ScreenshotSuccess((first + "_skipped").c_str()));  // the first is still running
+    WCHECK(waitAccepted(second));  // accepted once the first is complete
+    render.waitFrames(sliceCount + 6);
+    render.stop();
+    checkImage(folder, first, pattern);
+    checkImage(folder, second, pattern);
+    WCHECK(GetFileAttributesA((folder + first + "_skipped.jpg").c_str()) == INVALID_FILE_ATTRIBUTES);
+    printTimes(c.name, render.times);
+  }
+  return wincheck::summary();
+}

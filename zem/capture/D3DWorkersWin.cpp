@@ -1,0 +1,275 @@
+// Direct3D 9 and 11 workers: grab the engine's current render target, copy it
+// into memory the CPU can read one frame later, and show its rows to the
+// encoder. Every reference taken is released on every path.
+#include <d3d11.h>
+#include <d3d9.h>
+#include <windows.h>
+
+#include "ScreenShotHelper.h"
+
+namespace zem::capture {
+
+namespace {
+
+template <typename T>
+void release(T*& p) {
+  if (p) {
+    p->Release();
+    p = nullptr;
+  }
+}
+
+// The frame is copied into the worker's own surface at once: the back buffer
+// itself may hold anything after Present. Its surfaces are kept while the
+// render target keeps its size and format, and the system-memory copy stays
+// locked until the last slice, so the render thread waits for the device once
+// per image.
+class D3D9Worker : public D3DWorker {
+ public:
+  explicit D3D9Worker(IDirect3DDevice9* device) : device_(device) {}
+  ~D3D9Worker() override {
+    unlockFrame(true);
+    release(single_);
+    release(offscreen_);
+  }
+
+  bool capture() override {
+    IDirect3DSurface9* target = nullptr;
+    if (!check(device_->GetRenderTarget(0, &target)) || !target) return check(E_POINTER);
+    D3DSURFACE_DESC desc{};
+    const bool ok = check(target->GetDesc(&desc)) && (supported(desc.Format) || check(E_INVALIDARG)) &&
+                    ensureSurfaces(desc) &&
+                    check(device_->StretchRect(target, nullptr, single_, nullptr, D3DTEXF_NONE));
+    release(target);
+    captured_ = ok;
+    return ok;
+  }
+
+  bool copy() override {
+    if (!captured_) return check(E_POINTER);
+    if (!check(device_->GetRenderTargetData(single_, offscreen_))) return false;
+    captured_ = false;
+    return true;
+  }
+
+  bool lockFrame(FrameView& frame) override {
+    if (!offscreen_) return check(E_POINTER);
+    if (!locked_) {
+      D3DLOCKED_RECT rect{};
+      if (!check(offscreen_->LockRect(&rect, nullptr, D3DLOCK_READONLY))) return false;
+      locked_ = true;
+      frame_.width = static_cast<int>(desc_.Width);
+      frame_.height = static_cast<int>(desc_.Height);
+      frame_.pitch = rect.Pitch;
+      frame_.pixels = static_cast<const uint8_t*>(rect.pBits);
+      frame_.order = PixelOrder::kBgrx;
+    }
+    frame = frame_;
+    return true;
+  }
+
+  void unlockFrame(bool imageDone) override {
+    if (!imageDone || !locked_) return;
+    check(offscreen_->UnlockRect());
+    locked_ = false;
+  }
+
+ private:
+  static bool supported(D3DFORMAT f) { return f == D3DFMT_A8R8G8B8 || f == D3DFMT_X8R8G8B8; }
+
+  bool ensureSurfaces(const D3DSURFACE_DESC& desc) {
+    if (single_ && desc.Width == desc_.Width && desc.Height == desc_.Height && desc.Format == desc_.Format)
+      return true;
+    release(single_);
+    release(offscreen_);
+    if (!check(device_->CreateRenderTarget(desc.Width, desc.Height, desc.Format, D3DMULTISAMPLE_NONE, 0,
+                                           FALSE, &single_, nullptr)) ||
+        !check(device_->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format,
+                                                    D3DPOOL_SYSTEMMEM, &offscreen_, nullptr))) {
+      release(single_);
+      release(offscreen_);
+      return false;
+    }
+    desc_ = desc;
+    return true;
+  }
+
+  IDirect3DDevice9* device_;
+  IDirect3DSurface9* single_ = nullptr;     // single-sample copy of the frame
+  IDirect3DSurface9* offscreen_ = nullptr;  // system memory
+  D3DSURFACE_DESC desc_{};
+  bool captured_ = false;
+  bool locked_ = false;
+  FrameView frame_;
+};
+
+// Byte order of an 8-bit four-channel format, or false for any other format.
+bool pixelOrderOf(DXGI_FORMAT f, PixelOrder& order) {
+  switch (f) {
+    case DXGI_FORMAT_R8G8B8A8_TYPELESS:
+    case DXGI_FORMAT_R8G8B8A8_UNORM:
+    case DXGI_FORMAT_R8G8B8A8_UNORM_SRGB:
+      order = PixelOrder::kRgbx;
+      return true;
+    case DXGI_FORMAT_B8G8R8A8_TYPELESS:
+    case DXGI_FORMAT_B8G8R8A8_UNORM:
+    case DXGI_FORMAT_B8G8R8A8_UNORM_SRGB:
+    case DXGI_FORMAT_B8G8R8X8_TYPELESS:
+    case DXGI_FORMAT_B8G8R8X8_UNORM:
+    case DXGI_FORMAT_B8G8R8X8_UNORM_SRGB:
+      order = PixelOrder::kBgrx;
+      return true;
+    default:
+      return false;
+  }
+}
+
+// A typed format of the same family, for resolving a typeless source.
+DXGI_FORMAT resolveFormat(DXGI_FORMAT f) {
+  switch (f) {
+    case DXGI_FORMAT_R8G8B8A8_TYPELESS: return DXGI_FORMAT_R8G8B8A8_UNORM;
+    case DXGI_FORMAT_B8G8R8A8_TYPELESS: return DXGI_FORMAT_B8G8R8A8_UNORM;
+    case DXGI_FORMAT_B8G8R8X8_TYPELESS: return DXGI_FORMAT_B8G8R8X8_UNORM;
+    default: return f;
+  }
+}
+
+// Same plan as Direct3D 9: the frame is resolved or copied into the worker's
+// own texture at once, copied into a staging texture a frame later, and the
+// staging texture stays mapped until the last slice.
+class D3D11Worker : public D3DWorker {
+ public:
+  explicit D3D11Worker(ID3D11Device* device) : device_(device) {}
+  ~D3D11Worker() override {
+    unlockFrame(true);
+    release(captured_);
+    release(staging_);
+  }
+
+  bool capture() override {
+    ID3D11DeviceContext* context = nullptr;
+    device_->GetImmediateContext(&context);
+    if (!context) return check(E_POINTER);
+    ID3D11Texture2D* source = nullptr;
+    D3D11_TEXTURE2D_DESC desc{};
+    const bool ok = findSource(context, source, desc) && ensureTextures(desc);
+    if (ok) {
+      if (desc.SampleDesc.Count > 1)
+        context->ResolveSubresource(captured_, 0, source, 0, resolveFormat(desc.Format));
+      else
+        context->CopySubresourceRegion(captured_, 0, 0, 0, 0, source, 0, nullptr);
+    }
+    release(source);
+    release(context);
+    capturedReady_ = ok;
+    return ok;
+  }
+
+  bool copy() override {
+    if (!capturedReady_) return check(E_POINTER);
+    ID3D11DeviceContext* context = nullptr;
+    device_->GetImmediateContext(&context);
+    if (!context) return check(E_POINTER);
+    context->CopyResource(staging_, captured_);
+    release(context);
+    capturedReady_ = false;
+    return true;
+  }
+
+  bool lockFrame(FrameView& frame) override {
+    if (!staging_) return check(E_POINTER);
+    if (!mapContext_) {
+      device_->GetImmediateContext(&mapContext_);
+      if (!mapContext_) return check(E_POINTER);
+      D3D11_MAPPED_SUBRESOURCE mapped{};
+      if (!check(mapContext_->Map(staging_, 0, D3D11_MAP_READ, 0, &mapped))) {
+        release(mapContext_);
+        return false;
+      }
+      frame_.width = static_cast<int>(desc_.Width);
+      frame_.height = static_cast<int>(desc_.Height);
+      frame_.pitch = mapped.RowPitch;
+      frame_.pixels = static_cast<const uint8_t*>(mapped.pData);
+      frame_.order = order_;
+    }
+    frame = frame_;
+    return true;
+  }
+
+  void unlockFrame(bool imageDone) override {
+    if (!imageDone || !mapContext_) return;
+    mapContext_->Unmap(staging_, 0);
+    release(mapContext_);
+  }
+
+ private:
+  // The 2-D texture behind the first bound render-target view.
+  bool findSource(ID3D11DeviceContext* context, ID3D11Texture2D*& source, D3D11_TEXTURE2D_DESC& desc) {
+    ID3D11RenderTargetView* view = nullptr;
+    context->OMGetRenderTargets(1, &view, nullptr);
+    if (!view) return check(E_POINTER);
+    ID3D11Resource* resource = nullptr;
+    view->GetResource(&resource);
+    release(view);
+    if (!resource) return check(E_POINTER);
+    D3D11_RESOURCE_DIMENSION dimension = D3D11_RESOURCE_DIMENSION_UNKNOWN;
+    resource->GetType(&dimension);
+    const bool is2d = dimension == D3D11_RESOURCE_DIMENSION_TEXTURE2D &&
+                      check(resource->QueryInterface(__uuidof(ID3D11Texture2D),
+                                                     reinterpret_cast<void**>(&source)));
+    release(resource);
+    if (!is2d) return check(E_NOINTERFACE);
+    source->GetDesc(&desc);
+    // Other formats would be read as garbage.
+    if (!pixelOrderOf(desc.Format, order_)) return check(E_INVALIDARG);
+    return true;
+  }
+
+  // A single-sample texture and a staging texture of the source's size and format.
+  bool ensureTextures(const D3D11_TEXTURE2D_DESC& source) {
+    if (captured_ && source.Width == desc_.Width && source.Height == desc_.Height &&
+        source.Format == desc_.Format)
+      return true;
+    release(captured_);
+    release(staging_);
+    D3D11_TEXTURE2D_DESC desc{};
+    desc.Width = source.Width;
+    desc.Height = source.Height;
+    desc.MipLevels = 1;
+    desc.ArraySize = 1;
+    desc.Format = source.Format;
+    desc.SampleDesc.Count = 1;
+    desc.Usage = D3D11_USAGE_DEFAULT;
+    if (!check(device_->CreateTexture2D(&desc, nullptr, &captured_))) return false;
+    desc.Usage = D3D11_USAGE_STAGING;
+    desc.CPUAccessFlags = D3D11_CPU_ACCESS_READ;
+    if (!check(device_->CreateTexture2D(&desc, nullptr, &staging_))) {
+      release(captured_);
+      return false;
+    }
+    desc_ = desc;
+    return true;
+  }
+
+  ID3D11Device* device_;
+  ID3D11Texture2D* captured_ = nullptr;
+  ID3D11Texture2D* staging_ = nullptr;
+  ID3D11DeviceContext* mapContext_ = nullptr;  // held while the staging texture is mapped
+  D3D11_TEXTURE2D_DESC desc_{};
+  PixelOrder order_ = PixelOrder::kRgbx;
+  bool capturedReady_ = false;
+  FrameView frame_;
+};
+
+}  // namespace
+
+std::unique_ptr<D3DWorker> makeD3DWorker(int graphicsDeviceType, void* device) {
+  if (!device) return nullptr;
+  if (graphicsDeviceType == 0)
+    return std::make_unique<D3D9Worker>(static_cast<IDirect3DDevice9*>(device));
+  if (graphicsDeviceType == 1)
+    return std::make_unique<D3D11Worker>(static_cast<ID3D11Device*>(device));
+  return nullptr;
+}
+
+}  // namespace zem::capture
