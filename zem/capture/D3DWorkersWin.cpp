@@ -21,14 +21,11 @@ void release(T*& p) {
 
 // The frame is copied into the worker's own surface at once: the back buffer
 // itself may hold anything after Present. Its surfaces are kept while the
-// render target keeps its size and format, and the system-memory copy stays
-// locked until the last slice, so the render thread waits for the device once
-// per image.
+// render target keeps its size and format.
 class D3D9Worker : public D3DWorker {
  public:
   explicit D3D9Worker(IDirect3DDevice9* device) : device_(device) {}
   ~D3D9Worker() override {
-    unlockFrame(true);
     release(single_);
     release(offscreen_);
   }
@@ -52,26 +49,24 @@ class D3D9Worker : public D3DWorker {
     return true;
   }
 
+  // Locks once per image, keeps a copy of the rows and unlocks at once.
   bool lockFrame(FrameView& frame) override {
-    if (!offscreen_) return check(E_POINTER);
-    if (!locked_) {
+    if (!haveRows_) {
+      if (!offscreen_) return check(E_POINTER);
       D3DLOCKED_RECT rect{};
-      if (!check(offscreen_->LockRect(&rect, nullptr, D3DLOCK_READONLY))) return false;
-      locked_ = true;
-      frame_.width = static_cast<int>(desc_.Width);
-      frame_.height = static_cast<int>(desc_.Height);
-      frame_.pitch = rect.Pitch;
-      frame_.pixels = static_cast<const uint8_t*>(rect.pBits);
-      frame_.order = PixelOrder::kBgrx;
+      // Not ready yet: try again at the next end-draw instead of waiting for the device.
+      if (!check(offscreen_->LockRect(&rect, nullptr, D3DLOCK_READONLY | D3DLOCK_DONOTWAIT))) return false;
+      rows_ = keepCopy({static_cast<int>(desc_.Width), static_cast<int>(desc_.Height), rect.Pitch,
+                        static_cast<const uint8_t*>(rect.pBits), PixelOrder::kBgrx});
+      offscreen_->UnlockRect();
+      haveRows_ = true;
     }
-    frame = frame_;
+    frame = rows_;
     return true;
   }
 
   void unlockFrame(bool imageDone) override {
-    if (!imageDone || !locked_) return;
-    check(offscreen_->UnlockRect());
-    locked_ = false;
+    if (imageDone) haveRows_ = false;
   }
 
  private:
@@ -99,8 +94,8 @@ class D3D9Worker : public D3DWorker {
   IDirect3DSurface9* offscreen_ = nullptr;  // system memory
   D3DSURFACE_DESC desc_{};
   bool captured_ = false;
-  bool locked_ = false;
-  FrameView frame_;
+  bool haveRows_ = false;
+  FrameView rows_;
 };
 
 // Byte order of an 8-bit four-channel format, or false for any other format.
@@ -135,13 +130,11 @@ DXGI_FORMAT resolveFormat(DXGI_FORMAT f) {
 }
 
 // Same plan as Direct3D 9: the frame is resolved or copied into the worker's
-// own texture at once, copied into a staging texture a frame later, and the
-// staging texture stays mapped until the last slice.
+// own texture at once and copied into a staging texture a frame later.
 class D3D11Worker : public D3DWorker {
  public:
   explicit D3D11Worker(ID3D11Device* device) : device_(device) {}
   ~D3D11Worker() override {
-    unlockFrame(true);
     release(captured_);
     release(staging_);
   }
@@ -176,30 +169,32 @@ class D3D11Worker : public D3DWorker {
     return true;
   }
 
+  // Maps once per image, keeps a copy of the rows and unmaps at once.
   bool lockFrame(FrameView& frame) override {
-    if (!staging_) return check(E_POINTER);
-    if (!mapContext_) {
-      device_->GetImmediateContext(&mapContext_);
-      if (!mapContext_) return check(E_POINTER);
+    if (!haveRows_) {
+      if (!staging_) return check(E_POINTER);
+      ID3D11DeviceContext* context = nullptr;
+      device_->GetImmediateContext(&context);
+      if (!context) return check(E_POINTER);
       D3D11_MAPPED_SUBRESOURCE mapped{};
-      if (!check(mapContext_->Map(staging_, 0, D3D11_MAP_READ, 0, &mapped))) {
-        release(mapContext_);
-        return false;
+      // Not ready yet: try again at the next end-draw instead of waiting for the device.
+      const bool ok = check(context->Map(staging_, 0, D3D11_MAP_READ, D3D11_MAP_FLAG_DO_NOT_WAIT, &mapped));
+      if (ok) {
+        rows_ = keepCopy({static_cast<int>(desc_.Width), static_cast<int>(desc_.Height),
+                          static_cast<ptrdiff_t>(mapped.RowPitch), static_cast<const uint8_t*>(mapped.pData),
+                          order_});
+        context->Unmap(staging_, 0);
       }
-      frame_.width = static_cast<int>(desc_.Width);
-      frame_.height = static_cast<int>(desc_.Height);
-      frame_.pitch = mapped.RowPitch;
-      frame_.pixels = static_cast<const uint8_t*>(mapped.pData);
-      frame_.order = order_;
+      release(context);
+      if (!ok) return false;
+      haveRows_ = true;
     }
-    frame = frame_;
+    frame = rows_;
     return true;
   }
 
   void unlockFrame(bool imageDone) override {
-    if (!imageDone || !mapContext_) return;
-    mapContext_->Unmap(staging_, 0);
-    release(mapContext_);
+    if (imageDone) haveRows_ = false;
   }
 
  private:
@@ -254,11 +249,11 @@ class D3D11Worker : public D3DWorker {
   ID3D11Device* device_;
   ID3D11Texture2D* captured_ = nullptr;
   ID3D11Texture2D* staging_ = nullptr;
-  ID3D11DeviceContext* mapContext_ = nullptr;  // held while the staging texture is mapped
   D3D11_TEXTURE2D_DESC desc_{};
   PixelOrder order_ = PixelOrder::kRgbx;
   bool capturedReady_ = false;
-  FrameView frame_;
+  bool haveRows_ = false;
+  FrameView rows_;
 };
 
 }  // namespace

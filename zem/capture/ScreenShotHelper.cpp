@@ -152,6 +152,21 @@ bool CScreenShotHelperBase::encodeSlice(const FrameView& frame) {
   return true;
 }
 
+FrameView D3DWorker::keepCopy(const FrameView& mapped) {
+  FrameView copy = mapped;
+  const size_t rowBytes = static_cast<size_t>(mapped.width) * 4;
+  if (!mapped.pixels || mapped.width < 1 || mapped.height < 1 || mapped.pitch < static_cast<ptrdiff_t>(rowBytes)) {
+    copy.pixels = nullptr;
+    return copy;
+  }
+  rows_.resize(rowBytes * static_cast<size_t>(mapped.height));
+  for (int y = 0; y < mapped.height; ++y)
+    std::memcpy(&rows_[rowBytes * y], mapped.pixels + y * mapped.pitch, rowBytes);
+  copy.pixels = rows_.data();
+  copy.pitch = static_cast<ptrdiff_t>(rowBytes);
+  return copy;
+}
+
 CScreenShotHelperD3D::CScreenShotHelperD3D(TraceFn trace, std::unique_ptr<D3DWorker> worker)
     : CScreenShotHelperBase(std::move(trace)), worker_(std::move(worker)) {}
 

@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "JpegEncoder.h"
 
@@ -105,12 +106,17 @@ class D3DWorker {
   long lastResult() const { return lastResult_; }
 
  protected:
+  // Keeps the rows of a mapped frame in the worker's own memory, so the device
+  // resource can be unmapped at once and the slices read the copy.
+  FrameView keepCopy(const FrameView& mapped);
+
   // Keeps the code of a failed call; true when it succeeded.
   bool check(long hr) {
     lastResult_ = hr;
     return hr >= 0;
   }
   long lastResult_ = 0;
+  std::vector<uint8_t> rows_;
 };
 
 class CScreenShotHelperD3D : public CScreenShotHelperBase {

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -383,6 +384,24 @@ TEST_F(CaptureTest, WriteFailureAbandonsTheImageAndReturnsToIdle) {
     EXPECT_EQ(decode(readFile(dir_ + "after.jpg")).width, size);
     traces_.clear();
   }
+}
+
+// Rows of a mapped surface come with padding; the worker's own copy drops it.
+TEST_F(CaptureTest, RowsCopiedOutOfAPaddedSurfaceGiveTheSameFile) {
+  const int w = 40, h = 30, padding = 24;
+  const auto tight = makePattern(w, h, PixelOrder::kBgrx);
+  StandinDevice device{w, h, PixelOrder::kBgrx, std::vector<uint8_t>(static_cast<size_t>(w * 4 + padding) * h, 0xee)};
+  for (int y = 0; y < h; ++y)
+    std::copy_n(&tight[static_cast<size_t>(y) * w * 4], w * 4, &device.pixels[static_cast<size_t>(y) * (w * 4 + padding)]);
+  device.rowPadding = padding;
+  device.copyRows = true;
+  auto helper = makeHelper(device, h, 3, dir_);
+  ASSERT_TRUE(helper->request("padded"));
+  helper->endDraw();
+  helper->beginDraw();
+  for (int i = 0; i < 3; ++i) helper->endDraw();
+  EXPECT_EQ(helper->state(), CScreenShotHelperBase::kIdle);
+  EXPECT_EQ(readFile(dir_ + "padded.jpg"), encodeJpeg(w, h, w * 4, tight.data(), PixelOrder::kBgrx));
 }
 
 TEST_F(CaptureTest, FrameTheEncoderCannotTakeIsAbandoned) {

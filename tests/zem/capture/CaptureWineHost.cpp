@@ -4,12 +4,15 @@
 // UnitySetGraphicsDevice. A render thread runs the begin/end-draw events while
 // the main thread requests screenshots; the JPEG files are decoded and probed,
 // and saved as PNG beside them for a look.
-//   CaptureWineHost <zem.dll> <output folder> [width height sliceCount]
+//   CaptureWineHost <zem.dll> <output folder> [width height sliceCount [timedImages]]
+// With timedImages, each device also takes that many images while the render
+// thread times every step (bench/capture/wine-capture-costs.sh).
 #include <d3d11.h>
 #include <d3d9.h>
 #include <d3dcompiler.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -260,7 +263,7 @@ double msSince(std::chrono::steady_clock::time_point t) {
 
 // One event call on the render thread and how long it took.
 struct EventTime {
-  char kind;  // 'b' begin-draw, 'e' end-draw
+  char kind;  // 'b' begin-draw, 'e' end-draw, 'r' an accepted request
   double ms;
 };
 
@@ -274,7 +277,10 @@ struct Config {
 
 class RenderThread {
  public:
-  RenderThread(const Config& c, const Pattern& p) : config_(c), pattern_(p) {}
+  // selfRequest: the render thread asks for the next image itself at the start
+  // of a frame, so each event's step is known (for timing).
+  RenderThread(const Config& c, const Pattern& p, int selfRequests = 0)
+      : config_(c), pattern_(p), selfRequests_(selfRequests) {}
   bool start() {
     thread_ = std::thread([this] { run(); });
     while (state_.load() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -314,6 +320,10 @@ class RenderThread {
     while (!stop_) {
       MSG msg;
       while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+      if (selfRequests_ > 0 && zem.ScreenshotSuccess((std::string(config_.name) + "_timed").c_str())) {
+        --selfRequests_;
+        times.push_back({'r', 0});
+      }
       auto t = std::chrono::steady_clock::now();
       config_.renderEvents ? zem.UnityRenderEvent(kBeginEvent) : zem.BeginDraw();
       times.push_back({'b', msSince(t)});
@@ -330,6 +340,7 @@ class RenderThread {
 
   Config config_;
   Pattern pattern_;
+  int selfRequests_;
   std::thread thread_;
   std::atomic<int> state_{0};  // 1 running, 2 failed
   std::atomic<bool> stop_{false};
@@ -374,25 +385,53 @@ void checkImage(const std::string& folder, const std::string& name, const Patter
   stbi_image_free(px);
 }
 
-void printTimes(const char* name, const std::vector<EventTime>& times) {
-  double maxBegin = 0, maxEnd = 0;
-  std::printf("%s render-thread events over 0.05 ms:", name);
-  for (const auto& t : times) {
-    if (t.ms > 0.05) std::printf(" %c%.2f", t.kind, t.ms);
-    (t.kind == 'b' ? maxBegin : maxEnd) = std::max(t.kind == 'b' ? maxBegin : maxEnd, t.ms);
+// Render-thread cost of each step, from the events after each request: the
+// end-draw of that frame captures, the next begin-draw copies, and the
+// following end-draws encode one slice each. The first image also creates the
+// worker's surfaces and is reported apart.
+void printStepTimes(const char* name, const std::vector<EventTime>& times, int sliceCount) {
+  std::vector<std::vector<double>> steps(2 + sliceCount);
+  int image = 0;
+  for (size_t i = 0; i < times.size(); ++i) {
+    if (times[i].kind != 'r') continue;
+    // r b e(capture) b(copy) e(slice 1) b e(slice 2) ...
+    const size_t capture = i + 2, copy = i + 3;
+    if (copy + 2 * sliceCount - 1 >= times.size()) break;
+    std::vector<double> row{times[capture].ms, times[copy].ms};
+    for (int k = 0; k < sliceCount; ++k) row.push_back(times[copy + 1 + 2 * k].ms);
+    if (getenv("ZEMCAP_TRACE")) { for (size_t j = i; j < times.size() && j < i + 20; ++j) std::printf(" %c%.2f", times[j].kind, times[j].ms); std::printf("\n"); }
+    if (image++ == 0) {
+      std::printf("%s first image (creates the surfaces):", name);
+      for (double v : row) std::printf(" %.2f", v);
+      std::printf(" ms\n");
+      continue;
+    }
+    for (size_t k = 0; k < row.size(); ++k) steps[k].push_back(row[k]);
   }
-  std::printf("\n%s longest begin-draw %.2f ms, longest end-draw %.2f ms\n", name, maxBegin, maxEnd);
+  if (steps[0].empty()) {
+    std::printf("%s: %d timed images, %zu events\n", name, image, times.size());
+    return;
+  }
+  std::printf("%s over %zu images, median / longest ms:", name, steps[0].size());
+  for (size_t k = 0; k < steps.size(); ++k) {
+    auto v = steps[k];
+    std::sort(v.begin(), v.end());
+    const char* label = k == 0 ? "capture" : k == 1 ? "copy" : "slice";
+    std::printf(" %s %.2f/%.2f", label, v[v.size() / 2], v.back());
+  }
+  std::printf("\n");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::printf("usage: CaptureWineHost <zem.dll> <output folder> [width height sliceCount]\n");
+    std::printf("usage: CaptureWineHost <zem.dll> <output folder> [width height sliceCount [timedImages]]\n");
     return 2;
   }
   const Pattern pattern{argc > 4 ? std::atoi(argv[3]) : 320, argc > 4 ? std::atoi(argv[4]) : 240};
   const int sliceCount = argc > 5 ? std::atoi(argv[5]) : 4;
+  const int timedImages = argc > 6 ? std::atoi(argv[6]) : 0;
   std::wstring wideFolder = winpath::fromBuild(argv[2]);
   std::string folder(wideFolder.begin(), wideFolder.end());  // build paths are ASCII
   if (folder.back() != '\\') folder += '\\';
@@ -433,7 +472,14 @@ int main(int argc, char** argv) {
     checkImage(folder, first, pattern);
     checkImage(folder, second, pattern);
     WCHECK(GetFileAttributesA((folder + first + "_skipped.jpg").c_str()) == INVALID_FILE_ATTRIBUTES);
-    printTimes(c.name, render.times);
+    if (timedImages > 0) {
+      RenderThread timed(c, pattern, timedImages + 1);
+      if (WCHECK(timed.start())) {
+        timed.waitFrames((timedImages + 1) * (sliceCount + 2) + 4);
+        timed.stop();
+        printStepTimes(c.name, timed.times, sliceCount);
+      }
+    }
   }
   return wincheck::summary();
 }

@@ -17,6 +17,8 @@ struct StandinDevice {
   PixelOrder order = PixelOrder::kBgrx;
   std::vector<uint8_t> pixels;
   int failCaptures = 0, failCopies = 0, failLocks = 0;  // calls still to fail
+  int rowPadding = 0;      // bytes after each row of `pixels`, as a mapped surface has
+  bool copyRows = false;   // serve the rows through the worker's own copy
   int captures = 0, copies = 0, locks = 0, unlocks = 0, imagesDone = 0;
   bool locked = false;
 };
@@ -30,9 +32,13 @@ class StandinWorker : public D3DWorker {
     if (!step(d_.failLocks, d_.locks)) return false;
     f.width = d_.width;
     f.height = d_.height;
-    f.pitch = static_cast<ptrdiff_t>(d_.width) * 4;
+    f.pitch = static_cast<ptrdiff_t>(d_.width) * 4 + d_.rowPadding;
     f.pixels = d_.pixels.empty() ? nullptr : d_.pixels.data();
     f.order = d_.order;
+    if (d_.copyRows) {
+      f = keepCopy(f);
+      return true;
+    }
     d_.locked = true;
     return true;
   }
