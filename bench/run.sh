@@ -10,3 +10,5 @@ for b in build/bench/bench/*/bench_*; do
   echo "== $(basename "$b")"
   "$b" "$@"
 done
+echo "== screenshot steps under Wine"
+bash bench/capture/wine-capture-costs.sh

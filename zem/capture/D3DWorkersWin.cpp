@@ -19,9 +19,10 @@ void release(T*& p) {
   }
 }
 
-// The frame is copied into the worker's own surface at once: the back buffer
-// itself may hold anything after Present. Its surfaces are kept while the
-// render target keeps its size and format.
+// The frame is copied into the worker's own render target at once: the back
+// buffer itself may hold anything after Present. That render target lives only
+// until the copy (a device reset needs every default-pool surface released);
+// the system-memory surface is kept while size and format stay.
 class D3D9Worker : public D3DWorker {
  public:
   explicit D3D9Worker(IDirect3DDevice9* device) : device_(device) {}
@@ -34,18 +35,21 @@ class D3D9Worker : public D3DWorker {
     IDirect3DSurface9* target = nullptr;
     if (!check(device_->GetRenderTarget(0, &target)) || !target) return check(E_POINTER);
     D3DSURFACE_DESC desc{};
+    release(single_);
     const bool ok = check(target->GetDesc(&desc)) && (supported(desc.Format) || check(E_INVALIDARG)) &&
-                    ensureSurfaces(desc) &&
+                    ensureOffscreen(desc) &&
+                    check(device_->CreateRenderTarget(desc.Width, desc.Height, desc.Format,
+                                                      D3DMULTISAMPLE_NONE, 0, FALSE, &single_, nullptr)) &&
                     check(device_->StretchRect(target, nullptr, single_, nullptr, D3DTEXF_NONE));
     release(target);
-    captured_ = ok;
+    if (!ok) release(single_);
     return ok;
   }
 
   bool copy() override {
-    if (!captured_) return check(E_POINTER);
+    if (!single_) return check(E_POINTER);
     if (!check(device_->GetRenderTargetData(single_, offscreen_))) return false;
-    captured_ = false;
+    release(single_);
     return true;
   }
 
@@ -72,28 +76,21 @@ class D3D9Worker : public D3DWorker {
  private:
   static bool supported(D3DFORMAT f) { return f == D3DFMT_A8R8G8B8 || f == D3DFMT_X8R8G8B8; }
 
-  bool ensureSurfaces(const D3DSURFACE_DESC& desc) {
-    if (single_ && desc.Width == desc_.Width && desc.Height == desc_.Height && desc.Format == desc_.Format)
+  bool ensureOffscreen(const D3DSURFACE_DESC& desc) {
+    if (offscreen_ && desc.Width == desc_.Width && desc.Height == desc_.Height && desc.Format == desc_.Format)
       return true;
-    release(single_);
     release(offscreen_);
-    if (!check(device_->CreateRenderTarget(desc.Width, desc.Height, desc.Format, D3DMULTISAMPLE_NONE, 0,
-                                           FALSE, &single_, nullptr)) ||
-        !check(device_->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format,
-                                                    D3DPOOL_SYSTEMMEM, &offscreen_, nullptr))) {
-      release(single_);
-      release(offscreen_);
+    if (!check(device_->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM,
+                                                    &offscreen_, nullptr)))
       return false;
-    }
     desc_ = desc;
     return true;
   }
 
   IDirect3DDevice9* device_;
-  IDirect3DSurface9* single_ = nullptr;     // single-sample copy of the frame
+  IDirect3DSurface9* single_ = nullptr;     // single-sample copy of the frame, until the copy
   IDirect3DSurface9* offscreen_ = nullptr;  // system memory
   D3DSURFACE_DESC desc_{};
-  bool captured_ = false;
   bool haveRows_ = false;
   FrameView rows_;
 };

@@ -399,7 +399,6 @@ void printStepTimes(const char* name, const std::vector<EventTime>& times, int s
     if (copy + 2 * sliceCount - 1 >= times.size()) break;
     std::vector<double> row{times[capture].ms, times[copy].ms};
     for (int k = 0; k < sliceCount; ++k) row.push_back(times[copy + 1 + 2 * k].ms);
-    if (getenv("ZEMCAP_TRACE")) { for (size_t j = i; j < times.size() && j < i + 20; ++j) std::printf(" %c%.2f", times[j].kind, times[j].ms); std::printf("\n"); }
     if (image++ == 0) {
       std::printf("%s first image (creates the surfaces):", name);
       for (double v : row) std::printf(" %.2f", v);
