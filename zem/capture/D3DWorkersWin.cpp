@@ -53,25 +53,16 @@ class D3D9Worker : public D3DWorker {
     return true;
   }
 
-  // Locks once per image, keeps a copy of the rows and unlocks at once.
-  bool lockFrame(FrameView& frame) override {
-    if (!haveRows_) {
-      if (!offscreen_) return check(E_POINTER);
-      D3DLOCKED_RECT rect{};
-      // Not ready yet: try again at the next end-draw instead of waiting for the device.
-      if (!check(offscreen_->LockRect(&rect, nullptr, D3DLOCK_READONLY | D3DLOCK_DONOTWAIT))) return false;
-      rows_ = keepCopy({static_cast<int>(desc_.Width), static_cast<int>(desc_.Height), rect.Pitch,
-                        static_cast<const uint8_t*>(rect.pBits), PixelOrder::kBgrx});
-      offscreen_->UnlockRect();
-      haveRows_ = true;
-    }
-    frame = rows_;
+  bool mapFrame(FrameView& frame) override {
+    if (!offscreen_) return check(E_POINTER);
+    D3DLOCKED_RECT rect{};
+    // Not ready yet: try again at the next end-draw instead of waiting for the device.
+    if (!check(offscreen_->LockRect(&rect, nullptr, D3DLOCK_READONLY | D3DLOCK_DONOTWAIT))) return false;
+    frame = {static_cast<int>(desc_.Width), static_cast<int>(desc_.Height), rect.Pitch,
+             static_cast<const uint8_t*>(rect.pBits), PixelOrder::kBgrx};
     return true;
   }
-
-  void unlockFrame(bool imageDone) override {
-    if (imageDone) haveRows_ = false;
-  }
+  void unmapFrame() override { offscreen_->UnlockRect(); }
 
  private:
   static bool supported(D3DFORMAT f) { return f == D3DFMT_A8R8G8B8 || f == D3DFMT_X8R8G8B8; }
@@ -91,8 +82,6 @@ class D3D9Worker : public D3DWorker {
   IDirect3DSurface9* single_ = nullptr;     // single-sample copy of the frame, until the copy
   IDirect3DSurface9* offscreen_ = nullptr;  // system memory
   D3DSURFACE_DESC desc_{};
-  bool haveRows_ = false;
-  FrameView rows_;
 };
 
 // Byte order of an 8-bit four-channel format, or false for any other format.
@@ -166,32 +155,23 @@ class D3D11Worker : public D3DWorker {
     return true;
   }
 
-  // Maps once per image, keeps a copy of the rows and unmaps at once.
-  bool lockFrame(FrameView& frame) override {
-    if (!haveRows_) {
-      if (!staging_) return check(E_POINTER);
-      ID3D11DeviceContext* context = nullptr;
-      device_->GetImmediateContext(&context);
-      if (!context) return check(E_POINTER);
-      D3D11_MAPPED_SUBRESOURCE mapped{};
-      // Not ready yet: try again at the next end-draw instead of waiting for the device.
-      const bool ok = check(context->Map(staging_, 0, D3D11_MAP_READ, D3D11_MAP_FLAG_DO_NOT_WAIT, &mapped));
-      if (ok) {
-        rows_ = keepCopy({static_cast<int>(desc_.Width), static_cast<int>(desc_.Height),
-                          static_cast<ptrdiff_t>(mapped.RowPitch), static_cast<const uint8_t*>(mapped.pData),
-                          order_});
-        context->Unmap(staging_, 0);
-      }
-      release(context);
-      if (!ok) return false;
-      haveRows_ = true;
+  bool mapFrame(FrameView& frame) override {
+    if (!staging_) return check(E_POINTER);
+    device_->GetImmediateContext(&mapContext_);
+    if (!mapContext_) return check(E_POINTER);
+    D3D11_MAPPED_SUBRESOURCE mapped{};
+    // Not ready yet: try again at the next end-draw instead of waiting for the device.
+    if (!check(mapContext_->Map(staging_, 0, D3D11_MAP_READ, D3D11_MAP_FLAG_DO_NOT_WAIT, &mapped))) {
+      release(mapContext_);
+      return false;
     }
-    frame = rows_;
+    frame = {static_cast<int>(desc_.Width), static_cast<int>(desc_.Height),
+             static_cast<ptrdiff_t>(mapped.RowPitch), static_cast<const uint8_t*>(mapped.pData), order_};
     return true;
   }
-
-  void unlockFrame(bool imageDone) override {
-    if (imageDone) haveRows_ = false;
+  void unmapFrame() override {
+    mapContext_->Unmap(staging_, 0);
+    release(mapContext_);
   }
 
  private:
@@ -248,9 +228,8 @@ class D3D11Worker : public D3DWorker {
   ID3D11Texture2D* staging_ = nullptr;
   D3D11_TEXTURE2D_DESC desc_{};
   PixelOrder order_ = PixelOrder::kRgbx;
+  ID3D11DeviceContext* mapContext_ = nullptr;  // between mapFrame and unmapFrame
   bool capturedReady_ = false;
-  bool haveRows_ = false;
-  FrameView rows_;
 };
 
 }  // namespace

@@ -152,19 +152,31 @@ bool CScreenShotHelperBase::encodeSlice(const FrameView& frame) {
   return true;
 }
 
-FrameView D3DWorker::keepCopy(const FrameView& mapped) {
-  FrameView copy = mapped;
-  const size_t rowBytes = static_cast<size_t>(mapped.width) * 4;
-  if (!mapped.pixels || mapped.width < 1 || mapped.height < 1 || mapped.pitch < static_cast<ptrdiff_t>(rowBytes)) {
-    copy.pixels = nullptr;
-    return copy;
+bool D3DWorker::lockFrame(FrameView& frame) {
+  if (!haveRows_) {
+    FrameView mapped;
+    if (!mapFrame(mapped)) return false;
+    rows_ = mapped;
+    const size_t rowBytes = static_cast<size_t>(mapped.width) * 4;
+    if (!mapped.pixels || mapped.width < 1 || mapped.height < 1 ||
+        mapped.pitch < static_cast<ptrdiff_t>(rowBytes)) {
+      rows_.pixels = nullptr;  // the encoder gives the image up
+    } else {
+      rowBytes_.resize(rowBytes * static_cast<size_t>(mapped.height));
+      for (int y = 0; y < mapped.height; ++y)
+        std::memcpy(&rowBytes_[rowBytes * y], mapped.pixels + y * mapped.pitch, rowBytes);
+      rows_.pixels = rowBytes_.data();
+      rows_.pitch = static_cast<ptrdiff_t>(rowBytes);
+    }
+    unmapFrame();
+    haveRows_ = true;
   }
-  rows_.resize(rowBytes * static_cast<size_t>(mapped.height));
-  for (int y = 0; y < mapped.height; ++y)
-    std::memcpy(&rows_[rowBytes * y], mapped.pixels + y * mapped.pitch, rowBytes);
-  copy.pixels = rows_.data();
-  copy.pitch = static_cast<ptrdiff_t>(rowBytes);
-  return copy;
+  frame = rows_;
+  return true;
+}
+
+void D3DWorker::unlockFrame(bool imageDone) {
+  if (imageDone) haveRows_ = false;
 }
 
 CScreenShotHelperD3D::CScreenShotHelperD3D(TraceFn trace, std::unique_ptr<D3DWorker> worker)

@@ -94,29 +94,34 @@ class CScreenShotHelperBase {
 };
 
 // One graphics interface's steps: grab the render target, copy it where the
-// CPU can read it, and show those rows while a slice is encoded.
+// CPU can read it, and show those rows while the slices are encoded.
 class D3DWorker {
  public:
   virtual ~D3DWorker() = default;
   virtual bool capture() = 0;
   virtual bool copy() = 0;
-  virtual bool lockFrame(FrameView& frame) = 0;
+  // Rows of the copied frame. By default the frame is mapped once per image,
+  // its rows kept in the worker's own memory and the device resource unmapped
+  // at once, so nothing stays locked across frames.
+  virtual bool lockFrame(FrameView& frame);
   // imageDone: the last slice has been written or the image was abandoned.
-  virtual void unlockFrame(bool imageDone) = 0;
+  virtual void unlockFrame(bool imageDone);
   long lastResult() const { return lastResult_; }
 
  protected:
-  // Keeps the rows of a mapped frame in the worker's own memory, so the device
-  // resource can be unmapped at once and the slices read the copy.
-  FrameView keepCopy(const FrameView& mapped);
-
+  virtual bool mapFrame(FrameView&) { return false; }
+  virtual void unmapFrame() {}
   // Keeps the code of a failed call; true when it succeeded.
   bool check(long hr) {
     lastResult_ = hr;
     return hr >= 0;
   }
   long lastResult_ = 0;
-  std::vector<uint8_t> rows_;
+
+ private:
+  bool haveRows_ = false;
+  FrameView rows_;
+  std::vector<uint8_t> rowBytes_;
 };
 
 class CScreenShotHelperD3D : public CScreenShotHelperBase {

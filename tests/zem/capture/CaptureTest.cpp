@@ -386,7 +386,8 @@ TEST_F(CaptureTest, WriteFailureAbandonsTheImageAndReturnsToIdle) {
   }
 }
 
-// Rows of a mapped surface come with padding; the worker's own copy drops it.
+// The frame is mapped once per image and unmapped at once; the rows of a
+// mapped surface come with padding, which the worker's own copy drops.
 TEST_F(CaptureTest, RowsCopiedOutOfAPaddedSurfaceGiveTheSameFile) {
   const int w = 40, h = 30, padding = 24;
   const auto tight = makePattern(w, h, PixelOrder::kBgrx);
@@ -396,12 +397,20 @@ TEST_F(CaptureTest, RowsCopiedOutOfAPaddedSurfaceGiveTheSameFile) {
   device.rowPadding = padding;
   device.copyRows = true;
   auto helper = makeHelper(device, h, 3, dir_);
-  ASSERT_TRUE(helper->request("padded"));
-  helper->endDraw();
-  helper->beginDraw();
-  for (int i = 0; i < 3; ++i) helper->endDraw();
-  EXPECT_EQ(helper->state(), CScreenShotHelperBase::kIdle);
-  EXPECT_EQ(readFile(dir_ + "padded.jpg"), encodeJpeg(w, h, w * 4, tight.data(), PixelOrder::kBgrx));
+  device.failLocks = 1;  // not ready at the first try
+  for (const char* name : {"padded", "again"}) {
+    ASSERT_TRUE(helper->request(name));
+    helper->endDraw();
+    helper->beginDraw();
+    for (int i = 0; i < 4 && helper->state() != CScreenShotHelperBase::kIdle; ++i) {
+      helper->endDraw();
+      EXPECT_FALSE(device.locked) << "nothing stays mapped across frames";
+    }
+    EXPECT_EQ(helper->state(), CScreenShotHelperBase::kIdle);
+    EXPECT_EQ(readFile(dir_ + name + ".jpg"), encodeJpeg(w, h, w * 4, tight.data(), PixelOrder::kBgrx));
+  }
+  EXPECT_EQ(device.locks, 3) << "one failed try, then one map per image";
+  EXPECT_EQ(device.unmaps, 2);
 }
 
 TEST_F(CaptureTest, FrameTheEncoderCannotTakeIsAbandoned) {

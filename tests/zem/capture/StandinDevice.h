@@ -18,8 +18,8 @@ struct StandinDevice {
   std::vector<uint8_t> pixels;
   int failCaptures = 0, failCopies = 0, failLocks = 0;  // calls still to fail
   int rowPadding = 0;      // bytes after each row of `pixels`, as a mapped surface has
-  bool copyRows = false;   // serve the rows through the worker's own copy
-  int captures = 0, copies = 0, locks = 0, unlocks = 0, imagesDone = 0;
+  bool copyRows = false;   // map once per image and serve the worker's own copy of the rows
+  int captures = 0, copies = 0, locks = 0, unlocks = 0, unmaps = 0, imagesDone = 0;
   bool locked = false;
 };
 
@@ -29,23 +29,32 @@ class StandinWorker : public D3DWorker {
   bool capture() override { return step(d_.failCaptures, d_.captures); }
   bool copy() override { return step(d_.failCopies, d_.copies); }
   bool lockFrame(FrameView& f) override {
+    if (d_.copyRows) return D3DWorker::lockFrame(f);
+    if (!mapFrame(f)) return false;
+    d_.locked = true;
+    return true;
+  }
+  void unlockFrame(bool imageDone) override {
+    if (d_.copyRows) D3DWorker::unlockFrame(imageDone);
+    d_.locked = false;
+    ++d_.unlocks;
+    if (imageDone) ++d_.imagesDone;
+  }
+
+ protected:
+  bool mapFrame(FrameView& f) override {
     if (!step(d_.failLocks, d_.locks)) return false;
     f.width = d_.width;
     f.height = d_.height;
     f.pitch = static_cast<ptrdiff_t>(d_.width) * 4 + d_.rowPadding;
     f.pixels = d_.pixels.empty() ? nullptr : d_.pixels.data();
     f.order = d_.order;
-    if (d_.copyRows) {
-      f = keepCopy(f);
-      return true;
-    }
-    d_.locked = true;
+    if (d_.copyRows) d_.locked = true;
     return true;
   }
-  void unlockFrame(bool imageDone) override {
+  void unmapFrame() override {
     d_.locked = false;
-    ++d_.unlocks;
-    if (imageDone) ++d_.imagesDone;
+    ++d_.unmaps;
   }
 
  private:
