@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 namespace zem::capture {
 
@@ -162,7 +163,12 @@ bool D3DWorker::lockFrame(FrameView& frame) {
         mapped.pitch < static_cast<ptrdiff_t>(rowBytes)) {
       rows_.pixels = nullptr;  // the encoder gives the image up
     } else {
-      rowBytes_.resize(rowBytes * static_cast<size_t>(mapped.height));
+      try {
+        rowBytes_.resize(rowBytes * static_cast<size_t>(mapped.height));
+      } catch (const std::bad_alloc&) {
+        unmapFrame();  // never leave the resource mapped; try again at the next end-draw
+        return false;
+      }
       for (int y = 0; y < mapped.height; ++y)
         std::memcpy(&rowBytes_[rowBytes * y], mapped.pixels + y * mapped.pitch, rowBytes);
       rows_.pixels = rowBytes_.data();
