@@ -37,6 +37,9 @@ void InitTimeLog(const char*);
 int32_t SetLogFile(const char*);
 void AddFilter(const char*, int);
 int32_t PreLoad(const char*, int32_t);
+void UnitySetGraphicsDevice(void*, int, int);
+void Setups(int, int, int, int, int, const char*);
+int NativeInit();
 }
 
 namespace {
@@ -60,7 +63,7 @@ std::vector<GuardCase> cases(const std::string& dir) {
   const std::string n(64, 'n');
   const std::string key = n + "key", reg = n + "reg", push = n + "push";
   const std::string marker = n + "m", i = n + "i", f = n + "f", b = n + "b", v = n + "v";
-  const std::string vids = dir + "/vids", dump = dir + "/dump";
+  const std::string vids = dir + "/vids", dump = dir + "/dump", shots = dir + "/shots_folder/";
   const std::string timeLog = dir + "/timelog_with_a_long_enough_name", events = dir + "/events_with_a_long_enough_name";
   // Rows run in order against the one session of the process.
   return {
@@ -105,6 +108,15 @@ std::vector<GuardCase> cases(const std::string& dir) {
        [key] { return none([&] { AddFilter(key.c_str(), 1); }); }, kNoResult},
       {"SetLogFile copies the path", [] {},
        [events] { return static_cast<int>(SetLogFile(events.c_str())); }, 0},
+      {"Setups copies the directory", [] {},
+       [shots] { return none([&] { Setups(64, 64, 0, 0, 2, shots.c_str()); }); }, kNoResult},
+      {"NativeInit reads the settings",
+       [shots] {
+         static int device;
+         UnitySetGraphicsDevice(&device, 2, 0);
+         Setups(64, 64, 0, 0, 2, shots.c_str());
+       },
+       [] { return NativeInit(); }, 0},
       // Last: the session binds a runtime once, and this binding fails.
       {"PreLoad lists the functions the runtime lacks", [] {},
        [] { return static_cast<int>(PreLoad(STANDIN_LEGACY_PATH, 0)); }, 0},
