@@ -1,10 +1,13 @@
 # Build-wide switches shared by every target.
 if(WIN32)
   set(VEKT_WINDOWS ON)
+  # Both builds run under Wine: PE32+ under wine64, the shipped PE32 under
+  # 32-bit Wine emulated by qemu (tools/wine32).
+  set(VEKT_WINE_TESTS ON)
   if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-    set(VEKT_WINE_TESTS ON)   # PE32+ runs under wine64 here
+    set(VEKT_WINE_ARCH win64)
   else()
-    set(VEKT_WINE_TESTS OFF)  # PE32 ships; it is only checked, never run
+    set(VEKT_WINE_ARCH win32)
   endif()
   add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
   # One self-contained file per deliverable: no libgcc/libstdc++/winpthread DLLs.

@@ -1,8 +1,14 @@
-# Test helpers. Every test carries one label: host, wine, pe or fuzz.
+# Test helpers. Every test carries one label: host, wine, pe or fuzz; Wine tests
+# also carry wine64 (PE32+ build) or wine32 (the shipped PE32 build).
 #   vekt_host_test(name SOURCES ... [LIBS ...])       GoogleTest program on the Linux host
-#   vekt_wine_test(NAME n TARGET exe [ARGS ...] [SERIAL] [TIMEOUT s])
-#                                                     a PE32+ program run under wine64/Xvfb;
-#                                                     exit code 0 means pass
+#   vekt_wine_test(NAME n TARGET exe [ARGS ...] [SERIAL] [TIMEOUT s] [PE32_SKIP reason])
+#                                                     a Windows program run under Wine in
+#                                                     Xvfb, in both Windows builds (PE32 under
+#                                                     qemu-emulated 32-bit Wine, slower);
+#                                                     exit code 0 means pass. PE32_SKIP keeps a
+#                                                     test too slow for emulation off the PE32
+#                                                     run: it stays listed there as disabled
+#                                                     and its reason goes to wine32-skipped.txt
 #   vekt_fuzz_target(name SOURCES ... [LIBS ...])     libFuzzer target (VEKT_FUZZ) or,
 #                                                     in the plain host build, a replay of
 #                                                     its seed corpus tests/fuzz/corpus/<name>
@@ -13,6 +19,10 @@ endif()
 
 set(VEKT_WINE_RUN ${PROJECT_SOURCE_DIR}/tools/wine-run.sh)
 set(VEKT_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix CACHE PATH "Wine prefix used by the wine tests")
+set(VEKT_WINE32_SKIPPED ${CMAKE_BINARY_DIR}/wine32-skipped.txt)
+if(VEKT_WINE_ARCH STREQUAL "win32")
+  file(WRITE ${VEKT_WINE32_SKIPPED} "")
+endif()
 
 function(vekt_host_test name)
   if(WIN32 OR VEKT_FUZZ)
@@ -31,15 +41,25 @@ function(vekt_wine_test)
   if(NOT VEKT_WINE_TESTS)
     return()
   endif()
-  cmake_parse_arguments(T "SERIAL" "NAME;TARGET;TIMEOUT" "ARGS" ${ARGN})
+  cmake_parse_arguments(T "SERIAL" "NAME;TARGET;TIMEOUT;PE32_SKIP" "ARGS" ${ARGN})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 180)
   endif()
   add_test(NAME ${T_NAME}
     COMMAND ${VEKT_WINE_RUN} $<TARGET_FILE:${T_TARGET}> ${T_ARGS})
+  if(VEKT_WINE_ARCH STREQUAL "win32")
+    # Emulation makes a 32-bit run several times slower than the PE32+ one.
+    math(EXPR T_TIMEOUT "${T_TIMEOUT} * 3")
+    if(T_PE32_SKIP)
+      message(STATUS "${T_NAME}: not run on PE32 (${T_PE32_SKIP})")
+      file(APPEND ${VEKT_WINE32_SKIPPED} "${T_NAME}: ${T_PE32_SKIP}\n")
+      set_tests_properties(${T_NAME} PROPERTIES DISABLED ON)
+    endif()
+  endif()
+  string(REPLACE "win" "wine" arch_label ${VEKT_WINE_ARCH})
   set_tests_properties(${T_NAME} PROPERTIES
-    LABELS wine TIMEOUT ${T_TIMEOUT}
-    ENVIRONMENT "WINEPREFIX=${VEKT_WINEPREFIX}")
+    LABELS "wine;${arch_label}" TIMEOUT ${T_TIMEOUT}
+    ENVIRONMENT "WINEPREFIX=${VEKT_WINEPREFIX};VEKT_WINE_ARCH=${VEKT_WINE_ARCH}")
   if(T_SERIAL)
     # Single-instance mutexes and window titles are per Wine session: keep these apart.
     set_tests_properties(${T_NAME} PROPERTIES RESOURCE_LOCK wine_session)

@@ -10,10 +10,18 @@ packages=(
   libjsoncpp-dev libtinyxml-dev zlib1g-dev libstb-dev liblua5.1-0-dev liblua5.4-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64 libz-mingw-w64-dev
   wine wine64 xvfb xauth fonts-wqy-microhei
+  qemu-user-static wine32:i386 wine32-preloader:i386
   libspdlog-dev libboost-dev
   libmono-2.0-dev mono-mcs mono-runtime
   libjpeg62-turbo-dev libjpeg-turbo-progs nasm libgl1-mesa-dri
 )
+
+# 32-bit Wine runs the shipped PE32 files; its i386 loader runs under qemu's
+# user-mode emulator (tools/wine32-loader.sh), so the kernel needs no change.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+  need_update=1
+fi
 
 # 'apt-get source' needs source entries next to the binary ones.
 src_list=/etc/apt/sources.list.d/vekt-deb-src.sources

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The whole test suite: installs what it needs, builds every configuration and
 # runs ctest in each. Host tests (plain, ASan+UBSan, TSan), bounded fuzz runs,
-# Wine tests of the PE32+ build inside Xvfb and format checks of both Windows builds.
+# format checks of both Windows builds and their Wine tests inside Xvfb: the
+# PE32+ build under wine64, the shipped PE32 build under 32-bit Wine run by qemu.
 set -u
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -17,27 +18,9 @@ summary=()
 total_passed=0
 total_failed=0
 
-# One X server and one fresh Wine prefix for all Wine tests of this run.
-start_wine_session() {
-  export WINEPREFIX=$root/build/win64/wineprefix
-  export WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-  rm -rf "$WINEPREFIX" "$WINEPREFIX.lock"
-  local display=:$((90 + RANDOM % 400))
-  Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  export DISPLAY=$display
-  sleep 1
-  /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
-  /usr/lib/wine/wineserver64 -w
-  touch "$WINEPREFIX/.vekt-ready"
-  /usr/lib/wine/wineserver64 -p >/dev/null 2>&1
-}
-
-stop_wine_session() {
-  /usr/lib/wine/wineserver64 -k >/dev/null 2>&1 || true
-  [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" >/dev/null 2>&1
-  unset DISPLAY
-}
+# Each Windows build gets its own Wine session: a fresh prefix, an X server and
+# a Wine server kept up while its tests run (tools/wine-env.sh).
+. tools/wine-env.sh
 
 for preset in "${presets[@]}"; do
   echo "=== configure and build: $preset"
@@ -56,12 +39,30 @@ for preset in "${presets[@]}"; do
   fi
   rm -f "build-$preset.log"
 
-  [ "$preset" = win64 ] && start_wine_session
+  case $preset in win64|win32) arch=$preset ;; *) arch= ;; esac
+  if [ -n "$arch" ]; then
+    echo "=== Wine session: $arch"
+    session_start=$SECONDS
+    if ! vekt_wine_session_start "$arch" "$root/build/$preset/wineprefix"; then
+      vekt_wine_session_stop
+      summary+=("$preset: Wine session did not start")
+      status=1
+      total_failed=$((total_failed + 1))
+      continue
+    fi
+    echo "Wine session ready on display $DISPLAY after $((SECONDS - session_start)) s"
+    if [ -s "build/$preset/wine32-skipped.txt" ]; then
+      echo "Wine tests left out of the PE32 run:"
+      sed 's/^/  /' "build/$preset/wine32-skipped.txt"
+    fi
+  fi
   echo "=== ctest: $preset"
   out=$(mktemp)
+  ctest_start=$SECONDS
   ctest --preset "$preset" -j "$jobs" 2>&1 | tee "$out"
   rc=${PIPESTATUS[0]}
-  [ "$preset" = win64 ] && stop_wine_session
+  ctest_time=$((SECONDS - ctest_start))
+  [ -n "$arch" ] && vekt_wine_session_stop
   line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$out" | tail -n 1)
   rm -f "$out"
   if [ -n "$line" ]; then
@@ -69,7 +70,7 @@ for preset in "${presets[@]}"; do
     all=$(echo "$line" | sed -E 's/.* failed out of ([0-9]+).*/\1/')
     total_passed=$((total_passed + all - failed))
     total_failed=$((total_failed + failed))
-    summary+=("$preset: $line")
+    summary+=("$preset: $line (${ctest_time} s)")
   else
     summary+=("$preset: no tests ran")
     [ $rc -ne 0 ] && total_failed=$((total_failed + 1))
@@ -80,5 +81,6 @@ done
 echo "=== summary"
 for s in "${summary[@]}"; do echo "$s"; done
 [ $status -ne 0 ] && [ $total_failed -eq 0 ] && total_failed=1
+echo "wall time: $((SECONDS / 60)) min $((SECONDS % 60)) s"
 echo "total: $total_passed passed, $total_failed failed"
 exit $status

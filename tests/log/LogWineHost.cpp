@@ -67,6 +67,13 @@ long long fileSize(const std::wstring& path) {
   return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
+void writeFile(const std::wstring& path, const std::string& text) {
+  FILE* f = _wfopen(path.c_str(), L"wb");
+  if (!f) return;
+  fwrite(text.data(), 1, text.size(), f);
+  fclose(f);
+}
+
 bool exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
@@ -214,7 +221,25 @@ void run(const Api& log, const std::wstring& work) {
   log.Destroy();
   WCHECK(contains(readFile(abs), "] abs (Info): absolute\r\n"));
 
-  for (void* a : {game, net, con, late, lost, absolute}) log.Stop(a);
+  // A bool arrives in a 32-bit slot of which only the low byte counts: the
+  // bytes above it hold whatever the caller's register held.
+  CreateDirectoryW(L"slot", nullptr);
+  writeFile(L"slot\\dropped.txt", "old\r\n");
+  writeFile(L"slot\\kept.txt", "old\r\n");
+  void* dropped = log.NewLogAgent();
+  void* kept = log.NewLogAgent();
+  WCHECK_EQ(log.Init(dropped), 0);
+  WCHECK_EQ(log.Init(kept), 0);
+  log.SetCatagory(dropped, "dropped", "slot\\dropped.txt", 0, static_cast<int>(0xA5A5A500u));
+  log.SetCatagory(kept, "kept", "slot\\kept.txt", 0, static_cast<int>(0x7FFFFF01u));
+  log.print2(dropped, 4, "new");
+  log.print2(kept, 4, "new");
+  log.Destroy();
+  WCHECK_EQ(countMatches(L"slot\\dropped_*.txt"), 0);
+  WCHECK(!contains(readFile(L"slot\\dropped.txt"), "old"));
+  WCHECK_EQ(countMatches(L"slot\\kept_*.txt"), 1);
+
+  for (void* a : {game, net, con, late, lost, absolute, dropped, kept}) log.Stop(a);
 }
 }  // namespace
 

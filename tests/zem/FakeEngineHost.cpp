@@ -191,6 +191,35 @@ void checkRuntime(const std::string& zemPath, std::string runtimePath, const std
   std::remove(wrapper.c_str());
 }
 
+#if defined(_WIN32) && !defined(_WIN64)
+using PluginLoadFn = void(__stdcall*)(void*);
+const char* const kPluginLoadName = "_UnityPluginLoad@4";  // decorated in the export table
+#else
+using PluginLoadFn = void (*)(void*);
+const char* const kPluginLoadName = "UnityPluginLoad";
+#endif
+
+// The engine calls the load entry point as stdcall: the callee pops its 4-byte
+// argument. Returns the bytes the call left on the stack (0 when it is right).
+int stackLeftByPluginLoad(PluginLoadFn load, void* interfaces) {
+#if defined(__i386__)
+  int left;
+  asm volatile(
+      "mov %%esp, %0\n\t"
+      "push %2\n\t"
+      "call *%1\n\t"
+      "sub %%esp, %0\n\t"
+      "add %0, %%esp\n\t"
+      : "=&r"(left)
+      : "r"(load), "r"(interfaces)
+      : "eax", "ecx", "edx", "memory", "cc");
+  return left;
+#else
+  load(interfaces);
+  return 0;
+#endif
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -233,6 +262,11 @@ int main(int argc, char** argv) {
   popSample = fn<VoidFn>("ZEMEnginePopSample");
   checkStack = fn<IntFn>("ZEMEngineCheckStack");
   if (wincheck::failed()) return wincheck::summary();
+
+  // Load, as the engine does it: by the export's (decorated on PE32) name.
+  int interfaces = 0;
+  auto pluginLoad = fn<PluginLoadFn>(kPluginLoadName);
+  if (pluginLoad) WCHECK_EQ(stackLeftByPluginLoad(pluginLoad, &interfaces), 0);
 
   WCHECK_EQ(nativeVersion(), 211);
   WCHECK(supportFeature("EventId"));
@@ -295,7 +329,10 @@ int main(int argc, char** argv) {
   std::vector<zem::IdName> ids, vids;
   std::vector<zem::FrameBlock> cpu, values;
   std::string err;
-  WCHECK(zem::readIdMap(slurp(dir + "ids.bin"), key, ids, err));
+  // Binary identifier records are as wide as a pointer: 4 bytes in the shipped PE32.
+  const std::string idBytes = slurp(dir + "ids.bin");
+  WCHECK(idBytes.size() > 2 && idBytes[1] == (sizeof(void*) == 4 ? 0x01 : 0x02));
+  WCHECK(zem::readIdMap(idBytes, key, ids, err));
   WCHECK(zem::readIdMap(slurp(dir + "vids.bin"), key, vids, err));
   WCHECK(zem::readFrames(slurp(dir + "cpu.txt"), cpu, err));
   WCHECK(zem::readFrames(slurp(dir + "values.txt"), values, err));
