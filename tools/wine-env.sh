@@ -52,14 +52,22 @@ vekt_wine_prefix_ready() {
     # Under emulation, prefix creation prints "qemu: uncaught target signal 11"
     # for Wine's own services.exe, winedevice.exe and explorer.exe as the server
     # ends them when the boot is over; the prefix is complete all the same.
-    "$WINELOADER" wineboot -i >"$WINEPREFIX.boot.log" 2>&1 </dev/null
-    "$WINESERVER" -w
-    if [ ! -f "$WINEPREFIX/system.reg" ] || [ ! -d "$WINEPREFIX/drive_c/windows/system32" ]; then
-      echo "Wine prefix $WINEPREFIX was not created:" >&2
+    # Rarely those helpers deadlock during the boot instead: then the boot is
+    # bounded in time, everything is ended and the prefix is made once more.
+    local attempt
+    for attempt in 1 2; do
+      timeout 300 "$WINELOADER" wineboot -i >"$WINEPREFIX.boot.log" 2>&1 </dev/null
+      timeout 180 "$WINESERVER" -w || "$WINESERVER" -k
+      if [ -f "$WINEPREFIX/system.reg" ] && [ -d "$WINEPREFIX/drive_c/windows/system32" ]; then
+        touch "$WINEPREFIX/.vekt-ready"
+        exit 0
+      fi
+      echo "Wine prefix $WINEPREFIX was not created (attempt $attempt):" >&2
       tail -n 20 "$WINEPREFIX.boot.log" >&2
-      exit 1
-    fi
-    touch "$WINEPREFIX/.vekt-ready"
+      "$WINESERVER" -k >/dev/null 2>&1
+      rm -rf "$WINEPREFIX"
+    done
+    exit 1
   ) 9>"$WINEPREFIX.lock"
 }
 
@@ -81,7 +89,7 @@ vekt_wine_session_start() {
   "$WINESERVER" -p
   # The first program of a session starts Wine's services; under emulation that
   # takes a while, so it happens here rather than inside the first test's time.
-  "$WINELOADER" cmd /c exit >"$WINEPREFIX.warmup.log" 2>&1 </dev/null
+  timeout 300 "$WINELOADER" cmd /c exit >"$WINEPREFIX.warmup.log" 2>&1 </dev/null
 }
 
 vekt_wine_session_stop() {
