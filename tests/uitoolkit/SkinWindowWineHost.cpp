@@ -301,19 +301,24 @@ void checkShadow(TestMainWnd& wnd) {
 std::function<void(HWND)> g_whileUp;
 bool g_started = false;
 
+// Timer callbacks are stdcall on 32-bit x86: plain functions, not lambdas.
+void CALLBACK startWhileUp(HWND, UINT, UINT_PTR, DWORD) {
+  HWND box = FindWindowW(L"CustomMsgBoxClass", L"CustomMsgBox");
+  if (g_started || !box || !IsWindowVisible(box)) return;
+  g_started = true;
+  g_whileUp(box);
+}
+
+void CALLBACK closeStuckBox(HWND, UINT, UINT_PTR, DWORD) {
+  if (HWND box = FindWindowW(L"CustomMsgBoxClass", L"CustomMsgBox")) PostMessageW(box, WM_CLOSE, 77, 0);
+}
+
 int runBox(HWND owner, const std::wstring& text, std::function<void(HWND)> whileUp) {
   g_whileUp = std::move(whileUp);
   g_started = false;
-  const UINT_PTR timer = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
-    HWND box = FindWindowW(L"CustomMsgBoxClass", L"CustomMsgBox");
-    if (g_started || !box || !IsWindowVisible(box)) return;
-    g_started = true;
-    g_whileUp(box);
-  });
+  const UINT_PTR timer = SetTimer(nullptr, 0, 50, startWhileUp);
   // Never wait for ever: a box still up after 20 s is closed from outside.
-  const UINT_PTR guard = SetTimer(nullptr, 0, 20000, [](HWND, UINT, UINT_PTR, DWORD) {
-    if (HWND box = FindWindowW(L"CustomMsgBoxClass", L"CustomMsgBox")) PostMessageW(box, WM_CLOSE, 77, 0);
-  });
+  const UINT_PTR guard = SetTimer(nullptr, 0, 20000, closeStuckBox);
   const int result = vekt::ShowMessageBox(owner, text);
   KillTimer(nullptr, timer);
   KillTimer(nullptr, guard);
