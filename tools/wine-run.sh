@@ -16,9 +16,20 @@ vekt_wine_prefix_ready || exit 1
 
 # Output goes through a file: Wine's helper processes (services, the desktop)
 # inherit the program's descriptors and would keep a caller's pipe open.
-out=$(mktemp)
-"$WINELOADER" "$@" >"$out" 2>&1 </dev/null
-rc=$?
-cat "$out"
-rm -f "$out"
+run_once() {
+  local out
+  out=$(mktemp)
+  "$WINELOADER" "$@" >"$out" 2>&1 </dev/null
+  rc=$?
+  cat "$out"
+  rm -f "$out"
+}
+run_once "$@"
+# Under emulation a multi-threaded 32-bit program now and then dies of an
+# emulation fault (signal 11, status 139). It gets one more run; a program
+# that really crashes crashes again.
+if [ $rc -eq 139 ] && [ "$WINEARCH" = win32 ]; then
+  echo "wine-run.sh: the program died of signal 11 under emulation; running it once more"
+  run_once "$@"
+fi
 exit $rc
