@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <shlwapi.h>
+#include <psapi.h>
 
 #include <cstdio>
 #include <fstream>
@@ -120,10 +121,22 @@ struct StandIn {
   }
 };
 
+// The launcher names its log after K32GetModuleBaseNameA, or "" when that
+// fails. It fails for every process under qemu-emulated 32-bit Wine, whose
+// server cannot read an emulated process's memory: probe it on this process.
+inline const wchar_t* launcherBaseName() {
+  char own[260] = {};
+  if (K32GetModuleBaseNameA(GetCurrentProcess(), nullptr, own, sizeof own) != 0) return L"vekt_main.exe";
+  static bool told = false;
+  if (!told) std::printf("note: no module base names here; the launcher's log is named by its fallback\n");
+  told = true;
+  return L"";
+}
+
 inline std::wstring launcherLog() {
   SYSTEMTIME st;
   GetLocalTime(&st);
-  return GetLocalAppDataDir() + L"\\Orbisk_Center\\Log\\vekt_main.exe_" + std::to_wstring(st.wYear) + L"_" +
+  return GetLocalAppDataDir() + L"\\Orbisk_Center\\Log\\" + launcherBaseName() + L"_" + std::to_wstring(st.wYear) + L"_" +
          std::to_wstring(st.wMonth) + L"_" + std::to_wstring(st.wDay) + L".log";
 }
 

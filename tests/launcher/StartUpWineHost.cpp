@@ -6,7 +6,6 @@
 #include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
-#include <psapi.h>
 
 #include <fstream>
 #include <iterator>
@@ -65,26 +64,7 @@ void checkSplitter() {
   }
 }
 
-// The launcher names its log after K32GetModuleBaseNameA, or "" when that
-// fails. It fails for every process under qemu-emulated 32-bit Wine, whose
-// server cannot read an emulated process's memory: probe it on this process.
-const wchar_t* launcherBaseName() {
-  char own[260] = {};
-  if (K32GetModuleBaseNameA(GetCurrentProcess(), nullptr, own, sizeof own) != 0) return L"vekt_main.exe";
-  static bool told = false;
-  if (!told) std::printf("note: no module base names here; the launcher's log is named by its fallback\n");
-  told = true;
-  return L"";
-}
-
-std::wstring logFilePath() {
-  wchar_t local[MAX_PATH] = {};
-  SHGetSpecialFolderPathW(nullptr, local, CSIDL_LOCAL_APPDATA, FALSE);
-  SYSTEMTIME st;
-  GetLocalTime(&st);
-  return std::wstring(local) + L"\\Orbisk_Center\\Log\\" + launcherBaseName() + L"_" + std::to_wstring(st.wYear) + L"_" +
-         std::to_wstring(st.wMonth) + L"_" + std::to_wstring(st.wDay) + L".log";
-}
+std::wstring logFilePath() { return launcherwine::launcherLog(); }
 
 std::string readFrom(const std::wstring& path, size_t offset) {
   std::ifstream in(path.c_str(), std::ios::binary);
