@@ -86,10 +86,19 @@ vekt_wine_session_start() {
   rm -f "$number_file"
   [ "$DISPLAY" != ":" ] || { echo "Xvfb did not start" >&2; return 1; }
   vekt_wine_prefix_ready || return 1
-  "$WINESERVER" -p
   # The first program of a session starts Wine's services; under emulation that
   # takes a while, so it happens here rather than inside the first test's time.
-  timeout 300 "$WINELOADER" cmd /c exit >"$WINEPREFIX.warmup.log" 2>&1 </dev/null
+  # Under emulation the session's start-up now and then deadlocks: it is then
+  # ended and started again.
+  local attempt
+  for attempt in 1 2 3; do
+    "$WINESERVER" -p
+    timeout 150 "$WINELOADER" cmd /c exit >"$WINEPREFIX.warmup.log" 2>&1 </dev/null && return 0
+    echo "Wine session start-up did not finish (attempt $attempt); starting it again" >&2
+    "$WINESERVER" -k >/dev/null 2>&1
+    sleep 1
+  done
+  return 1
 }
 
 vekt_wine_session_stop() {
