@@ -23,6 +23,12 @@ function(vekt_warnings target)
   target_compile_options(${target} PRIVATE ${VEKT_WARNINGS})
 endfunction()
 
+# Fuzz targets see coverage and sanitizer checks in the libraries they drive, not only in their own file.
+if(VEKT_FUZZ AND NOT WIN32)
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
 if(VEKT_SANITIZE AND NOT WIN32)
   string(REPLACE ";" "," _san "${VEKT_SANITIZE}")
   add_compile_options(-fsanitize=${_san} -fno-omit-frame-pointer -fno-sanitize-recover=all)

@@ -66,10 +66,16 @@ VEXOLIB_API bool VEXOLIB_CALL NetworkManager_ConnectAsynByDotted(void*, const ch
   return guardedCall(false, [&] { return manager().service().connectAsyncDotted(dotted, port, requestId, timeout); });
 }
 
-// One function under two names.
+// One function under two names. GCC wants the alias to repeat the nothrow it infers for the
+// target; clang counts that attribute as an exception specification the header lacks.
+#if defined(__clang__)
+#define VEXOLIB_ALIAS_OF(target) __attribute__((alias(target)))
+#else
+#define VEXOLIB_ALIAS_OF(target) __attribute__((nothrow, alias(target)))
+#endif
 VEXOLIB_API bool VEXOLIB_CALL NetworkManager_ConnectAsyn(void* handle, const char* dotted, int32_t port,
                                                          int32_t* requestId, int32_t timeout)
-    __attribute__((nothrow, alias("NetworkManager_ConnectAsynByDotted")));
+    VEXOLIB_ALIAS_OF("NetworkManager_ConnectAsynByDotted");
 
 VEXOLIB_API bool VEXOLIB_CALL NetworkManager_ConnectAsynByWithDns(void*, const char* host, int32_t port,
                                                                   int32_t* requestId, int32_t timeout) {
