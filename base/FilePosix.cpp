@@ -14,12 +14,12 @@ std::string native(const std::u16string& path) { return utf16ToUtf8(path); }
 }  // namespace
 
 bool isDirectory(const std::u16string& path) {
-  struct stat st{};
+  struct stat st {};
   return stat(native(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool fileExists(const std::u16string& path) {
-  struct stat st{};
+  struct stat st {};
   return stat(native(path).c_str(), &st) == 0;
 }
 
@@ -50,7 +50,7 @@ bool writeAll(int fd, const char* data, size_t size) {
 long readSome(int fd, char* data, size_t size) { return static_cast<long>(read(fd, data, size)); }
 
 bool fileSize(int fd, uint64_t& size) {
-  struct stat st{};
+  struct stat st {};
   if (fstat(fd, &st) != 0) return false;
   size = static_cast<uint64_t>(st.st_size);
   return true;

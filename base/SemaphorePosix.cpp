@@ -37,7 +37,8 @@ void Semaphore::post() noexcept {
   {
     std::lock_guard<std::mutex> l(m_);
     int c = count_.load(std::memory_order_relaxed);
-    while (c < maximum_ && !count_.compare_exchange_weak(c, c + 1, std::memory_order_release, std::memory_order_relaxed)) {
+    while (c < maximum_ &&
+           !count_.compare_exchange_weak(c, c + 1, std::memory_order_release, std::memory_order_relaxed)) {
     }
   }
   cv_.notify_one();

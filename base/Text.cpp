@@ -20,11 +20,17 @@ std::u16string utf8ToUtf16(const char* text, size_t length) {
       ++i;
       continue;
     } else if ((c & 0xE0) == 0xC0) {
-      cp = c & 0x1F; extra = 1; min = 0x80;
+      cp = c & 0x1F;
+      extra = 1;
+      min = 0x80;
     } else if ((c & 0xF0) == 0xE0) {
-      cp = c & 0x0F; extra = 2; min = 0x800;
+      cp = c & 0x0F;
+      extra = 2;
+      min = 0x800;
     } else if ((c & 0xF8) == 0xF0) {
-      cp = c & 0x07; extra = 3; min = 0x10000;
+      cp = c & 0x07;
+      extra = 3;
+      min = 0x10000;
     } else {
       out.push_back(u'\xFFFD');
       ++i;
@@ -110,7 +116,8 @@ std::wstring utf16ToWide(std::u16string_view text) {
   if constexpr (sizeof(wchar_t) == 2) {
     for (char16_t c : text) out.push_back(static_cast<wchar_t>(c));
   } else {
-    for (size_t i = 0; i < text.size();) out.push_back(static_cast<wchar_t>(nextCodePoint(text.data(), text.size(), i)));
+    for (size_t i = 0; i < text.size();)
+      out.push_back(static_cast<wchar_t>(nextCodePoint(text.data(), text.size(), i)));
   }
   return out;
 }

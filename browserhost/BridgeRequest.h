@@ -22,8 +22,8 @@ enum class BridgeCall { kNone, kMinimise, kClose, kOpenGame, kDrag };
 
 struct BridgeRequest {
   BridgeCall call = BridgeCall::kNone;
-  uint32_t message = 0;         // window message posted to the owner window
-  const char* logLine = "";     // written at level 0 under "CallCppFunc"
+  uint32_t message = 0;      // window message posted to the owner window
+  const char* logLine = "";  // written at level 0 under "CallCppFunc"
 };
 
 // The request text after conversion to the ANSI code page. Anything that is not

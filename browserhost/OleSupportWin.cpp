@@ -58,8 +58,6 @@ HRESULT navigateWithoutHistory(IWebBrowser2* browser, const std::wstring& addres
   return hr;
 }
 
-void showErrorBox(const wchar_t* message) {
-  MessageBoxW(nullptr, message, L"Error", MB_OK | MB_ICONERROR);
-}
+void showErrorBox(const wchar_t* message) { MessageBoxW(nullptr, message, L"Error", MB_OK | MB_ICONERROR); }
 
 }  // namespace vekt::browser

@@ -42,8 +42,8 @@ STDMETHODIMP ScriptBridge::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LC
   return DISP_E_UNKNOWNNAME;
 }
 
-STDMETHODIMP ScriptBridge::Invoke(DISPID id, REFIID riid, LCID locale, WORD flags, DISPPARAMS* params,
-                                  VARIANT* result, EXCEPINFO* exception, UINT* argError) {
+STDMETHODIMP ScriptBridge::Invoke(DISPID id, REFIID riid, LCID locale, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                  EXCEPINFO* exception, UINT* argError) {
   if (id != kBridgeDispId) {
     if (fallback_) return fallback_->Invoke(id, riid, locale, flags, params, result, exception, argError);
     return DISP_E_MEMBERNOTFOUND;

@@ -71,8 +71,7 @@ STDMETHODIMP CWebBrowserEvent::GetIDsOfNames(REFIID, LPOLESTR*, UINT count, LCID
   return DISP_E_UNKNOWNNAME;
 }
 
-STDMETHODIMP CWebBrowserEvent::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
-                                      UINT*) {
+STDMETHODIMP CWebBrowserEvent::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) {
   switch (id) {
     case DISPID_NAVIGATEERROR: {  // browser, address, frame, status, cancel
       const VARIANT* status = argumentAt(params, 3, 5);

@@ -15,8 +15,8 @@ WebBrowser::WebBrowser(HWND parent, ErrorReporter report) : parent_(parent) {
 
 bool WebBrowser::create(ErrorReporter report) {
   void* object = nullptr;
-  if (FAILED(OleCreate(CLSID_WebBrowser, IID_IOleObject, OLERENDER_DRAW, nullptr,
-                       static_cast<IOleClientSite*>(this), static_cast<IStorage*>(this), &object)) ||
+  if (FAILED(OleCreate(CLSID_WebBrowser, IID_IOleObject, OLERENDER_DRAW, nullptr, static_cast<IOleClientSite*>(this),
+                       static_cast<IStorage*>(this), &object)) ||
       !object) {
     report(L"Cannot create oleObject CLSID_WebBrowser");
     return false;
@@ -68,9 +68,7 @@ HWND WebBrowser::windowHandle() {
   return controlWindow_;
 }
 
-HRESULT WebBrowser::navigate(const std::wstring& address) {
-  return navigateWithoutHistory(browser_, address);
-}
+HRESULT WebBrowser::navigate(const std::wstring& address) { return navigateWithoutHistory(browser_, address); }
 
 // IOleClientSite
 
@@ -120,9 +118,8 @@ STDMETHODIMP WebBrowser::OnInPlaceActivate() {
 
 STDMETHODIMP WebBrowser::OnUIActivate() { return S_OK; }
 
-STDMETHODIMP WebBrowser::GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document,
-                                          LPRECT position, LPRECT clip,
-                                          LPOLEINPLACEFRAMEINFO frameInfo) {
+STDMETHODIMP WebBrowser::GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document, LPRECT position,
+                                          LPRECT clip, LPOLEINPLACEFRAMEINFO frameInfo) {
   if (frame) *frame = nullptr;
   if (document) *document = nullptr;
   if (position) *position = bounds_;
@@ -158,9 +155,7 @@ STDMETHODIMP WebBrowser::OnPosRectChange(LPCRECT) { return E_NOTIMPL; }
 STDMETHODIMP WebBrowser::CreateStream(LPCOLESTR, DWORD, DWORD, DWORD, IStream**) { return E_NOTIMPL; }
 STDMETHODIMP WebBrowser::OpenStream(LPCOLESTR, void*, DWORD, DWORD, IStream**) { return E_NOTIMPL; }
 STDMETHODIMP WebBrowser::CreateStorage(LPCOLESTR, DWORD, DWORD, DWORD, IStorage**) { return E_NOTIMPL; }
-STDMETHODIMP WebBrowser::OpenStorage(LPCOLESTR, IStorage*, DWORD, SNB, DWORD, IStorage**) {
-  return E_NOTIMPL;
-}
+STDMETHODIMP WebBrowser::OpenStorage(LPCOLESTR, IStorage*, DWORD, SNB, DWORD, IStorage**) { return E_NOTIMPL; }
 STDMETHODIMP WebBrowser::CopyTo(DWORD, const IID*, SNB, IStorage*) { return E_NOTIMPL; }
 STDMETHODIMP WebBrowser::MoveElementTo(LPCOLESTR, IStorage*, LPCOLESTR, DWORD) { return E_NOTIMPL; }
 STDMETHODIMP WebBrowser::Commit(DWORD) { return E_NOTIMPL; }

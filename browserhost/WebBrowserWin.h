@@ -54,8 +54,7 @@ class WebBrowser : public IOleClientSite, public IOleInPlaceSite, public IStorag
   STDMETHODIMP CanInPlaceActivate() override;
   STDMETHODIMP OnInPlaceActivate() override;
   STDMETHODIMP OnUIActivate() override;
-  STDMETHODIMP GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document,
-                                LPRECT position, LPRECT clip,
+  STDMETHODIMP GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document, LPRECT position, LPRECT clip,
                                 LPOLEINPLACEFRAMEINFO frameInfo) override;
   STDMETHODIMP Scroll(SIZE extent) override;
   STDMETHODIMP OnUIDeactivate(BOOL undoable) override;

@@ -19,8 +19,7 @@ std::string WideToMulti(const std::wstring& text, unsigned codePage);
 template <class String>
 String& ReplaceAll(String& text, const String& from, const String& to) {
   if (from.empty()) return text;
-  for (typename String::size_type pos = text.find(from); pos != String::npos;
-       pos = text.find(from, pos + to.size())) {
+  for (typename String::size_type pos = text.find(from); pos != String::npos; pos = text.find(from, pos + to.size())) {
     text.replace(pos, from.size(), to);
   }
   return text;

@@ -26,11 +26,11 @@ bool IsGameExit(const std::wstring& json);
 struct GameProcessOps {
   std::function<int32_t(const std::wstring&)> findProcess;  // process id or -1
   std::function<bool(int32_t)> killProcess;
-  std::function<unsigned(const std::string&)> runHidden;    // WinExec result
+  std::function<unsigned(const std::string&)> runHidden;  // WinExec result
   std::function<uint32_t()> lastError;
-  std::function<void()> pause;                             // one second
-  int32_t selfPid = -1;                                    // never a target
-  std::wstring systemDir;                                  // where taskkill.exe is taken from
+  std::function<void()> pause;  // one second
+  int32_t selfPid = -1;         // never a target
+  std::wstring systemDir;       // where taskkill.exe is taken from
 };
 
 // The task-kill command for a process name, the program named by its full path

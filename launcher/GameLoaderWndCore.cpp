@@ -80,8 +80,7 @@ WindowReply GameLoaderWndCore::onCustomMessage(uint32_t message, uintptr_t wPara
         return handled({withText(WindowStep::kShowMessageBox, kBoxUnpackFailed, BoxPurpose::kUnpackFailed)});
       }
       return handled({act(WindowStep::kRegisterUninstall), act(WindowStep::kRefreshGameExePath),
-                      withText(WindowStep::kSetProgressTip, kTipStartingGame),
-                      act(WindowStep::kLoadGame)});
+                      withText(WindowStep::kSetProgressTip, kTipStartingGame), act(WindowStep::kLoadGame)});
     case WM_GL_DOWNLOAD_END:
       if (wParam != 0) {
         return handled({withText(WindowStep::kShowMessageBox, kBoxNetworkFailed, BoxPurpose::kNetworkFailed)});

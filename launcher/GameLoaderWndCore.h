@@ -37,11 +37,11 @@ enum class WindowStep {
   kSetProgressTip,      // "progTip" shows text
   kSetProgress,         // the bar takes value and repaints
   kLoadGame,
-  kShowMessageBox,      // the launcher's box with text; then onMessageBoxClosed(box)
-  kShowSystemBox,       // the system's box with text, caption and OK; then onMessageBoxClosed(box)
-  kRunCleanupAndWait,   // end game processes on a worker, the window waiting
-  kSendExitNotice,      // GameExitNotice to target
-  kPostClose,           // WM_CLOSE with wParam 1 to the window, if it exists
+  kShowMessageBox,     // the launcher's box with text; then onMessageBoxClosed(box)
+  kShowSystemBox,      // the system's box with text, caption and OK; then onMessageBoxClosed(box)
+  kRunCleanupAndWait,  // end game processes on a worker, the window waiting
+  kSendExitNotice,     // GameExitNotice to target
+  kPostClose,          // WM_CLOSE with wParam 1 to the window, if it exists
 };
 
 struct WindowAction {
@@ -139,8 +139,7 @@ LaunchStart StartLaunch(const std::wstring& cmdJson, const std::wstring& gameId)
 
 // The game executable: the install directory from the uninstall key, else the
 // launcher's own directory, then gameId ".exe".
-std::wstring GameExePathFrom(const std::wstring& installDir, const std::wstring& moduleDir,
-                             const std::wstring& gameId);
+std::wstring GameExePathFrom(const std::wstring& installDir, const std::wstring& moduleDir, const std::wstring& gameId);
 std::wstring GetGameExePath(const std::wstring& gameId);
 
 // The download page's background for a game id; empty keeps the layout's.

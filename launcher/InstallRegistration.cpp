@@ -6,13 +6,9 @@
 
 namespace vekt {
 
-std::wstring UninstallKeyPath(const std::wstring& gameId) {
-  return std::wstring(kUninstallRoot) + L"\\" + gameId;
-}
+std::wstring UninstallKeyPath(const std::wstring& gameId) { return std::wstring(kUninstallRoot) + L"\\" + gameId; }
 
-std::wstring LauncherPathIn(const std::wstring& gameDir) {
-  return gameDir + L"\\" + kGameId + L"_main.exe";
-}
+std::wstring LauncherPathIn(const std::wstring& gameDir) { return gameDir + L"\\" + kGameId + L"_main.exe"; }
 
 std::vector<std::pair<std::wstring, std::wstring>> UninstallValues(const std::wstring& gameDir) {
   std::wstring capitalised = kGameId;

@@ -15,8 +15,7 @@ bool ReadUninstallValue(const std::wstring& gameId, const std::wstring& name, st
   wchar_t buffer[kRegistryTextUnits] = {};
   DWORD size = sizeof buffer;
   DWORD type = 0;
-  const LONG status =
-      RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
+  const LONG status = RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
   RegCloseKey(key);
   if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return false;
   // The stored text need not end with a NUL: take only what was returned.
@@ -52,8 +51,8 @@ bool CreateDesktopShortcut(const std::wstring& gameDir, const std::wstring& sour
 
 bool WriteUninstallValues(const std::wstring& gameDir) {
   HKEY key = nullptr;
-  if (RegCreateKeyExW(HKEY_CURRENT_USER, UninstallKeyPath(kGameId).c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
-                      &key, nullptr) != ERROR_SUCCESS) {
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, UninstallKeyPath(kGameId).c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS) {
     return false;
   }
   bool written = true;
@@ -72,8 +71,8 @@ bool WriteUninstallValues(const std::wstring& gameDir) {
 void RegisterUninstall(const std::wstring& gameDir, const std::wstring& source) {
   DeleteDesktopShortcut();
   HKEY uninstall = nullptr;
-  if (RegCreateKeyExW(HKEY_CURRENT_USER, kUninstallRoot, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &uninstall,
-                      nullptr) == ERROR_SUCCESS) {
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, kUninstallRoot, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &uninstall, nullptr) ==
+      ERROR_SUCCESS) {
     SHDeleteKeyW(uninstall, kGameId);
     RegCloseKey(uninstall);
   }

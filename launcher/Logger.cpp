@@ -102,8 +102,7 @@ std::string Logger::baseFileName(const std::string& sourceFile) {
 }
 
 std::string Logger::dailyFileName(const std::string& basePath, const LocalTime& t) {
-  return basePath + "_" + std::to_string(t.year) + "_" + std::to_string(t.month) + "_" + std::to_string(t.day) +
-         ".log";
+  return basePath + "_" + std::to_string(t.year) + "_" + std::to_string(t.month) + "_" + std::to_string(t.day) + ".log";
 }
 
 std::string Logger::functionName(const char* prettyFunction) {

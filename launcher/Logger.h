@@ -83,11 +83,11 @@ class Logger {
 
 // Logs one line with the call site's file, line and function; the message is
 // streamed into a wide string stream: VEKT_LOG(0, L"OpenProcess1 " << pid).
-#define VEKT_LOG(level, message)                                                               \
-  do {                                                                                         \
-    std::wostringstream vekt_log_stream_;                                                      \
-    vekt_log_stream_ << message;                                                               \
-    ::vekt::Logger::instance().write((level), VEKT_SOURCE_FILE, __LINE__,                      \
+#define VEKT_LOG(level, message)                                                                \
+  do {                                                                                          \
+    std::wostringstream vekt_log_stream_;                                                       \
+    vekt_log_stream_ << message;                                                                \
+    ::vekt::Logger::instance().write((level), VEKT_SOURCE_FILE, __LINE__,                       \
                                      ::vekt::Logger::functionName(__PRETTY_FUNCTION__).c_str(), \
-                                     vekt_log_stream_.str());                                  \
+                                     vekt_log_stream_.str());                                   \
   } while (0)

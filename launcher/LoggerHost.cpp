@@ -35,8 +35,13 @@ class HostLogPlatform : public ILogPlatform {
     gettimeofday(&tv, nullptr);
     std::tm local{};
     localtime_r(&tv.tv_sec, &local);
-    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-            local.tm_min,         local.tm_sec,     static_cast<int>(tv.tv_usec / 1000)};
+    return {local.tm_year + 1900,
+            local.tm_mon + 1,
+            local.tm_mday,
+            local.tm_hour,
+            local.tm_min,
+            local.tm_sec,
+            static_cast<int>(tv.tv_usec / 1000)};
   }
   std::string toAnsi(const std::wstring& text) override { return WideToMulti(text, kCodePageAnsi); }
   void debugOutput(const std::string&) override {}

@@ -329,8 +329,8 @@ int32_t DecimalHandleValue(const std::wstring& text) {
     if (magnitude > 0xFFFFFFFFull) return 0;
   }
   if (negative && magnitude > 0x80000000ull) return 0;
-  const uint32_t bits = negative ? static_cast<uint32_t>(0u - static_cast<uint32_t>(magnitude))
-                                 : static_cast<uint32_t>(magnitude);
+  const uint32_t bits =
+      negative ? static_cast<uint32_t>(0u - static_cast<uint32_t>(magnitude)) : static_cast<uint32_t>(magnitude);
   int32_t value;
   std::memcpy(&value, &bits, sizeof value);
   return value;

@@ -55,7 +55,7 @@ void RemoveFileAt(const std::wstring& path) { std::remove(hostPath(path).c_str()
 // The host's files have no sharing modes: a rename is never refused for one.
 ReplaceResult ReplaceFileWith(const std::wstring& from, const std::wstring& to) {
   return std::rename(hostPath(from).c_str(), hostPath(to).c_str()) == 0 ? ReplaceResult::kReplaced
-                                                                         : ReplaceResult::kFailed;
+                                                                        : ReplaceResult::kFailed;
 }
 
 bool WriteFileInPlace(const std::wstring& path, const std::string& bytes) {

@@ -10,7 +10,7 @@ namespace vekt {
 
 struct SentWindowMessage {
   WindowHandle target = 0;
-  uint32_t message = 0;         // 74 (WM_COPYDATA) for copy-data
+  uint32_t message = 0;  // 74 (WM_COPYDATA) for copy-data
   uintptr_t wParam = 0;
   intptr_t lParam = 0;
   uintptr_t copyDataKind = 0;

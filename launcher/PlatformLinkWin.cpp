@@ -55,8 +55,7 @@ bool WriteFileInPlace(const std::wstring& path, const std::string& bytes) {
 }
 
 bool PostWindowMessage(WindowHandle target, uint32_t message, uintptr_t wParam, intptr_t lParam) {
-  return PostMessageW(toWindow(target), message, static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam)) !=
-         FALSE;
+  return PostMessageW(toWindow(target), message, static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam)) != FALSE;
 }
 
 void SendCopyData(WindowHandle target, uintptr_t kind, const void* data, uint32_t size) {

@@ -21,5 +21,4 @@ std::wstring PrepareLogDirectory();
 // Registers the drop-shadow window class once per process.
 void RegisterShadowWindowClass(HINSTANCE instance);
 
-
 }  // namespace vekt

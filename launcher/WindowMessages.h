@@ -23,9 +23,9 @@ constexpr uint32_t WM_GM_START_FAILED = 1347;
 constexpr uint32_t WM_GM_LAUNCHER_READY = 1348;
 
 // System values.
-constexpr uint32_t kMessageClose = 0x0010;              // WM_CLOSE
-constexpr uint32_t kMessageCaptionDoubleClick = 0x00A3; // WM_NCLBUTTONDBLCLK
-constexpr uint32_t kSysCommandClose = 0xF060;           // SC_CLOSE
-constexpr uint32_t kSysCommandMoveByCaption = 0xF012;   // SC_MOVE | HTCAPTION
+constexpr uint32_t kMessageClose = 0x0010;               // WM_CLOSE
+constexpr uint32_t kMessageCaptionDoubleClick = 0x00A3;  // WM_NCLBUTTONDBLCLK
+constexpr uint32_t kSysCommandClose = 0xF060;            // SC_CLOSE
+constexpr uint32_t kSysCommandMoveByCaption = 0xF012;    // SC_MOVE | HTCAPTION
 
 }  // namespace vekt

@@ -1,6 +1,5 @@
 #include "UIAttributes.h"
 
-
 namespace VantorUI {
 namespace {
 
@@ -107,8 +106,8 @@ ImageDescriptor ParseImageDescriptor(const std::wstring& text) {
     if (key == L"file") {
       d.file = value;
     } else if (key == L"corner") {
-      cornerOk = ParseRect(value, d.corner) && d.corner.left >= 0 && d.corner.top >= 0 &&
-                 d.corner.right >= 0 && d.corner.bottom >= 0;
+      cornerOk = ParseRect(value, d.corner) && d.corner.left >= 0 && d.corner.top >= 0 && d.corner.right >= 0 &&
+                 d.corner.bottom >= 0;
     }
     i = close + 1;
   }

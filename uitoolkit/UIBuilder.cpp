@@ -93,12 +93,18 @@ class TreeBuilder {
       const std::string& name = a->NameTStr();
       const std::wstring value = attrValue(a);
       int v;
-      if (name == "name") font.face = value;
-      else if (name == "size" && ParseInt(value, v) && v > 0) font.size = v;
-      else if (name == "bold") font.bold = ParseBool(value);
-      else if (name == "underline") font.underline = ParseBool(value);
-      else if (name == "italic") font.italic = ParseBool(value);
-      else if (name == "default") makeDefault = ParseBool(value);
+      if (name == "name")
+        font.face = value;
+      else if (name == "size" && ParseInt(value, v) && v > 0)
+        font.size = v;
+      else if (name == "bold")
+        font.bold = ParseBool(value);
+      else if (name == "underline")
+        font.underline = ParseBool(value);
+      else if (name == "italic")
+        font.italic = ParseBool(value);
+      else if (name == "default")
+        makeDefault = ParseBool(value);
     }
     if (m_manager) m_manager->AddFont(font, makeDefault);
   }

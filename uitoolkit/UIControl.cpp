@@ -143,9 +143,7 @@ void CControlUI::PaintBackground(IRenderUI& render) {
 
 void CControlUI::DoPaint(IRenderUI& render, const UIRect&) { PaintBackground(render); }
 
-CControlUI* CControlUI::FindControlAt(UIPoint pt) {
-  return m_bVisible && m_rcItem.Contains(pt) ? this : nullptr;
-}
+CControlUI* CControlUI::FindControlAt(UIPoint pt) { return m_bVisible && m_rcItem.Contains(pt) ? this : nullptr; }
 
 void CControlUI::DoEvent(const UIEvent&) {}
 
@@ -169,8 +167,7 @@ void CContainerUI::SetManager(CManagerUI* manager, CControlUI* parent) {
 }
 
 UIRect CContainerUI::InnerRect(const UIRect& rc) const {
-  UIRect r{rc.left + m_rcInset.left, rc.top + m_rcInset.top, rc.right - m_rcInset.right,
-           rc.bottom - m_rcInset.bottom};
+  UIRect r{rc.left + m_rcInset.left, rc.top + m_rcInset.top, rc.right - m_rcInset.right, rc.bottom - m_rcInset.bottom};
   if (r.right < r.left) r.right = r.left;
   if (r.bottom < r.top) r.bottom = r.top;
   return r;
@@ -193,8 +190,10 @@ void CContainerUI::SetPos(const UIRect& rc) {
   const UIRect area = InnerRect(rc);
   for (auto& item : m_items) {
     if (!item->IsVisible()) continue;
-    if (item->IsFloat()) SetFloatPos(*item);
-    else item->SetPos(area);
+    if (item->IsFloat())
+      SetFloatPos(*item);
+    else
+      item->SetPos(area);
   }
 }
 
@@ -249,8 +248,10 @@ std::vector<int> shareAxis(const std::vector<AxisItem>& items, int available) {
   int64_t sharers = 0;
   for (const auto& it : items) {
     used += it.lead + it.trail;
-    if (it.fixed > 0) used += clampInt(static_cast<int>(it.fixed), it.minSize, it.maxSize);
-    else ++sharers;
+    if (it.fixed > 0)
+      used += clampInt(static_cast<int>(it.fixed), it.minSize, it.maxSize);
+    else
+      ++sharers;
   }
   const int64_t rest = std::max<int64_t>(0, available - used);
   const int share = sharers > 0 ? static_cast<int>(rest / sharers) : 0;
@@ -296,9 +297,8 @@ void CContainerUI::StackItems(const UIRect& rc, bool vertical) {
     const int crossTrail = vertical ? pad.right : pad.bottom;
     along += stacked[i].lead;
     const int start = static_cast<int>(std::min<int64_t>(along, 4 * kMaxCoordinate));
-    const int cross = crossFixed(c) > 0
-                          ? clampInt(crossFixed(c), crossMin(c), std::max(crossMin(c), crossMax(c)))
-                          : std::max(0, crossSpan - crossLead - crossTrail);
+    const int cross = crossFixed(c) > 0 ? clampInt(crossFixed(c), crossMin(c), std::max(crossMin(c), crossMax(c)))
+                                        : std::max(0, crossSpan - crossLead - crossTrail);
     const int crossAt = crossStart + crossLead;
     c.SetPos(vertical ? UIRect{crossAt, start, crossAt + cross, start + sizes[i]}
                       : UIRect{start, crossAt, start + sizes[i], crossAt + cross});
@@ -332,8 +332,10 @@ void CTabLayoutUI::SetPos(const UIRect& rc) {
   const UIRect area = InnerRect(rc);
   for (auto& item : m_items) {
     if (!item->IsVisible()) continue;
-    if (item->IsFloat()) SetFloatPos(*item);
-    else item->SetPos(area);
+    if (item->IsFloat())
+      SetFloatPos(*item);
+    else
+      item->SetPos(area);
   }
 }
 
@@ -363,14 +365,19 @@ void CLabelUI::SetAttribute(const std::wstring& name, const std::wstring& value)
     Invalidate();
   } else if (name == L"align") {
     m_uTextStyle &= ~static_cast<unsigned>(kTextCenter | kTextRight);
-    if (contains(value, L"center")) m_uTextStyle |= kTextCenter;
-    else if (contains(value, L"right")) m_uTextStyle |= kTextRight;
+    if (contains(value, L"center"))
+      m_uTextStyle |= kTextCenter;
+    else if (contains(value, L"right"))
+      m_uTextStyle |= kTextRight;
     Invalidate();
   } else if (name == L"valign") {
     m_uTextStyle &= ~static_cast<unsigned>(kTextVCenter | kTextBottom);
-    if (contains(value, L"vcenter")) m_uTextStyle |= kTextVCenter;
-    else if (contains(value, L"bottom")) m_uTextStyle |= kTextBottom;
-    else if (!contains(value, L"top")) m_uTextStyle |= kTextVCenter;
+    if (contains(value, L"vcenter"))
+      m_uTextStyle |= kTextVCenter;
+    else if (contains(value, L"bottom"))
+      m_uTextStyle |= kTextBottom;
+    else if (!contains(value, L"top"))
+      m_uTextStyle |= kTextVCenter;
     Invalidate();
   } else {
     CControlUI::SetAttribute(name, value);
@@ -395,18 +402,24 @@ void CLabelUI::DoPaint(IRenderUI& render, const UIRect& dirty) {
 // ---- CButtonUI --------------------------------------------------------------
 
 void CButtonUI::SetAttribute(const std::wstring& name, const std::wstring& value) {
-  if (name == L"normalimage") m_sNormalImage = value;
-  else if (name == L"hotimage") m_sHotImage = value;
-  else if (name == L"pushedimage") m_sPushedImage = value;
-  else return CLabelUI::SetAttribute(name, value);
+  if (name == L"normalimage")
+    m_sNormalImage = value;
+  else if (name == L"hotimage")
+    m_sHotImage = value;
+  else if (name == L"pushedimage")
+    m_sPushedImage = value;
+  else
+    return CLabelUI::SetAttribute(name, value);
   Invalidate();
 }
 
 void CButtonUI::DoPaint(IRenderUI& render, const UIRect& dirty) {
   CControlUI::DoPaint(render, dirty);
   const std::wstring* image = &m_sNormalImage;
-  if (m_bPushed && !m_sPushedImage.empty()) image = &m_sPushedImage;
-  else if ((m_bHot || m_bPushed) && !m_sHotImage.empty()) image = &m_sHotImage;
+  if (m_bPushed && !m_sPushedImage.empty())
+    image = &m_sPushedImage;
+  else if ((m_bHot || m_bPushed) && !m_sHotImage.empty())
+    image = &m_sHotImage;
   if (!image->empty()) render.DrawImage(ParseImageDescriptor(*image), m_rcItem);
   PaintText(render);
 }

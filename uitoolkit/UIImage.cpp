@@ -23,8 +23,7 @@ namespace VantorUI {
 namespace {
 
 UIRect intersect(const UIRect& a, const UIRect& b) {
-  UIRect r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-           std::min(a.bottom, b.bottom)};
+  UIRect r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
   if (r.right < r.left) r.right = r.left;
   if (r.bottom < r.top) r.bottom = r.top;
   return r;
@@ -48,7 +47,8 @@ uint32_t blendOver(uint32_t dst, uint32_t src) {
 }  // namespace
 
 CBitmapUI::CBitmapUI(int width, int height)
-    : m_width(std::max(width, 0)), m_height(std::max(height, 0)),
+    : m_width(std::max(width, 0)),
+      m_height(std::max(height, 0)),
       m_pixels(static_cast<size_t>(m_width) * m_height, 0) {}
 
 std::shared_ptr<CBitmapUI> CBitmapUI::Decode(const std::vector<uint8_t>& bytes) {
@@ -98,10 +98,12 @@ void CCanvasUI::blendStretched(const CBitmapUI& image, const UIRect& src, const 
   const int64_t dw = dest.Width(), dh = dest.Height();
   for (int y = r.top; y < r.bottom; ++y) {
     // Sample at pixel centres so a 1:1 copy is exact and stretching is even.
-    const int sy = src.top + static_cast<int>(((2 * (y - dest.top) + 1) * static_cast<int64_t>(src.Height())) / (2 * dh));
+    const int sy =
+        src.top + static_cast<int>(((2 * (y - dest.top) + 1) * static_cast<int64_t>(src.Height())) / (2 * dh));
     uint32_t* row = m_pixels + static_cast<size_t>(y) * m_width;
     for (int x = r.left; x < r.right; ++x) {
-      const int sx = src.left + static_cast<int>(((2 * (x - dest.left) + 1) * static_cast<int64_t>(src.Width())) / (2 * dw));
+      const int sx =
+          src.left + static_cast<int>(((2 * (x - dest.left) + 1) * static_cast<int64_t>(src.Width())) / (2 * dw));
       row[x] = blendOver(row[x], image.At(sx, sy));
     }
   }

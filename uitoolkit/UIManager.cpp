@@ -107,7 +107,8 @@ void CManagerUI::SendNotify(CControlUI* sender, const std::wstring& type, UIWPar
   msg.pSender = sender;
   msg.sVirtualWnd = sender ? sender->GetVirtualWnd() : std::wstring();
   msg.dwTimestamp = static_cast<uint32_t>(
-      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count());
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+          .count());
   msg.ptMouse = m_lastMouse;
   msg.wParam = wParam;
   msg.lParam = lParam;

@@ -135,7 +135,8 @@ void CManagerUI::paint() {
       canvas.SetClip(dirty);
       canvas.FillColor(dirty, 0xFFFFFFFF);
       GdiFlush();
-      CGdiRenderUI render(canvas, [this](const std::wstring& f) { return GetImage(f); }, memDC, *this);
+      CGdiRenderUI render(
+          canvas, [this](const std::wstring& f) { return GetImage(f); }, memDC, *this);
       Paint(render, dirty);
       GdiFlush();
       BitBlt(dc, dirty.left, dirty.top, dirty.Width(), dirty.Height(), memDC, dirty.left, dirty.top, SRCCOPY);
@@ -202,9 +203,7 @@ bool CManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT
 bool CManagerUI::TranslateMessage(const MSG* pMsg) {
   if (!pMsg || !pMsg->hwnd) return false;
   const std::vector<CManagerUI*> list = managers();
-  auto alive = [](CManagerUI* m) {
-    return std::find(managers().begin(), managers().end(), m) != managers().end();
-  };
+  auto alive = [](CManagerUI* m) { return std::find(managers().begin(), managers().end(), m) != managers().end(); };
   const bool child = (GetWindowLongPtrW(pMsg->hwnd, GWL_STYLE) & WS_CHILD) != 0;
   for (HWND w = pMsg->hwnd; w; w = child ? GetParent(w) : nullptr) {
     for (CManagerUI* m : list) {

@@ -54,8 +54,10 @@ bool CNotifyPump::LoopDispatch(NotifyRecord& msg) {
       if (e.control.empty() && !taken) taken = &e;
     }
     if (taken) {
-      if (taken->signature == 2 && taken->onRecord) taken->onRecord(msg);
-      else if (taken->signature == 1 && taken->onParams) taken->onParams(msg.wParam, msg.lParam);
+      if (taken->signature == 2 && taken->onRecord)
+        taken->onRecord(msg);
+      else if (taken->signature == 1 && taken->onParams)
+        taken->onParams(msg.wParam, msg.lParam);
       return true;
     }
   }

@@ -121,8 +121,10 @@ void CShadowUI::onOwnerMessage(HWND owner, UINT uMsg, WPARAM wParam, LPARAM lPar
         if (wParam == SIZE_MAXIMIZED) update(owner);
       } else if (m_state & kOwnerVisible) {
         const bool grows = LOWORD(lParam) > LOWORD(m_lastSize) || HIWORD(lParam) > HIWORD(m_lastSize);
-        if (grows) m_redrawPending = true;
-        else update(owner);
+        if (grows)
+          m_redrawPending = true;
+        else
+          update(owner);
         if (!(m_state & kShown)) {
           ::ShowWindow(m_hWnd, SW_SHOWNA);
           m_state |= kShown;

@@ -9,13 +9,9 @@ wchar_t lowerAscii(wchar_t c) { return (c >= L'A' && c <= L'Z') ? static_cast<wc
 
 }  // namespace
 
-std::wstring Utf8ToWide(const std::string& text) {
-  return vekt::base::utf16ToWide(vekt::base::utf8ToUtf16(text));
-}
+std::wstring Utf8ToWide(const std::string& text) { return vekt::base::utf16ToWide(vekt::base::utf8ToUtf16(text)); }
 
-std::string WideToUtf8(const std::wstring& text) {
-  return vekt::base::utf16ToUtf8(vekt::base::wideToUtf16(text));
-}
+std::string WideToUtf8(const std::wstring& text) { return vekt::base::utf16ToUtf8(vekt::base::wideToUtf16(text)); }
 bool EqualsNoCase(const std::wstring& a, const std::wstring& b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {

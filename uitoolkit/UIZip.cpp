@@ -20,8 +20,8 @@ constexpr uint16_t kFlagEncrypted = 1;
 
 uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 uint32_t le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+         (static_cast<uint32_t>(p[3]) << 24);
 }
 
 }  // namespace
@@ -65,8 +65,7 @@ bool CZipPackage::parseDirectory() {
   const size_t lowest = m_size > kEndOfDirectorySize + 0xFFFF ? m_size - kEndOfDirectorySize - 0xFFFF : 0;
   size_t pos = m_size - kEndOfDirectorySize;
   for (;;) {
-    if (le32(m_data + pos) == kEndOfDirectorySig &&
-        pos + kEndOfDirectorySize + le16(m_data + pos + 20) == m_size)
+    if (le32(m_data + pos) == kEndOfDirectorySig && pos + kEndOfDirectorySize + le16(m_data + pos + 20) == m_size)
       break;
     if (pos == lowest) return false;
     --pos;
@@ -109,7 +108,8 @@ bool CZipPackage::unpack(const Entry& entry, std::vector<uint8_t>& bytes) const 
   if (entry.localOffset > m_size || m_size - entry.localOffset < kLocalHeaderSize) return false;
   const uint8_t* local = m_data + entry.localOffset;
   if (le32(local) != kLocalHeaderSig) return false;
-  const size_t dataStart = static_cast<size_t>(entry.localOffset) + kLocalHeaderSize + le16(local + 26) + le16(local + 28);
+  const size_t dataStart =
+      static_cast<size_t>(entry.localOffset) + kLocalHeaderSize + le16(local + 26) + le16(local + 28);
   if (dataStart > m_size || m_size - dataStart < entry.packedSize) return false;
   const uint8_t* packed = m_data + dataStart;
 
@@ -140,8 +140,7 @@ bool CZipPackage::Read(const std::string& name, std::vector<uint8_t>& bytes, std
     error = kZipErrorOpen;
     return false;
   }
-  const auto it = std::find_if(m_entries.begin(), m_entries.end(),
-                               [&](const Entry& e) { return e.name == name; });
+  const auto it = std::find_if(m_entries.begin(), m_entries.end(), [&](const Entry& e) { return e.name == name; });
   if (it == m_entries.end()) {
     error = kZipErrorNotFound;
     return false;

@@ -31,8 +31,8 @@ std::wstring programFolder() {
 }
 
 bool isClientClass(const std::wstring& cls) {
-  static const wchar_t* const kClientClasses[] = {L"ButtonUI", L"OptionUI",     L"TextUI",     L"SliderUI",
-                                                  L"RichEditUI", L"CheckBoxUI", L"EditUI",     L"ScrollBarUI"};
+  static const wchar_t* const kClientClasses[] = {L"ButtonUI",   L"OptionUI",   L"TextUI", L"SliderUI",
+                                                  L"RichEditUI", L"CheckBoxUI", L"EditUI", L"ScrollBarUI"};
   for (const wchar_t* c : kClientClasses) {
     if (EqualsNoCase(cls, std::wstring(c))) return true;
   }
@@ -57,10 +57,14 @@ void WindowImplBase::Notify(NotifyRecord& msg) { NotifyPump(msg); }
 
 void WindowImplBase::HandleClick(NotifyRecord& msg) {
   const std::wstring name = msg.pSender ? msg.pSender->GetName() : std::wstring();
-  if (name == L"closebtn") PostMessage(WM_CLOSE, 1, 0);
-  else if (name == L"minbtn") SendMessage(WM_SYSCOMMAND, SC_MINIMIZE, 0);
-  else if (name == L"maxbtn") SendMessage(WM_SYSCOMMAND, SC_MAXIMIZE, 0);
-  else if (name == L"restorebtn") SendMessage(WM_SYSCOMMAND, SC_RESTORE, 0);
+  if (name == L"closebtn")
+    PostMessage(WM_CLOSE, 1, 0);
+  else if (name == L"minbtn")
+    SendMessage(WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  else if (name == L"maxbtn")
+    SendMessage(WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+  else if (name == L"restorebtn")
+    SendMessage(WM_SYSCOMMAND, SC_RESTORE, 0);
 }
 
 LRESULT WindowImplBase::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM, bool& bHandled) {
@@ -127,7 +131,8 @@ LRESULT WindowImplBase::OnCreate(UINT, WPARAM, LPARAM, BOOL& bHandled) {
     HRSRC res = FindResourceW(instance, MAKEINTRESOURCEW(_wtoi(GetSkinFile().c_str())), L"xml");
     HGLOBAL loaded = res ? LoadResource(instance, res) : nullptr;
     const auto* data = loaded ? static_cast<const uint8_t*>(LockResource(loaded)) : nullptr;
-    if (data) root = builder.CreateFromBytes(std::vector<uint8_t>(data, data + SizeofResource(instance, res)), this, &m_pm);
+    if (data)
+      root = builder.CreateFromBytes(std::vector<uint8_t>(data, data + SizeofResource(instance, res)), this, &m_pm);
   } else {
     root = builder.Create(GetSkinFile(), this, &m_pm);
   }
@@ -329,27 +334,69 @@ LRESULT WindowImplBase::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
   LRESULT lRes = 0;
   BOOL bHandled = TRUE;
   switch (uMsg) {
-    case WM_CREATE: lRes = OnCreate(uMsg, wParam, lParam, bHandled); break;
-    case WM_CLOSE: lRes = OnClose(uMsg, wParam, lParam, bHandled); break;
-    case WM_DESTROY: lRes = OnDestroy(uMsg, wParam, lParam, bHandled); break;
-    case WM_ERASEBKGND: lRes = OnEraseBkgnd(uMsg, wParam, lParam, bHandled); break;
-    case WM_NCACTIVATE: lRes = OnNcActivate(uMsg, wParam, lParam, bHandled); break;
-    case WM_NCCALCSIZE: lRes = OnNcCalcSize(uMsg, wParam, lParam, bHandled); break;
-    case WM_NCPAINT: lRes = OnNcPaint(uMsg, wParam, lParam, bHandled); break;
-    case WM_NCHITTEST: lRes = OnNcHitTest(uMsg, wParam, lParam, bHandled); break;
-    case WM_GETMINMAXINFO: lRes = OnGetMinMaxInfo(uMsg, wParam, lParam, bHandled); break;
-    case WM_MOUSEWHEEL: lRes = OnMouseWheel(uMsg, wParam, lParam, bHandled); break;
-    case WM_MOUSEHOVER: lRes = OnMouseHover(uMsg, wParam, lParam, bHandled); break;
-    case WM_MOUSELEAVE: lRes = OnMouseLeave(uMsg, wParam, lParam, bHandled); break;
-    case WM_SIZE: lRes = OnSize(uMsg, wParam, lParam, bHandled); break;
-    case WM_CHAR: lRes = OnChar(uMsg, wParam, lParam, bHandled); break;
-    case WM_SYSCOMMAND: lRes = OnSysCommand(uMsg, wParam, lParam, bHandled); break;
-    case WM_KEYDOWN: lRes = OnKeyDown(uMsg, wParam, lParam, bHandled); break;
-    case WM_KILLFOCUS: lRes = OnKillFocus(uMsg, wParam, lParam, bHandled); break;
-    case WM_SETFOCUS: lRes = OnSetFocus(uMsg, wParam, lParam, bHandled); break;
-    case WM_LBUTTONDOWN: lRes = OnLButtonDown(uMsg, wParam, lParam, bHandled); break;
-    case WM_LBUTTONUP: lRes = OnLButtonUp(uMsg, wParam, lParam, bHandled); break;
-    case WM_MOUSEMOVE: lRes = OnMouseMove(uMsg, wParam, lParam, bHandled); break;
+    case WM_CREATE:
+      lRes = OnCreate(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_CLOSE:
+      lRes = OnClose(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_DESTROY:
+      lRes = OnDestroy(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_ERASEBKGND:
+      lRes = OnEraseBkgnd(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_NCACTIVATE:
+      lRes = OnNcActivate(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_NCCALCSIZE:
+      lRes = OnNcCalcSize(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_NCPAINT:
+      lRes = OnNcPaint(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_NCHITTEST:
+      lRes = OnNcHitTest(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_GETMINMAXINFO:
+      lRes = OnGetMinMaxInfo(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_MOUSEWHEEL:
+      lRes = OnMouseWheel(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_MOUSEHOVER:
+      lRes = OnMouseHover(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_MOUSELEAVE:
+      lRes = OnMouseLeave(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_SIZE:
+      lRes = OnSize(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_CHAR:
+      lRes = OnChar(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_SYSCOMMAND:
+      lRes = OnSysCommand(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_KEYDOWN:
+      lRes = OnKeyDown(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_KILLFOCUS:
+      lRes = OnKillFocus(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_SETFOCUS:
+      lRes = OnSetFocus(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_LBUTTONDOWN:
+      lRes = OnLButtonDown(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_LBUTTONUP:
+      lRes = OnLButtonUp(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_MOUSEMOVE:
+      lRes = OnMouseMove(uMsg, wParam, lParam, bHandled);
+      break;
     case WM_SETCURSOR:
       // A click on this window while it is disabled: shake its modal box.
       if (HIWORD(lParam) == WM_LBUTTONDOWN) {

@@ -8,9 +8,7 @@
 namespace vistrel {
 
 namespace {
-bool isBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
 int readNumber(const std::wstring& argument) {
   return parseDecimal(vekt::base::utf16ToAnsi(vekt::base::wideToUtf16(argument)));

@@ -20,9 +20,9 @@ constexpr std::uint64_t kCloseCode = 101;
 
 struct ToolArguments {
   std::wstring title;
-  int width = 0;   // outer size in pixels
+  int width = 0;  // outer size in pixels
   int height = 0;
-  int owner = 0;   // window handle number; 0: the foreground window
+  int owner = 0;  // window handle number; 0: the foreground window
   std::wstring address;
 };
 

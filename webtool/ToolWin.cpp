@@ -45,8 +45,8 @@ std::vector<std::wstring> processCommandLine() {
   return commandLine;
 }
 
-std::unique_ptr<ToolWindow> ToolWindow::start(HINSTANCE instance, const ToolArguments& args,
-                                              int showCommand, vekt::browser::ErrorReporter report) {
+std::unique_ptr<ToolWindow> ToolWindow::start(HINSTANCE instance, const ToolArguments& args, int showCommand,
+                                              vekt::browser::ErrorReporter report) {
   wchar_t className[100] = {};
   if (LoadStringW(instance, kClassNameResource, className, 100) <= 0) return nullptr;
   if (!registerToolClass(instance, className, &windowProcedure)) return nullptr;
@@ -58,10 +58,9 @@ std::unique_ptr<ToolWindow> ToolWindow::start(HINSTANCE instance, const ToolArgu
   if (!tool->mutex_) return nullptr;
   if (GetLastError() == ERROR_ALREADY_EXISTS) return nullptr;  // the running copy is not told
 
-  tool->owner_ = args.owner != 0 ? reinterpret_cast<HWND>(static_cast<INT_PTR>(args.owner))
-                                 : GetForegroundWindow();
-  tool->window_ = CreateWindowExW(0, className, args.title.c_str(), kWindowStyle, CW_USEDEFAULT, 0,
-                                  args.width, args.height, tool->owner_, nullptr, instance, nullptr);
+  tool->owner_ = args.owner != 0 ? reinterpret_cast<HWND>(static_cast<INT_PTR>(args.owner)) : GetForegroundWindow();
+  tool->window_ = CreateWindowExW(0, className, args.title.c_str(), kWindowStyle, CW_USEDEFAULT, 0, args.width,
+                                  args.height, tool->owner_, nullptr, instance, nullptr);
   if (!tool->window_) return nullptr;
   SetWindowLongPtrW(tool->window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(tool.get()));
 
@@ -134,8 +133,7 @@ LRESULT ToolWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return onCopyData(wParam, lParam);
     case WM_WINDOWPOSCHANGED: {
       const auto* change = reinterpret_cast<const WINDOWPOS*>(lParam);
-      const Size now = change && !(change->flags & SWP_NOSIZE) ? Size{change->cx, change->cy}
-                                                               : outerSize(window_);
+      const Size now = change && !(change->flags & SWP_NOSIZE) ? Size{change->cx, change->cy} : outerSize(window_);
       if (endsTool(now, started_)) {
         end();
         return 0;

@@ -15,8 +15,8 @@ namespace vistrel {
 // String table entry holding the window class name.
 constexpr UINT kClassNameResource = 109;
 constexpr wchar_t kMutexName[] = L"Vistrel";
-constexpr DWORD kWindowStyle = 0x80001;   // system menu; the system adds the caption
-constexpr LONG kExtraExStyle = 0x9;       // dialog modal frame and topmost
+constexpr DWORD kWindowStyle = 0x80001;  // system menu; the system adds the caption
+constexpr LONG kExtraExStyle = 0x9;      // dialog modal frame and topmost
 
 // The process's command line split by the system's rules; empty on failure.
 std::vector<std::wstring> processCommandLine();
@@ -26,8 +26,7 @@ class ToolWindow {
   // Start-up after the argument check. Null when the tool is to end at once:
   // a copy already runs, no window could be made, or the window went away
   // while starting. Initialises OLE on this thread for the browser.
-  static std::unique_ptr<ToolWindow> start(HINSTANCE instance, const ToolArguments& args,
-                                           int showCommand,
+  static std::unique_ptr<ToolWindow> start(HINSTANCE instance, const ToolArguments& args, int showCommand,
                                            vekt::browser::ErrorReporter report = vekt::browser::showErrorBox);
   ~ToolWindow();
   ToolWindow(const ToolWindow&) = delete;

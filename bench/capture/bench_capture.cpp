@@ -20,9 +20,7 @@ using zem::capture::PixelOrder;
 
 namespace {
 
-double ms(Clock::time_point a, Clock::time_point b) {
-  return std::chrono::duration<double, std::milli>(b - a).count();
-}
+double ms(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double, std::milli>(b - a).count(); }
 
 // Something like a game frame: smooth shading, edges and a little noise.
 std::vector<uint8_t> makeFrame(int w, int h) {
@@ -95,14 +93,12 @@ int main() {
   std::printf("1920x1080 frame, quality %d, %d rounds: fastest / median\n", JpegEncoder::kQuality, rounds);
   double longest = 0;
   for (int i = 0; i < slices; ++i) {
-    std::printf("libjpeg-turbo slice %d:     %6.2f / %6.2f ms%s\n", i + 1, fastest(sliceMs[i]),
-                median(sliceMs[i]), i == slices - 1 ? " (includes the end of the file)" : "");
+    std::printf("libjpeg-turbo slice %d:     %6.2f / %6.2f ms%s\n", i + 1, fastest(sliceMs[i]), median(sliceMs[i]),
+                i == slices - 1 ? " (includes the end of the file)" : "");
     longest = std::max(longest, fastest(sliceMs[i]));
   }
-  std::printf("libjpeg-turbo total:       %6.2f / %6.2f ms, %zu bytes\n", fastest(totalMs), median(totalMs),
-              ourBytes);
-  std::printf("stb_image_write (one go):  %6.2f / %6.2f ms, %zu bytes\n", fastest(stbMs), median(stbMs),
-              stbBytes);
+  std::printf("libjpeg-turbo total:       %6.2f / %6.2f ms, %zu bytes\n", fastest(totalMs), median(totalMs), ourBytes);
+  std::printf("stb_image_write (one go):  %6.2f / %6.2f ms, %zu bytes\n", fastest(stbMs), median(stbMs), stbBytes);
   std::printf("longest slice (fastest round) %.2f ms, goal under 4 ms; stb takes %.1fx as long\n", longest,
               fastest(stbMs) / fastest(totalMs));
   return 0;

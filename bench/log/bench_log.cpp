@@ -148,7 +148,7 @@ Floor runFloor(int threads, double seconds) {
   std::sort(all.begin(), all.end());
   if (!all.empty()) f.maxNs = all.back();
   f.overOneMs = static_cast<size_t>(all.end() - std::upper_bound(all.begin(), all.end(), 1000000u));
-  const uint64_t above = f.calls / 1000;  // calls slower than the p99.9
+  const uint64_t above = f.calls / 1000;                            // calls slower than the p99.9
   f.p999Ns = above < all.size() ? all[all.size() - 1 - above] : 0;  // 0: under 1 us
   return f;
 }

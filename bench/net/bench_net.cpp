@@ -240,17 +240,18 @@ class AsioServerSession : public std::enable_shared_from_this<AsioServerSession>
       std::memcpy(&n, header_, 4);
       body_.resize(n + 4);
       std::memcpy(body_.data(), header_, 4);
-      asio::async_read(socket_, asio::buffer(body_.data() + 4, n), [this, self, n](boost::system::error_code ec2, size_t) {
-        if (ec2) return;
-        if (sink_) {
-          sink_(self, body_);
-        } else if (!(n > 0 && body_[4] == kFloodMark)) {
-          write(body_);
-        } else {
-          floodDelivered.fetch_add(1, std::memory_order_relaxed);
-        }
-        readHeader();
-      });
+      asio::async_read(socket_, asio::buffer(body_.data() + 4, n),
+                       [this, self, n](boost::system::error_code ec2, size_t) {
+                         if (ec2) return;
+                         if (sink_) {
+                           sink_(self, body_);
+                         } else if (!(n > 0 && body_[4] == kFloodMark)) {
+                           write(body_);
+                         } else {
+                           floodDelivered.fetch_add(1, std::memory_order_relaxed);
+                         }
+                         readHeader();
+                       });
     });
   }
   void writeNext() {
@@ -410,9 +411,8 @@ int main(int argc, char** argv) {
     onlyVexolib |= std::strcmp(argv[i], "--only-vexolib") == 0;
   }
   std::printf("loopback echo, one message in flight per connection, %.1f s per case\n", seconds);
-  std::printf("%-5s %-5s | %10s %8s %8s | %10s %8s %8s | %10s %8s %8s | %7s %7s\n", "conns", "size",
-              "vexolib/s", "p50 us", "p99 us", "same/s", "p50 us", "p99 us", "asio/s", "p50 us", "p99 us",
-              "v/same", "v/asio");
+  std::printf("%-5s %-5s | %10s %8s %8s | %10s %8s %8s | %10s %8s %8s | %7s %7s\n", "conns", "size", "vexolib/s",
+              "p50 us", "p99 us", "same/s", "p50 us", "p99 us", "asio/s", "p50 us", "p99 us", "v/same", "v/asio");
   for (int connections : {1, 64}) {
     for (size_t size : {size_t{64}, size_t{4096}}) {
       const Result v = runVexolib(connections, size, seconds, false);
@@ -427,8 +427,7 @@ int main(int argc, char** argv) {
   }
   if (noFlood) return 0;
   std::printf("flood: one connection sends 8-byte frames unthrottled while 63 echo 64 bytes\n");
-  std::printf("%-8s | %10s %8s %8s | %12s | %14s\n", "", "echo/s", "p50 us", "p99 us", "flood msg/s",
-              "high water MiB");
+  std::printf("%-8s | %10s %8s %8s | %12s | %14s\n", "", "echo/s", "p50 us", "p99 us", "flood msg/s", "high water MiB");
   const Result vf = runVexolib(63, 64, seconds, true);
   std::printf("%-8s | %10.0f %8.1f %8.1f | %12.0f | %14.1f\n", "vexolib", vf.messagesPerSecond, vf.p50us, vf.p99us,
               vf.floodPerSecond, vf.highWaterMiB);

@@ -51,14 +51,13 @@ int main() {
     std::printf("cannot start: runtime, zem or Bench.dll missing\n");
     return 1;
   }
-  auto startProfilerOn = reinterpret_cast<int (*)(const char*, int32_t, int32_t, int32_t)>(
-      dlsym(zem, "StartProfilerOn"));
+  auto startProfilerOn =
+      reinterpret_cast<int (*)(const char*, int32_t, int32_t, int32_t)>(dlsym(zem, "StartProfilerOn"));
   auto winProfileCpu = reinterpret_cast<void (*)(int)>(dlsym(zem, "WinProfileCPU"));
   auto setFrameAtEnd = reinterpret_cast<void (*)(int)>(dlsym(zem, "SetFrameAtEnd"));
   MonoClass* k = mono_class_from_name(mono_assembly_get_image(bench), "", "Bench");
   g_run = mono_class_get_method_from_name(k, "Run", 1);
-  if (!startProfilerOn || !winProfileCpu || !setFrameAtEnd || !g_run ||
-      startProfilerOn(MONO_LIB, 0, 1, 0) != 1) {
+  if (!startProfilerOn || !winProfileCpu || !setFrameAtEnd || !g_run || startProfilerOn(MONO_LIB, 0, 1, 0) != 1) {
     std::printf("cannot bind zem to the runtime\n");
     return 1;
   }
@@ -75,8 +74,7 @@ int main() {
   winProfileCpu(3);  // zem's no-op callbacks: the instrumented call alone
   const double floor = nsPerCall(calls);
   std::printf("floor: call with no-op enter/leave callbacks   %7.1f ns\n", floor);
-  std::printf("enter/leave through zem, engine thread       %7.1f ns  (%.2fx floor)\n", recorded,
-              recorded / floor);
+  std::printf("enter/leave through zem, engine thread       %7.1f ns  (%.2fx floor)\n", recorded, recorded / floor);
   std::printf("enter/leave through zem, another thread      %7.1f ns  (%.2fx floor)\n", otherThread,
               otherThread / floor);
   return 0;

@@ -8,9 +8,22 @@ namespace {
 bool keptInQuery(unsigned char c) {
   if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
   switch (c) {
-    case '-': case '.': case '_': case '~':
-    case '!': case '$': case '\'': case '(': case ')': case '*': case ',': case ';':
-    case ':': case '@': case '/': case '?':
+    case '-':
+    case '.':
+    case '_':
+    case '~':
+    case '!':
+    case '$':
+    case '\'':
+    case '(':
+    case ')':
+    case '*':
+    case ',':
+    case ';':
+    case ':':
+    case '@':
+    case '/':
+    case '?':
       return true;
     default:
       return false;
@@ -51,8 +64,7 @@ std::wstring EncodeQueryValue(const std::wstring& value) {
   return encoded;
 }
 
-std::wstring HomePageAddress(const std::wstring& base, const std::wstring& fileParam,
-                             const LaunchParams& params) {
+std::wstring HomePageAddress(const std::wstring& base, const std::wstring& fileParam, const LaunchParams& params) {
   std::wstring address = base;
   address += base.find(L'?') == std::wstring::npos ? L"?fileparam=" : L"&fileparam=";
   address += EncodeQueryValue(fileParam);

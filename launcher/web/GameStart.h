@@ -22,8 +22,7 @@ std::wstring EncodeQueryValue(const std::wstring& value);
 
 // base, then "?fileparam=" (or "&fileparam=" when base already holds a '?') and
 // the file parameter, then &token, &source, &ocext, &tokenLogin when not empty.
-std::wstring HomePageAddress(const std::wstring& base, const std::wstring& fileParam,
-                             const LaunchParams& params);
+std::wstring HomePageAddress(const std::wstring& base, const std::wstring& fileParam, const LaunchParams& params);
 
 // One argument quoted so the command-line splitting rules give it back whole;
 // an argument without blanks or quotes (and not empty) stays byte-identical.

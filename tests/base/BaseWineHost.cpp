@@ -61,19 +61,21 @@ void checkThread() {
   std::atomic<size_t> used{0};
   {
     Thread t;
-    WCHECK(t.start([&] {
-      // The reservation: every region of the stack's allocation, added up.
-      MEMORY_BASIC_INFORMATION mbi{};
-      VirtualQuery(&mbi, &mbi, sizeof mbi);
-      void* const base = mbi.AllocationBase;
-      size_t total = 0;
-      for (char* p = static_cast<char*>(base);
-           VirtualQuery(p, &mbi, sizeof mbi) == sizeof mbi && mbi.AllocationBase == base; p += mbi.RegionSize) {
-        total += mbi.RegionSize;
-      }
-      reserved = total;
-      used = useStack(3 * 1024 * 1024);  // would overflow a 1 MiB stack
-    }, 4 * 1024 * 1024));
+    WCHECK(t.start(
+        [&] {
+          // The reservation: every region of the stack's allocation, added up.
+          MEMORY_BASIC_INFORMATION mbi{};
+          VirtualQuery(&mbi, &mbi, sizeof mbi);
+          void* const base = mbi.AllocationBase;
+          size_t total = 0;
+          for (char* p = static_cast<char*>(base);
+               VirtualQuery(p, &mbi, sizeof mbi) == sizeof mbi && mbi.AllocationBase == base; p += mbi.RegionSize) {
+            total += mbi.RegionSize;
+          }
+          reserved = total;
+          used = useStack(3 * 1024 * 1024);  // would overflow a 1 MiB stack
+        },
+        4 * 1024 * 1024));
   }
   if (!WCHECK(reserved.load() >= 4u * 1024u * 1024u && reserved.load() < 5u * 1024u * 1024u)) {
     std::printf("reserved %zu\n", reserved.load());
@@ -84,12 +86,14 @@ void checkThread() {
   long total = 0;
   Thread threads[3];
   for (auto& t : threads) {
-    WCHECK(t.start([&] {
-      for (int i = 0; i < 20000; ++i) {
-        std::lock_guard<Mutex> g(m);
-        ++total;
-      }
-    }, 64 * 1024));
+    WCHECK(t.start(
+        [&] {
+          for (int i = 0; i < 20000; ++i) {
+            std::lock_guard<Mutex> g(m);
+            ++total;
+          }
+        },
+        64 * 1024));
   }
   for (auto& t : threads) t.join();
   WCHECK(total == 60000);

@@ -25,12 +25,21 @@ TEST(TextTest, Utf8DecodesAndReplacesMalformedSequences) {
       {"four bytes", "\xF0\x9F\x98\x80", u"\U0001F600"},
       {"embedded NUL kept", std::string("a\0b", 3), std::u16string(u"a\0b", 3)},
       {"cut short at the end", "\xE6\x97", u"\uFFFD"},
-      {"lone continuation", "\x80" "a", u"\uFFFDa"},
-      {"invalid lead byte", "\xFF" "a", u"\uFFFDa"},
+      {"lone continuation",
+       "\x80"
+       "a",
+       u"\uFFFDa"},
+      {"invalid lead byte",
+       "\xFF"
+       "a",
+       u"\uFFFDa"},
       {"overlong NUL", "\xC0\x80", u"\uFFFD"},
       {"encoded surrogate", "\xED\xA0\x80", u"\uFFFD"},
       {"beyond U+10FFFF", "\xF4\x90\x80\x80", u"\uFFFD"},
-      {"lead then ASCII", "\xC4" "x", u"\uFFFDx"},
+      {"lead then ASCII",
+       "\xC4"
+       "x",
+       u"\uFFFDx"},
       {"bytes of another code page", "1\xC4\xE3", u"1\uFFFD\uFFFD"},
       {"cut four-byte sequence", "\xF0\x9F\x98", u"\uFFFD"},
   };

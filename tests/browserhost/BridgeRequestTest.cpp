@@ -18,13 +18,10 @@ TEST(DecodeBridgeRequestTest, KnownNamesGiveTheirMessage) {
   const std::vector<Case> cases = {
       {R"({"funcation_name":"min_wnd"})", BridgeCall::kMinimise, 1129, "min_wnd call"},
       {R"({"funcation_name":"close_wnd"})", BridgeCall::kClose, 1130, "close_wnd call"},
-      {R"({"funcation_name":"open_game","token":"a b","ocext":"x"})", BridgeCall::kOpenGame, 1131,
-       "open_game call"},
+      {R"({"funcation_name":"open_game","token":"a b","ocext":"x"})", BridgeCall::kOpenGame, 1131, "open_game call"},
       {R"({"funcation_name":"wnd_mousemove"})", BridgeCall::kDrag, 1132, "wnd_mousemove call"},
-      {"// comment\n{ \"funcation_name\" : \"min_wnd\" /* c */ }", BridgeCall::kMinimise, 1129,
-       "min_wnd call"},
-      {"{\"funcation_name\":\"open_game\",\"token\":\"\xD6\xD0\"}", BridgeCall::kOpenGame, 1131,
-       "open_game call"},
+      {"// comment\n{ \"funcation_name\" : \"min_wnd\" /* c */ }", BridgeCall::kMinimise, 1129, "min_wnd call"},
+      {"{\"funcation_name\":\"open_game\",\"token\":\"\xD6\xD0\"}", BridgeCall::kOpenGame, 1131, "open_game call"},
   };
   for (const Case& c : cases) {
     const BridgeRequest request = DecodeBridgeRequest(c.text);
@@ -65,12 +62,18 @@ TEST(DecodeBridgeRequestTest, EverythingElseIsRefused) {
 
 TEST(IsWebAddressTest, OnlyHttpAndHttps) {
   const std::vector<std::pair<std::u16string, bool>> cases = {
-      {u"http://example.test/", true},   {u"HTTPS://example.test/a?b", true},
-      {u"https://", false},              {u"http:", false},
-      {u"", false},                      {u"file:///C:/Windows/notepad.exe", false},
-      {u"\\\\server\\share\\x.exe", false}, {u"C:\\Windows\\system32\\cmd.exe", false},
-      {u"javascript:alert(1)", false},   {u"ftp://example.test/", false},
-      {u" https://example.test/", false}, {u"httpx://example.test/", false},
+      {u"http://example.test/", true},
+      {u"HTTPS://example.test/a?b", true},
+      {u"https://", false},
+      {u"http:", false},
+      {u"", false},
+      {u"file:///C:/Windows/notepad.exe", false},
+      {u"\\\\server\\share\\x.exe", false},
+      {u"C:\\Windows\\system32\\cmd.exe", false},
+      {u"javascript:alert(1)", false},
+      {u"ftp://example.test/", false},
+      {u" https://example.test/", false},
+      {u"httpx://example.test/", false},
   };
   for (const auto& c : cases) EXPECT_EQ(IsWebAddress(c.first), c.second);
 }

@@ -32,7 +32,8 @@ HWND makeStandinWindow() {
 std::vector<Posted> drain(HWND window) {
   std::vector<Posted> posted;
   MSG msg;
-  while (PeekMessageW(&msg, window, WM_USER, 0x7FFF, PM_REMOVE)) posted.push_back({msg.message, msg.wParam, msg.lParam});
+  while (PeekMessageW(&msg, window, WM_USER, 0x7FFF, PM_REMOVE))
+    posted.push_back({msg.message, msg.wParam, msg.lParam});
   return posted;
 }
 
@@ -224,7 +225,7 @@ void testEvents(HWND window) {
   WCHECK(sink->navigationFailed());
   navigateError(sink, static_cast<LONG>(0x800C0005), false);
   WCHECK(drain(window).empty());  // reported once
-  documentComplete(sink);  // the browser's own error page
+  documentComplete(sink);         // the browser's own error page
   WCHECK(drain(window).empty());
 
   // Malformed event arguments are ignored.

@@ -19,8 +19,8 @@ using browsertest::recordReport;
 using browsertest::reports;
 
 HWND makeParent(DWORD visible) {
-  return CreateWindowExW(0, L"STATIC", L"browser host", WS_OVERLAPPEDWINDOW | visible, 50, 50, 840,
-                         660, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  return CreateWindowExW(0, L"STATIC", L"browser host", WS_OVERLAPPEDWINDOW | visible, 50, 50, 840, 660, nullptr,
+                         nullptr, GetModuleHandleW(nullptr), nullptr);
 }
 
 // Hidden parent: activating a window lets Wine's input method set up COM on
@@ -124,8 +124,8 @@ void checkExtent(vekt::browser::WebBrowser& host) {
     WCHECK(extent.cx == 21167 && extent.cy == 15875);
   }
   // The portable arithmetic agrees with the system's.
-  const int values[][3] = {{2540, 800, 96}, {2540, -301, 96}, {7, 5, 2}, {-7, 5, 2}, {1, 1, 0},
-                           {0x7fffffff, 2, 1}, {2540, 1919, 144}, {2540, -1, -96}};
+  const int values[][3] = {{2540, 800, 96}, {2540, -301, 96},   {7, 5, 2},         {-7, 5, 2},
+                           {1, 1, 0},       {0x7fffffff, 2, 1}, {2540, 1919, 144}, {2540, -1, -96}};
   for (const auto& v : values) {
     WCHECK_EQ(vekt::browser::mulDivRounded(v[0], v[1], v[2]), MulDiv(v[0], v[1], v[2]));
   }

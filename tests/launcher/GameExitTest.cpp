@@ -132,8 +132,8 @@ TEST_F(GameExitLaunch, CasesWithoutNotice) {
 // A stand-in process table: the game processes and how they take a kill.
 struct FakeSystem {
   std::map<std::wstring, int32_t> running;  // name -> pid
-  bool killWorks = true;                     // KillProcess succeeds
-  bool killEnds = true;                      // and the process then ends
+  bool killWorks = true;                    // KillProcess succeeds
+  bool killEnds = true;                     // and the process then ends
   bool taskkillEnds = false;
   int kills = 0, pauses = 0;
   std::vector<std::string> commands;

@@ -96,8 +96,8 @@ void checkSettingFiles() {
   // Held open as the C runtime's fopen does (read and write sharing, no delete
   // sharing): the replace is refused, and the checked text goes in place.
   writeFile(path, held);
-  HANDLE shared = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE shared = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
   WCHECK(shared != INVALID_HANDLE_VALUE);
   WCHECK(WriteSetting(kSettingOcWindowId, L"4321", path));
   WCHECK(WriteSetting(kSettingLoginSource, L"web", path));
@@ -223,7 +223,7 @@ void checkNormalStartRecords(const std::wstring& launcher, const std::wstring& s
   const std::wstring log = launcherLog();
   const size_t before = readFile(log).size();
   Child normal = start(launcher, L"--winid=" + platform.handle + L" --source=OC --token=abc --gameMgrId=" +
-                                    manager.handle + L" --typeMode=1");
+                                     manager.handle + L" --typeMode=1");
   HWND window = findMainWindow(normal.pi.dwProcessId);
   WCHECK(window != nullptr);
   // Closed from the taskbar: the platform client hears of it once.
@@ -302,8 +302,8 @@ void checkRegistry() {
   setText(L"FileParam", L"bag=17&x=1");
   setText(L"DisplayIcon", L"D:/Games/vekt/vekt_main.exe");
   HKEY sub = nullptr;
-  RegCreateKeyExW(HKEY_CURRENT_USER, (UninstallKeyPath(kGameId) + L"\\Old").c_str(), 0, nullptr, 0, KEY_WRITE,
-                  nullptr, &sub, nullptr);
+  RegCreateKeyExW(HKEY_CURRENT_USER, (UninstallKeyPath(kGameId) + L"\\Old").c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
+                  &sub, nullptr);
   RegCloseKey(sub);
   WCHECK(GetBagFileParam(kGameId) == L"bag=17&x=1");
   WCHECK(GetInstallDir(kGameId) == L"D:\\Games\\vekt\\");
@@ -342,7 +342,8 @@ void checkRegistry() {
   for (const auto& value : expected) {
     wchar_t data[300] = {};
     DWORD size = sizeof data, type = 0;
-    const LONG status = RegQueryValueExW(key, value.first.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+    const LONG status =
+        RegQueryValueExW(key, value.first.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
     WCHECK_EQ(status, ERROR_SUCCESS);
     WCHECK_EQ(type, static_cast<DWORD>(REG_SZ));
     WCHECK_EQ(size, static_cast<DWORD>((value.second.size() + 1) * sizeof(wchar_t)));  // NUL included
@@ -384,8 +385,8 @@ struct TestDesktop {
   TestDesktop() {
     dir = tempFolder(L"vekt_desktop");
     HKEY key = nullptr;
-    RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
-                    0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key, nullptr);
+    RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders", 0,
+                    nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key, nullptr);
     wchar_t buffer[MAX_PATH] = {};
     DWORD size = sizeof buffer, type = 0;
     hadOld = RegQueryValueExW(key, L"Desktop", nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) == ERROR_SUCCESS;

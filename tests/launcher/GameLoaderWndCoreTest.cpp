@@ -22,7 +22,9 @@ WindowAction text(WindowStep s, const wchar_t* t) { return WindowAction{s, t, {}
 WindowAction box(const wchar_t* t, BoxPurpose purpose) {
   return WindowAction{WindowStep::kShowMessageBox, t, {}, 0, purpose, 0};
 }
-WindowAction progress(int32_t value) { return WindowAction{WindowStep::kSetProgress, {}, {}, value, BoxPurpose::kNone, 0}; }
+WindowAction progress(int32_t value) {
+  return WindowAction{WindowStep::kSetProgress, {}, {}, value, BoxPurpose::kNone, 0};
+}
 WindowAction notice(WindowHandle target) {
   return WindowAction{WindowStep::kSendExitNotice, {}, {}, 0, BoxPurpose::kNone, target};
 }
@@ -56,8 +58,8 @@ std::string describe(const std::vector<WindowAction>& actions) {
   std::string out;
   for (const WindowAction& a : actions) {
     out += "[" + std::to_string(static_cast<int>(a.step)) + " " + WideToMulti(a.text, kCodePageUtf8) + " " +
-           std::to_string(a.value) + " " + std::to_string(static_cast<int>(a.box)) + " " +
-           std::to_string(a.target) + "]";
+           std::to_string(a.value) + " " + std::to_string(static_cast<int>(a.box)) + " " + std::to_string(a.target) +
+           "]";
   }
   return out;
 }
@@ -74,15 +76,14 @@ TEST(GameLoaderWndCore, EveryCustomMessageWithEachParameterClass) {
     bool handled;
     std::vector<WindowAction> actions;
   };
-  const std::vector<WindowAction> released = {step(WindowStep::kRegisterUninstall),
-                                              step(WindowStep::kRefreshGameExePath),
-                                              text(WindowStep::kSetProgressTip, kTipStartingGame),
-                                              step(WindowStep::kLoadGame)};
+  const std::vector<WindowAction> released = {
+      step(WindowStep::kRegisterUninstall), step(WindowStep::kRefreshGameExePath),
+      text(WindowStep::kSetProgressTip, kTipStartingGame), step(WindowStep::kLoadGame)};
   const std::vector<WindowAction> shown = {step(WindowStep::kShowBrowser), step(WindowStep::kShowWindow),
                                            step(WindowStep::kTopMainWnd)};
   const WindowAction releasing = text(WindowStep::kSetProgressTip, kTipReleasingFiles);
-  const WindowAction pageError{WindowStep::kShowSystemBox, kBoxPageError, kBoxPageErrorCaption, 0,
-                               BoxPurpose::kPageError, 0};
+  const WindowAction pageError{
+      WindowStep::kShowSystemBox, kBoxPageError, kBoxPageErrorCaption, 0, BoxPurpose::kPageError, 0};
   const Case cases[] = {
       {"below the range", Launch::kPlatform, 0, 1127, 0, false, {}},
       {"above the range", Launch::kPlatform, 0, 1138, 0, false, {}},
@@ -98,7 +99,12 @@ TEST(GameLoaderWndCore, EveryCustomMessageWithEachParameterClass) {
       {"second instance", Launch::kPlatform, 0, 1133, 0, true, {step(WindowStep::kTopMainWnd)}},
       {"files released", Launch::kPlatform, 0, 1134, 0, true, released},
       {"release failed", Launch::kPlatform, 0, 1134, 1, true, {box(kBoxUnpackFailed, BoxPurpose::kUnpackFailed)}},
-      {"release failed, all bits", Launch::kWeb, 0, 1134, kAllBits, true,
+      {"release failed, all bits",
+       Launch::kWeb,
+       0,
+       1134,
+       kAllBits,
+       true,
        {box(kBoxUnpackFailed, BoxPurpose::kUnpackFailed)}},
       {"end game processes", Launch::kPlatform, 0, 1135, 0, true, {step(WindowStep::kRunCleanupAndWait)}},
       {"network failure", Launch::kPlatform, 0, 1135, 2, true, {box(kBoxNetworkFailed, BoxPurpose::kNetworkFailed)}},
@@ -286,8 +292,8 @@ TEST(DeferredDeletion, WaitsForTheOutermostHandler) {
   EXPECT_TRUE(idle.windowGone());  // no handler running: delete at once
 
   DeferredDeletion nested;
-  nested.enterHandler();           // 1134 with a failure
-  nested.enterHandler();           // WM_CLOSE dispatched by the box's loop
+  nested.enterHandler();  // 1134 with a failure
+  nested.enterHandler();  // WM_CLOSE dispatched by the box's loop
   EXPECT_FALSE(nested.windowGone());
   EXPECT_FALSE(nested.leaveHandler());
   EXPECT_TRUE(nested.isWindowGone());

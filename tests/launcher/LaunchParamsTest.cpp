@@ -96,11 +96,11 @@ TEST(SplitCommandLine, FollowsTheSystemRules) {
 
 TEST(ParseCmdJson, TakesStringMembersOfAnObject) {
   LaunchParams p;
-  ASSERT_TRUE(ParseCmdJson(
-      L"{\"winid\":\"1001\",\"source\":\"OC\",\"tokenLogin\":\"1\",\"token\":\"abc\",\"ocext\":\"e\","
-      L"\"installed\":\"1\",\"gameMgrId\":\"2002\",\"typeMode\":\"1\",\"instGamePath\":\"C:\\\\g\","
-      L"\"cacheGamePath\":\"C:\\\\c\"}\n",
-      p));
+  ASSERT_TRUE(
+      ParseCmdJson(L"{\"winid\":\"1001\",\"source\":\"OC\",\"tokenLogin\":\"1\",\"token\":\"abc\",\"ocext\":\"e\","
+                   L"\"installed\":\"1\",\"gameMgrId\":\"2002\",\"typeMode\":\"1\",\"instGamePath\":\"C:\\\\g\","
+                   L"\"cacheGamePath\":\"C:\\\\c\"}\n",
+                   p));
   EXPECT_EQ(p.winid, L"1001");
   EXPECT_EQ(p.source, L"OC");
   EXPECT_EQ(p.tokenLogin, L"1");
@@ -159,10 +159,8 @@ TEST(Common, ReplaceAll) {
   struct Case {
     std::wstring text, from, to, result;
   } cases[] = {
-      {L"D:/a/b", L"/", L"\\", L"D:\\a\\b"},
-      {L"aa", L"a", L"aa", L"aaaa"},
-      {L"abc", L"x", L"y", L"abc"},
-      {L"abab", L"ab", L"", L""},
+      {L"D:/a/b", L"/", L"\\", L"D:\\a\\b"}, {L"aa", L"a", L"aa", L"aaaa"},
+      {L"abc", L"x", L"y", L"abc"},          {L"abab", L"ab", L"", L""},
       {L"abc", L"", L"y", L"abc"},
   };
   for (Case& c : cases) EXPECT_EQ(vekt::ReplaceAll(c.text, c.from, c.to), c.result);

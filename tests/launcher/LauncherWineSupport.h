@@ -136,8 +136,8 @@ inline const wchar_t* launcherBaseName() {
 inline std::wstring launcherLog() {
   SYSTEMTIME st;
   GetLocalTime(&st);
-  return GetLocalAppDataDir() + L"\\Orbisk_Center\\Log\\" + launcherBaseName() + L"_" + std::to_wstring(st.wYear) + L"_" +
-         std::to_wstring(st.wMonth) + L"_" + std::to_wstring(st.wDay) + L".log";
+  return GetLocalAppDataDir() + L"\\Orbisk_Center\\Log\\" + launcherBaseName() + L"_" + std::to_wstring(st.wYear) +
+         L"_" + std::to_wstring(st.wMonth) + L"_" + std::to_wstring(st.wDay) + L".log";
 }
 
 // The launcher's main window owned by process pid, waiting for it up to waitMs.

@@ -240,8 +240,7 @@ VantorUI::CControlUI* control(GameLoaderWnd& window, const wchar_t* name) { retu
 void checkProgressAndRelease(const std::wstring& standInExe) {
   StandIn platform(standInExe, L"inproc_platform");
   SHDeleteKeyW(HKEY_CURRENT_USER, UninstallKeyPath(kGameId).c_str());
-  auto* window = new GameLoaderWnd(L"{\"source\":\"OC\",\"token\":\"abc\",\"winid\":\"" +
-                                   platform.handle + L"\"}");
+  auto* window = new GameLoaderWnd(L"{\"source\":\"OC\",\"token\":\"abc\",\"winid\":\"" + platform.handle + L"\"}");
   HWND hwnd = window->Create(nullptr, L"Tarnveil", kMainWindowStyle, 0, 0, 0, 0, 0);
   if (!WCHECK(hwnd != nullptr)) return;
   window->CenterWindow();
@@ -260,7 +259,7 @@ void checkProgressAndRelease(const std::wstring& standInExe) {
     const wchar_t* tip;
   } steps[] = {
       {37, 37, nullptr},
-      {37, 37, nullptr},  // no change
+      {37, 37, nullptr},   // no change
       {150, 37, nullptr},  // out of range: ignored
   };
   for (const Step& s : steps) {

@@ -35,7 +35,7 @@ struct WriteCase {
   const char* key;
   std::wstring value;
   bool saved;
-  std::string after;  // file content afterwards ("" with saved false: unchanged)
+  std::string after;    // file content afterwards ("" with saved false: unchanged)
   const char* logPart;  // a level-0 line expected in the log, or nullptr
 };
 
@@ -51,8 +51,7 @@ const WriteCase kWriteCases[] = {
     {"existing key replaced in place", std::string("<settings><ocwindowid>1</ocwindowid><b>2</b></settings>"),
      "ocwindowid", L"1234", true, "<settings>\n    <ocwindowid>1234</ocwindowid>\n    <b>2</b>\n</settings>\n",
      nullptr},
-    {"only the first of two equal keys changes",
-     std::string("<settings><k>1</k><k>2</k></settings>"), "k", L"9", true,
+    {"only the first of two equal keys changes", std::string("<settings><k>1</k><k>2</k></settings>"), "k", L"9", true,
      "<settings>\n    <k>9</k>\n    <k>2</k>\n</settings>\n", nullptr},
     {"element children replaced by the text",
      std::string("<settings><ocwindowid a=\"1\"><x/>old</ocwindowid></settings>"), "ocwindowid", L"5", true,
@@ -75,8 +74,9 @@ const WriteCase kWriteCases[] = {
      "<settings>\n    <loginsource>\xE4\xB8\xAD&lt;&amp;&gt;</loginsource>\n</settings>\n", nullptr},
     {"empty value", std::nullopt, "loginsource", L"", true,
      "<settings>\n    <loginsource></loginsource>\n</settings>\n", nullptr},
-    {"mixed content stays as it is saved", std::string("<settings>\n    <a>text\n        <b />tail\n    </a>\n</settings>\n"),
-     "k", L"v", true, "<settings>\n    <a>text\n        <b />tail\n    </a>\n    <k>v</k>\n</settings>\n", nullptr},
+    {"mixed content stays as it is saved",
+     std::string("<settings>\n    <a>text\n        <b />tail\n    </a>\n</settings>\n"), "k", L"v", true,
+     "<settings>\n    <a>text\n        <b />tail\n    </a>\n    <k>v</k>\n</settings>\n", nullptr},
     {"blank value", std::nullopt, "loginsource", L"  ", true,
      "<settings>\n    <loginsource>  </loginsource>\n</settings>\n", nullptr},
     {"document the library would print unreadably is not replaced",
@@ -86,8 +86,8 @@ const WriteCase kWriteCases[] = {
      "WriteSetting k bad xml, not written:"},
     {"no xml at all not written", std::string("ocwindowid=1234"), "k", L"v", false, "",
      "WriteSetting k bad xml, not written:"},
-    {"declaration without root not written", std::string("<?xml version=\"1.0\"?>\n<!-- x -->"), "k", L"v",
-     false, "", "WriteSetting k no root element, not written:"},
+    {"declaration without root not written", std::string("<?xml version=\"1.0\"?>\n<!-- x -->"), "k", L"v", false, "",
+     "WriteSetting k no root element, not written:"},
     {"nesting beyond the limit not written",
      [] {
        std::string deep;
@@ -135,28 +135,26 @@ const ReadCase kReadCases[] = {
     {"empty file", std::string(), "ocwindowid", false, L"keep", "ReadSetting ocwindowid bad xml:"},
     {"no root element", std::string("<!-- only -->"), "ocwindowid", false, L"keep",
      "ReadSetting ocwindowid not found:"},
-    {"missing element", std::string("<settings><loginsource>OC</loginsource></settings>"), "ocwindowid", false,
-     L"keep", "ReadSetting ocwindowid not found:"},
-    {"element below the root only", std::string("<settings><x><ocwindowid>1</ocwindowid></x></settings>"),
-     "ocwindowid", false, L"keep", "ReadSetting ocwindowid not found:"},
-    {"UTF-8 sequence cut short by the end", std::string("<?xml version=\"1.0\"?><settings><k>1</k>\xE3"), "k",
-     false, L"keep", "ReadSetting k bad xml:"},
+    {"missing element", std::string("<settings><loginsource>OC</loginsource></settings>"), "ocwindowid", false, L"keep",
+     "ReadSetting ocwindowid not found:"},
+    {"element below the root only", std::string("<settings><x><ocwindowid>1</ocwindowid></x></settings>"), "ocwindowid",
+     false, L"keep", "ReadSetting ocwindowid not found:"},
+    {"UTF-8 sequence cut short by the end", std::string("<?xml version=\"1.0\"?><settings><k>1</k>\xE3"), "k", false,
+     L"keep", "ReadSetting k bad xml:"},
     {"bytes of another code page", std::string("<settings><k>1\xC4\xE3</k></settings>\xE3\xE3"), "k", true,
      L"1\uFFFD\uFFFD", nullptr},
     {"NUL byte inside", std::string("<settings><k>1</k><!-- \xD0\0 --></settings>", 40), "k", false, L"keep",
      "ReadSetting k bad xml:"},
-    {"value", std::string("<settings><ocwindowid>1234</ocwindowid></settings>"), "ocwindowid", true, L"1234",
-     nullptr},
+    {"value", std::string("<settings><ocwindowid>1234</ocwindowid></settings>"), "ocwindowid", true, L"1234", nullptr},
     {"root of another name", std::string("<cfg><loginsource>OC</loginsource></cfg>"), "loginsource", true, L"OC",
      nullptr},
-    {"empty element is present", std::string("<settings><ocwindowid></ocwindowid></settings>"), "ocwindowid",
-     true, L"keep", nullptr},
-    {"self-closed element is present", std::string("<settings><ocwindowid/></settings>"), "ocwindowid", true,
+    {"empty element is present", std::string("<settings><ocwindowid></ocwindowid></settings>"), "ocwindowid", true,
      L"keep", nullptr},
-    {"element child first: value untouched", std::string("<settings><k><x/>t</k></settings>"), "k", true,
-     L"keep", nullptr},
-    {"UTF-8 decoded", std::string("<settings><k>\xE4\xB8\xAD&amp;</k></settings>"), "k", true, L"\u4e2d&",
+    {"self-closed element is present", std::string("<settings><ocwindowid/></settings>"), "ocwindowid", true, L"keep",
      nullptr},
+    {"element child first: value untouched", std::string("<settings><k><x/>t</k></settings>"), "k", true, L"keep",
+     nullptr},
+    {"UTF-8 decoded", std::string("<settings><k>\xE4\xB8\xAD&amp;</k></settings>"), "k", true, L"\u4e2d&", nullptr},
     {"blanks kept", std::string("<settings><k> 12 </k></settings>"), "k", true, L" 12 ", nullptr},
     {"CDATA text", std::string("<settings><k><![CDATA[a<b]]></k></settings>"), "k", true, L"a<b", nullptr},
     {"first of two", std::string("<settings><k>1</k><k>2</k></settings>"), "k", true, L"1", nullptr},
@@ -292,14 +290,22 @@ TEST(WindowHandleText, DecimalConversion) {
     const wchar_t* text;
     int32_t value;
   } cases[] = {
-      {L"1234", 1234},       {L"", 0},
-      {L"abc", 0},           {L"12ab", 12},
-      {L"  42", 42},         {L"+7", 7},
-      {L"-5", -5},           {L"2147483647", 2147483647},
-      {L"2147483648", INT32_MIN}, {L"4294967295", -1},
-      {L"4294967296", 0},    {L"99999999999999999999999", 0},
-      {L"-2147483648", INT32_MIN}, {L"-2147483649", 0},
-      {L"- 5", 0},           {L"0x10", 0},
+      {L"1234", 1234},
+      {L"", 0},
+      {L"abc", 0},
+      {L"12ab", 12},
+      {L"  42", 42},
+      {L"+7", 7},
+      {L"-5", -5},
+      {L"2147483647", 2147483647},
+      {L"2147483648", INT32_MIN},
+      {L"4294967295", -1},
+      {L"4294967296", 0},
+      {L"99999999999999999999999", 0},
+      {L"-2147483648", INT32_MIN},
+      {L"-2147483649", 0},
+      {L"- 5", 0},
+      {L"0x10", 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(WideToMulti(c.text, kCodePageUtf8));
@@ -320,8 +326,7 @@ TEST_F(GameManagerMessages, LauncherReadyOnlyWhenAskedFor) {
     const wchar_t* gameMgrId;
     bool posted;
   } cases[] = {
-      {L"1", L"1234", true}, {L"0", L"1234", false}, {L"", L"1234", false},
-      {L"1", L"", false},    {L"11", L"1234", false},
+      {L"1", L"1234", true}, {L"0", L"1234", false}, {L"", L"1234", false}, {L"1", L"", false}, {L"11", L"1234", false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(WideToMulti(std::wstring(c.typeMode) + L"/" + c.gameMgrId, kCodePageUtf8));

@@ -116,8 +116,8 @@ void checkSecondInstance(const std::wstring& exe) {
   wc.hInstance = GetModuleHandleW(nullptr);
   wc.lpszClassName = L"StandInGameLoader";
   RegisterClassW(&wc);
-  HWND window = CreateWindowW(L"StandInGameLoader", L"Tarnveil", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
-                              nullptr, wc.hInstance, nullptr);
+  HWND window = CreateWindowW(L"StandInGameLoader", L"Tarnveil", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
+                              wc.hInstance, nullptr);
   WCHECK(window != nullptr);
 
   const std::wstring log = logFilePath();

@@ -44,7 +44,7 @@ TEST(HomePageAddressTest, QueryKeysInOrderOnlyWhenSet) {
   all.source = L"OC";
   all.ocext = L"a b#c";
   all.tokenLogin = L"1";
-  all.winid = L"99";     // not part of the address
+  all.winid = L"99";  // not part of the address
   all.gameMgrId = L"12";
   EXPECT_EQ(HomePageAddress(base, L"f+1", all),
             base + L"?fileparam=f%2B1&token=t%26k&source=OC&ocext=a%20b%23c&tokenLogin=1");
@@ -72,8 +72,7 @@ TEST(QuoteArgumentTest, SplittingGivesTheArgumentBackWhole) {
       {L"C:\\dir\\vekt", L""},
       {L"a\\\\b", L""},
       {L"", L"\"\""},
-      {L"--instGamePath=C:\\Program Files (x86)\\vekt\\",
-       L"\"--instGamePath=C:\\Program Files (x86)\\vekt\\\\\""},
+      {L"--instGamePath=C:\\Program Files (x86)\\vekt\\", L"\"--instGamePath=C:\\Program Files (x86)\\vekt\\\\\""},
       {L"--token=a b", L"\"--token=a b\""},
       {L"--token=a\"b", L"\"--token=a\\\"b\""},
       {L"--token=a\\\"b", L"\"--token=a\\\\\\\"b\""},
@@ -110,10 +109,14 @@ TEST(GameParametersTest, ExactParametersAndNoInjection) {
   params.token = L"a b\" --winid=1";
   params.ocext = L"--typeMode=9";
   params.instGamePath = L"C:\\Program Files (x86)\\vekt\\";
-  const std::vector<std::wstring> expected = {
-      L"--source=OC", L"--tokenLogin=1", L"--token=a b\" --winid=1", L"--ocext=--typeMode=9",
-      L"--winid=1234", L"--typeMode=2", L"--instGamePath=C:\\Program Files (x86)\\vekt\\",
-      L"--cacheGamePath=D:\\cache"};
+  const std::vector<std::wstring> expected = {L"--source=OC",
+                                              L"--tokenLogin=1",
+                                              L"--token=a b\" --winid=1",
+                                              L"--ocext=--typeMode=9",
+                                              L"--winid=1234",
+                                              L"--typeMode=2",
+                                              L"--instGamePath=C:\\Program Files (x86)\\vekt\\",
+                                              L"--cacheGamePath=D:\\cache"};
   EXPECT_EQ(argumentsOf(GameParameters(params)), expected);
 }
 

@@ -38,9 +38,9 @@ TEST(LogFormat, EveryLevelHasItsName) {
     int32_t level;
     const char* name;
   };
-  const Case cases[] = {{0, "Critical"}, {1, "Error"},   {2, "Maintance"}, {3, "Warning"},
-                        {4, "Info"},     {5, "Debug"},   {6, "Unknown"},   {-1, "Unknown"},
-                        {INT32_MIN, "Unknown"}, {INT32_MAX, "Unknown"}};
+  const Case cases[] = {
+      {0, "Critical"}, {1, "Error"},   {2, "Maintance"}, {3, "Warning"},         {4, "Info"},
+      {5, "Debug"},    {6, "Unknown"}, {-1, "Unknown"},  {INT32_MIN, "Unknown"}, {INT32_MAX, "Unknown"}};
   for (const Case& c : cases) {
     std::string want = std::string("[2026-01-02 03:04:05] net (") + c.name + "): hello\n";
     EXPECT_EQ(formatted("net", c.level, "hello"), want) << c.level;
@@ -104,7 +104,7 @@ TEST(LogText, StemAndExtension) {
       {u"game", u"game", u""},
       {u"a/b/c.log", u"a/b/c", u"log"},
       {u"a.b.c", u"a.b", u"c"},
-      {u"logs.d/game", u"logs.d/game", u""},     // a dot in a folder name is not an extension
+      {u"logs.d/game", u"logs.d/game", u""},  // a dot in a folder name is not an extension
       {u"logs.d\\game.txt", u"logs.d\\game", u"txt"},
       {u"trailing.", u"trailing", u""},
   };
@@ -122,8 +122,11 @@ TEST(LogText, Utf8Conversion) {
   EXPECT_EQ(utf8ToUtf16("\xF0\x9F\x98\x80", 4), u"\U0001F600");
   // Malformed input becomes replacement characters, never reads past the end.
   EXPECT_EQ(utf8ToUtf16("\xE6\x97", 2), u"\uFFFD");
-  EXPECT_EQ(utf8ToUtf16("\xFF" "a", 2), u"\uFFFDa");
-  EXPECT_EQ(utf8ToUtf16("\xC0\x80", 2), u"\uFFFD");          // overlong NUL
-  EXPECT_EQ(utf8ToUtf16("\xED\xA0\x80", 3), u"\uFFFD");      // encoded surrogate
+  EXPECT_EQ(utf8ToUtf16("\xFF"
+                        "a",
+                        2),
+            u"\uFFFDa");
+  EXPECT_EQ(utf8ToUtf16("\xC0\x80", 2), u"\uFFFD");      // overlong NUL
+  EXPECT_EQ(utf8ToUtf16("\xED\xA0\x80", 3), u"\uFFFD");  // encoded surrogate
   EXPECT_EQ(utf16ToUtf8(u"\u65E5\U0001F600x"), "\xE6\x97\xA5\xF0\x9F\x98\x80x");
 }

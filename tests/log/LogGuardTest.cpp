@@ -182,8 +182,7 @@ TEST_F(LogGuardExports, EveryExportReturnsItsFailureResultOnItsThrowingPath) {
          LogManager_SetLogModule(fresh, currentModule());
          EXPECT_EQ(fresh->category, -1);
        }},
-      {"LogManager_Stop", Path::kNone,
-       [](LogAgent*) { LogManager_Stop(LogManager_NewLogAgent()); }},
+      {"LogManager_Stop", Path::kNone, [](LogAgent*) { LogManager_Stop(LogManager_NewLogAgent()); }},
       {"LogManager_printf3", Path::kFullChunks,
        [](LogAgent* a) { LogManager_printf3(a, 4, a->category, "printf3 %d", 3); }},
       {"LogManager_printf2", Path::kFullChunks, [](LogAgent* a) { LogManager_printf2(a, 4, "printf2 %d", 2); }},

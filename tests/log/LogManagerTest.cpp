@@ -179,9 +179,9 @@ TEST_F(LogManagerTest, CommitBuffLimitIs3840Bytes) {
   EXPECT_STREQ(LogManager_get_log_buff(a, &length), "");
   EXPECT_EQ(length, 0);
   LogManager_Destroy();
-  EXPECT_EQ(bodies("b.log"), (std::vector<std::string>{
-                                 "b (Info): " + exact,
-                                 "b (Error): LogAgent::commit_buff ERROR cur_buff_length:3841 too large."}));
+  EXPECT_EQ(bodies("b.log"),
+            (std::vector<std::string>{"b (Info): " + exact,
+                                      "b (Error): LogAgent::commit_buff ERROR cur_buff_length:3841 too large."}));
 }
 
 TEST_F(LogManagerTest, AgentBufferGrowsAndClears) {

@@ -52,7 +52,7 @@ TEST(LogOutput, FlushSwapsAndWritesPendingText) {
   out.allow = false;
   EXPECT_FALSE(out.flush(false, 0));  // the rule says no
   EXPECT_EQ(out.pending(), 8);
-  EXPECT_TRUE(out.flush(true, 0));    // force ignores the rule
+  EXPECT_TRUE(out.flush(true, 0));  // force ignores the rule
   ASSERT_EQ(out.writes.size(), 1u);
   EXPECT_EQ(out.writes[0], "one\ntwo\n");
   EXPECT_EQ(out.pending(), 0);
@@ -113,7 +113,6 @@ TEST_F(FileLogTest, FlushRuleBySizeAndAge) {
     EXPECT_TRUE(out.flush(false, 0x000002E8u));   // 1000 ms later
   }
 }
-
 
 TEST_F(FileLogTest, LinesEndWithCrLfOnDisk) {
   {

@@ -49,7 +49,6 @@ bool bind(HMODULE dll, const char* name, T& fn) {
   return WCHECK(fn != nullptr) || (std::printf("  missing export %s\n", name), false);
 }
 
-
 std::string readFile(const std::wstring& path) {
   std::string out;
   FILE* f = _wfopen(path.c_str(), L"rb");
@@ -251,7 +250,7 @@ int main(int argc, char** argv) {
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
   std::wstring work = std::wstring(temp) + L"vexolib_log_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
-                     std::to_wstring(GetTickCount64());
+                      std::to_wstring(GetTickCount64());
   CreateDirectoryW(work.c_str(), nullptr);
   WCHECK(SetCurrentDirectoryW(work.c_str()));
 
@@ -262,8 +261,7 @@ int main(int argc, char** argv) {
             bind(dll, "LogManager_Destroy", log.Destroy) & bind(dll, "LogManager_printf3", log.printf3) &
             bind(dll, "LogManager_printf2", log.printf2) & bind(dll, "LogManager_print3", log.print3) &
             bind(dll, "LogManager_print2", log.print2) & bind(dll, "LogManager_buff_printf", log.buff_printf) &
-            bind(dll, "LogManager_commit_buff", log.commit_buff) &
-            bind(dll, "LogManager_clear_buff", log.clear_buff) &
+            bind(dll, "LogManager_commit_buff", log.commit_buff) & bind(dll, "LogManager_clear_buff", log.clear_buff) &
             bind(dll, "LogManager_get_log_buff", log.get_log_buff);
   if (ok) run(log, work);
   FreeLibrary(dll);

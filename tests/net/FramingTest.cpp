@@ -41,8 +41,8 @@ const std::string kRequest(vexolib::net::kPolicyRequest, vexolib::net::kPolicyRe
 }  // namespace
 
 TEST(FrameDecoder, MessagesSurviveAnySplit) {
-  const std::vector<std::string> payloads = {"", "a", pattern(16), pattern(17), pattern(2048), pattern(2049),
-                                             pattern(70000)};
+  const std::vector<std::string> payloads = {
+      "", "a", pattern(16), pattern(17), pattern(2048), pattern(2049), pattern(70000)};
   std::string stream;
   for (const auto& p : payloads) stream += frame(p);
   for (std::vector<size_t> sizes : {std::vector<size_t>{1}, {2}, {3}, {5}, {2048}, {1, 2, 3}, {stream.size()}}) {

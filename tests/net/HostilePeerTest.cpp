@@ -191,10 +191,11 @@ TEST(HostilePeer, FloodNextToAnEchoingConnection) {
   flooder.stop();
 
   const double p99 = percentile(roundTripsMs, 0.99);
-  std::printf("flood: %u frames sent, %u delivered, echo round trips %zu, p50 %.2f ms, p99 %.2f ms, "
-              "backlog peak %.2f MiB, memory peak +%.1f MiB, Stop %.1f ms\n",
-              flooder.framesSent(), game.floodReceived, roundTripsMs.size(), percentile(roundTripsMs, 0.5), p99,
-              backlogPeak / 1048576.0, memoryPeak - memoryBefore, stopMs);
+  std::printf(
+      "flood: %u frames sent, %u delivered, echo round trips %zu, p50 %.2f ms, p99 %.2f ms, "
+      "backlog peak %.2f MiB, memory peak +%.1f MiB, Stop %.1f ms\n",
+      flooder.framesSent(), game.floodReceived, roundTripsMs.size(), percentile(roundTripsMs, 0.5), p99,
+      backlogPeak / 1048576.0, memoryPeak - memoryBefore, stopMs);
   EXPECT_EQ(echoError, "");
   EXPECT_GT(roundTripsMs.size(), kSanitized ? 5u : 100u) << "the echoing connection keeps its turns";
   EXPECT_GT(game.floodReceived, 10000u);
@@ -277,9 +278,8 @@ TEST_F(BackPressure, AllConnectionsTogetherStayUnderTheTotalBound) {
     flooders.push_back(std::make_unique<Flooder>(port_));
     ASSERT_TRUE(flooders.back()->ok());
   }
-  ASSERT_TRUE(waitFor([&] {
-    return std::all_of(flooders.begin(), flooders.end(), [](auto& f) { return f->blocked(); });
-  }));
+  ASSERT_TRUE(
+      waitFor([&] { return std::all_of(flooders.begin(), flooders.end(), [](auto& f) { return f->blocked(); }); }));
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   // Four connections could hold four times the connection bound; together
   // they stop at the total, give or take one read per connection.
@@ -287,11 +287,13 @@ TEST_F(BackPressure, AllConnectionsTogetherStayUnderTheTotalBound) {
   std::vector<uint32_t> before;
   for (auto& f : flooders) before.push_back(f->framesSent());
   // Once the game takes its messages every connection moves again.
-  ASSERT_TRUE(waitFor([&] {
-    for (size_t i = 0; i < flooders.size(); ++i)
-      if (flooders[i]->framesSent() < before[i] + 10000) return false;
-    return true;
-  }, [&] { takeAll(); }, 20000));
+  ASSERT_TRUE(waitFor(
+      [&] {
+        for (size_t i = 0; i < flooders.size(); ++i)
+          if (flooders[i]->framesSent() < before[i] + 10000) return false;
+        return true;
+      },
+      [&] { takeAll(); }, 20000));
   for (auto& f : flooders) f->stop();
   EXPECT_EQ(sink_.outOfOrder, 0);
 }
@@ -305,9 +307,10 @@ struct Case {
 };
 
 std::string policyRequest() { return std::string("<policy-file-request/>", 23); }
-const std::string kPolicyAnswer("<cross-domain-policy><allow-access-from domain=\"*\" to-ports=\"*\" />"
-                                "</cross-domain-policy>",
-                                89);
+const std::string kPolicyAnswer(
+    "<cross-domain-policy><allow-access-from domain=\"*\" to-ports=\"*\" />"
+    "</cross-domain-policy>",
+    89);
 
 // Everything the peer receives until the library closes the connection.
 std::string readUntilClosed(Peer& peer) {

@@ -41,7 +41,9 @@ size_t count(const std::string& prefix) {
   for (const auto& e : events) n += e.rfind(prefix, 0) == 0;
   return n;
 }
-bool updateUntil(const std::function<bool()>& done) { return waitFor(done, [] { NetworkManager_Update(); }); }
+bool updateUntil(const std::function<bool()>& done) {
+  return waitFor(done, [] { NetworkManager_Update(); });
+}
 
 intptr_t none(const std::function<void()>& f) {
   f();
@@ -72,31 +74,39 @@ bool messageArrives(const std::string& text) {
 
 struct Row {
   const char* name;
-  std::function<void()> setUp;    // unarmed
+  std::function<void()> setUp;     // unarmed
   std::function<intptr_t()> call;  // armed: the first allocation in it fails
   intptr_t expected;               // the failure result where a failing path exists
-  std::function<void()> after;    // unarmed: the manager still works
+  std::function<void()> after;     // unarmed: the manager still works
 };
 
 const std::vector<Row>& rows() {
   static int token = 0;
   static const std::vector<Row> table = {
-      {"RegisterCallback: the manager cannot be made", {},
-       [] { return reinterpret_cast<intptr_t>(NetworkManager_RegisterCallback(nullptr, onAccept, onRecv,
-                                                                              onDisconnect, onConnect)); },
-       0,
+      {"RegisterCallback: the manager cannot be made",
+       {},
        [] {
-         EXPECT_NE(NetworkManager_RegisterCallback(nullptr, onAccept, onRecv, onDisconnect, onConnect), nullptr);
-       }},
-      {"Init: no failing path", {}, [] { return reinterpret_cast<intptr_t>(NetworkManager_Init(&token)); },
-       reinterpret_cast<intptr_t>(&token), {}},
-      {"Start: the socket thread cannot start", {}, [] { return none(NetworkManager_Start); }, kNoResult,
+         return reinterpret_cast<intptr_t>(
+             NetworkManager_RegisterCallback(nullptr, onAccept, onRecv, onDisconnect, onConnect));
+       },
+       0,
+       [] { EXPECT_NE(NetworkManager_RegisterCallback(nullptr, onAccept, onRecv, onDisconnect, onConnect), nullptr); }},
+      {"Init: no failing path",
+       {},
+       [] { return reinterpret_cast<intptr_t>(NetworkManager_Init(&token)); },
+       reinterpret_cast<intptr_t>(&token),
+       {}},
+      {"Start: the socket thread cannot start",
+       {},
+       [] { return none(NetworkManager_Start); },
+       kNoResult,
        [] {
          NetworkManager_Start();  // tried again
          connectPair();
          EXPECT_TRUE(messageArrives("after start"));
        }},
-      {"Listen: no memory for the listener", {},
+      {"Listen: no memory for the listener",
+       {},
        [] {
          int32_t id = -1;
          return intptr_t{NetworkManager_Listen(nullptr, 0, 8, &id, "127.0.0.1")};
@@ -108,16 +118,20 @@ const std::vector<Row>& rows() {
          NetworkManager_Disconnect(nullptr, id);
          EXPECT_TRUE(updateUntil([&] { return count("disconnect " + std::to_string(id)) == 1; }));
        }},
-      {"Connect: no memory for the connection", {},
+      {"Connect: no memory for the connection",
+       {},
        [] {
          int32_t id = -1;
          return intptr_t{NetworkManager_Connect(nullptr, kLoopback, port, &id, 2000)};
        },
-       0, [] { EXPECT_TRUE(messageArrives("after connect")); }},
-      {"Send: no failing path", {}, [] { return intptr_t{NetworkManager_Send(nullptr, client, "s", 1)}; }, 1,
+       0,
+       [] { EXPECT_TRUE(messageArrives("after connect")); }},
+      {"Send: no failing path",
+       {},
+       [] { return intptr_t{NetworkManager_Send(nullptr, client, "s", 1)}; },
+       1,
        [] { EXPECT_TRUE(updateUntil([] { return seen("recv " + std::to_string(server) + " s"); })); }},
-      {"Update: a game function throws",
-       [] { ASSERT_TRUE(NetworkManager_Send(nullptr, client, "boom", 4)); },
+      {"Update: a game function throws", [] { ASSERT_TRUE(NetworkManager_Send(nullptr, client, "boom", 4)); },
        [] {
          failNextAllocation(false);  // the game's own failure is what this row is about
          throwInGame = true;
@@ -131,7 +145,9 @@ const std::vector<Row>& rows() {
          EXPECT_EQ(vexolib::net::theManager().service().loop().backlogBytes(), 0)
              << "the message that threw was released";
        }},
-      {"Disconnect: no memory to queue the close", {}, [] { return none([] { NetworkManager_Disconnect(nullptr, client); }); },
+      {"Disconnect: no memory to queue the close",
+       {},
+       [] { return none([] { NetworkManager_Disconnect(nullptr, client); }); },
        kNoResult,
        [] {
          NetworkManager_Disconnect(nullptr, client);
@@ -139,41 +155,65 @@ const std::vector<Row>& rows() {
            return seen("disconnect " + std::to_string(client)) && seen("disconnect " + std::to_string(server));
          }));
        }},
-      {"ConnectAsynByDotted: one worker cannot start", {},
+      {"ConnectAsynByDotted: one worker cannot start",
+       {},
        [] {
          int32_t request = -1;
          return intptr_t{NetworkManager_ConnectAsynByDotted(nullptr, "127.0.0.1", port, &request, 2000)};
        },
-       1, [] { EXPECT_TRUE(updateUntil([] { return count("connect 1") == 1; })); }},
-      {"ConnectAsyn: no failing path", {},
+       1,
+       [] { EXPECT_TRUE(updateUntil([] { return count("connect 1") == 1; })); }},
+      {"ConnectAsyn: no failing path",
+       {},
        [] {
          int32_t request = -1;
          return intptr_t{NetworkManager_ConnectAsyn(nullptr, "127.0.0.1", port, &request, 2000)};
        },
-       1, [] { EXPECT_TRUE(updateUntil([] { return count("connect 1") == 2; })); }},
-      {"ConnectAsynByWithDns: no failing path", {},
+       1,
+       [] { EXPECT_TRUE(updateUntil([] { return count("connect 1") == 2; })); }},
+      {"ConnectAsynByWithDns: no failing path",
+       {},
        [] {
          int32_t request = -1;
          return intptr_t{NetworkManager_ConnectAsynByWithDns(nullptr, "localhost", port, &request, 500)};
        },
-       1, [] { EXPECT_TRUE(updateUntil([] { return count("connect 0") == 1; })); }},
-      {"GetPeerName: no failing path", [] { connectPair(); },
-       [] { return intptr_t{std::string(NetworkManager_GetPeerName(nullptr, client)) == "127.0.0.1"}; }, 1, {}},
-      {"GetErrorString: no failing path", {}, [] { return intptr_t{NetworkManager_GetErrorString() != nullptr}; },
-       1, {}},
-      {"CleanError: no failing path", {}, [] { return none(NetworkManager_CleanError); }, kNoResult,
+       1,
+       [] { EXPECT_TRUE(updateUntil([] { return count("connect 0") == 1; })); }},
+      {"GetPeerName: no failing path",
+       [] { connectPair(); },
+       [] { return intptr_t{std::string(NetworkManager_GetPeerName(nullptr, client)) == "127.0.0.1"}; },
+       1,
+       {}},
+      {"GetErrorString: no failing path",
+       {},
+       [] { return intptr_t{NetworkManager_GetErrorString() != nullptr}; },
+       1,
+       {}},
+      {"CleanError: no failing path",
+       {},
+       [] { return none(NetworkManager_CleanError); },
+       kNoResult,
        [] { EXPECT_STREQ(NetworkManager_GetErrorString(), ""); }},
-      {"SetFrameDealCount: no failing path", {}, [] { return none([] { NetworkManager_SetFrameDealCount(10); }); },
-       kNoResult, {}},
-      {"SetPaused: no failing path", {}, [] { return none([] { NetworkManager_SetPaused(0); }); }, kNoResult,
+      {"SetFrameDealCount: no failing path",
+       {},
+       [] { return none([] { NetworkManager_SetFrameDealCount(10); }); },
+       kNoResult,
+       {}},
+      {"SetPaused: no failing path",
+       {},
+       [] { return none([] { NetworkManager_SetPaused(0); }); },
+       kNoResult,
        [] { EXPECT_TRUE(messageArrives("not paused")); }},
-      {"Stop: no memory to list the handlers", {}, [] { return none(NetworkManager_Stop); }, kNoResult,
+      {"Stop: no memory to list the handlers",
+       {},
+       [] { return none(NetworkManager_Stop); },
+       kNoResult,
        [] {
          NetworkManager_Stop();  // finishes what the first one could not
          const vexolib::net::Sock s = vexolib::net::sock::tcp();
          vexolib::net::sock::setNonBlocking(s);
-         const bool refused = !vexolib::net::sock::connectStart(s, kLoopback, port) ||
-                              !vexolib::net::sock::waitConnected(s, 500);
+         const bool refused =
+             !vexolib::net::sock::connectStart(s, kLoopback, port) || !vexolib::net::sock::waitConnected(s, 500);
          vexolib::net::sock::closeSock(s);
          EXPECT_TRUE(refused) << "the listener is closed";
        }},

@@ -31,8 +31,8 @@ std::vector<std::string> eventsNow() {
 }
 
 void onAccept(uint32_t listenPort, int32_t id, uint32_t ip, uint32_t port) {
-  record("accept " + std::to_string(listenPort & 0xFFFF) + " " + std::to_string(id) + " " + std::to_string(ip) +
-         " " + std::to_string(port & 0xFFFF));
+  record("accept " + std::to_string(listenPort & 0xFFFF) + " " + std::to_string(id) + " " + std::to_string(ip) + " " +
+         std::to_string(port & 0xFFFF));
 }
 void onRecv(int32_t id, const uint8_t* data, int32_t length) {
   record("recv " + std::to_string(id) + " " + std::string(reinterpret_cast<const char*>(data), length));
@@ -60,7 +60,8 @@ TEST(NetExports, AGameSessionThroughTheExports) {
   int token = 0;
   EXPECT_EQ(NetworkManager_Init(&token), &token);
   void* manager = nullptr;
-  for (int i = 0; i < 33; ++i) manager = NetworkManager_RegisterCallback(&token, onAccept, onRecv, onDisconnect, onConnect);
+  for (int i = 0; i < 33; ++i)
+    manager = NetworkManager_RegisterCallback(&token, onAccept, onRecv, onDisconnect, onConnect);
   ASSERT_NE(manager, nullptr);
   NetworkManager_Start();
 

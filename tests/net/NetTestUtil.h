@@ -82,8 +82,7 @@ class RecordingSink : public vexolib::net::INetworkCallback {
 };
 
 // Polls step() until done() holds or the time is up.
-inline bool waitFor(const std::function<bool()>& done, const std::function<void()>& step = {},
-                    int timeoutMs = 10000) {
+inline bool waitFor(const std::function<bool()>& done, const std::function<void()>& step = {}, int timeoutMs = 10000) {
   const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   while (std::chrono::steady_clock::now() < until) {
     if (step) step();

@@ -100,7 +100,6 @@ bool updateUntil(Api& api, char kind, size_t n) {
   return false;
 }
 
-
 uint16_t unusedPort() {
   SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   sockaddr_in a{};
@@ -221,7 +220,8 @@ struct Echoer {
         return 0;
       }
       QueryPerformanceCounter(&b);
-      e->roundTripsMs.push_back(1000.0 * static_cast<double>(b.QuadPart - a.QuadPart) / static_cast<double>(freq.QuadPart));
+      e->roundTripsMs.push_back(1000.0 * static_cast<double>(b.QuadPart - a.QuadPart) /
+                                static_cast<double>(freq.QuadPart));
       Sleep(2);
     }
     return 0;
@@ -410,10 +410,11 @@ int main(int argc, char** argv) {
     flooder.stop = 1;
     WaitForSingleObject(flooder.thread, INFINITE);
     const double growthMiB = static_cast<double>(memoryPeak - memoryBefore) / 1048576.0;
-    std::printf("  flood %d s: %ld frames sent, %u delivered in order, echo round trips %zu, p50 %.2f ms, "
-                "p99 %.2f ms, memory growth %.1f MiB, Stop %.1f ms\n",
-                floodSeconds, static_cast<long>(flooder.sent), floodReceived, echoer.roundTripsMs.size(),
-                percentile(echoer.roundTripsMs, 0.5), percentile(echoer.roundTripsMs, 0.99), growthMiB, stopMs);
+    std::printf(
+        "  flood %d s: %ld frames sent, %u delivered in order, echo round trips %zu, p50 %.2f ms, "
+        "p99 %.2f ms, memory growth %.1f MiB, Stop %.1f ms\n",
+        floodSeconds, static_cast<long>(flooder.sent), floodReceived, echoer.roundTripsMs.size(),
+        percentile(echoer.roundTripsMs, 0.5), percentile(echoer.roundTripsMs, 0.99), growthMiB, stopMs);
     WCHECK(!echoer.lost);
     WCHECK(echoer.roundTripsMs.size() >= 5);
     WCHECK(floodReceived > 100);

@@ -18,8 +18,8 @@ TEST(MsgMem, LengthsFallIntoTheirClasses) {
   struct Case {
     int length;
     int cls;
-  } cases[] = {{0, 0},     {16, 0},     {17, 1},      {32, 1},      {33, 2},     {1024, 6},
-               {2048, 7},  {4096, 8},   {4097, 9},    {5000, 9},    {16384, 9},  {16385, 10},
+  } cases[] = {{0, 0},      {16, 0},     {17, 1},      {32, 1},      {33, 2},      {1024, 6},
+               {2048, 7},   {4096, 8},   {4097, 9},    {5000, 9},    {16384, 9},   {16385, 10},
                {65536, 10}, {65537, 11}, {262144, 11}, {262145, 12}, {1048576, 12}};
   for (const Case& c : cases) {
     void* b = mm::instance().allocate(c.length);
@@ -91,7 +91,8 @@ TEST(ObjectPool, ObjectsKeepTheirContents) {
     std::memset(o, i, 64);
     objects.push_back(o);
   }
-  for (int i = 0; i < 100; i += 3) pool.release(objects[static_cast<size_t>(i)]), objects[static_cast<size_t>(i)] = nullptr;
+  for (int i = 0; i < 100; i += 3)
+    pool.release(objects[static_cast<size_t>(i)]), objects[static_cast<size_t>(i)] = nullptr;
   for (int i = 0; i < 100; ++i) {
     if (!objects[static_cast<size_t>(i)]) continue;
     for (int b = 0; b < 64; ++b) ASSERT_EQ(objects[static_cast<size_t>(i)][b], i);

@@ -48,7 +48,7 @@ class TempDir {
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
     for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
       fs::path candidate = fs::temp_directory_path() / (prefix + "_" + std::to_string(pid) + "_" +
-                                                         std::to_string(counter++) + "_" + std::to_string(stamp));
+                                                        std::to_string(counter++) + "_" + std::to_string(stamp));
       std::error_code ec;
       if (fs::create_directory(candidate, ec) && !ec) path_ = candidate;
     }

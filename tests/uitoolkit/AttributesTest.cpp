@@ -11,10 +11,18 @@ TEST(AttributesTest, Colours) {
     bool ok;
     UIColor value;
   } cases[] = {
-      {L"#FFFFFFFF", true, 0xFFFFFFFF}, {L"#FFEEE8D9", true, 0xFFEEE8D9}, {L"#444444", true, 0x00444444},
-      {L"#008AFF", true, 0x00008AFF},   {L"  #ff0000 ", true, 0x00FF0000}, {L"#0", true, 0},
-      {L"FFFFFF", false, 0},            {L"#", false, 0},                  {L"#GG0000", false, 0},
-      {L"#123456789", false, 0},        {L"", false, 0},                   {L"#12 34", false, 0},
+      {L"#FFFFFFFF", true, 0xFFFFFFFF},
+      {L"#FFEEE8D9", true, 0xFFEEE8D9},
+      {L"#444444", true, 0x00444444},
+      {L"#008AFF", true, 0x00008AFF},
+      {L"  #ff0000 ", true, 0x00FF0000},
+      {L"#0", true, 0},
+      {L"FFFFFF", false, 0},
+      {L"#", false, 0},
+      {L"#GG0000", false, 0},
+      {L"#123456789", false, 0},
+      {L"", false, 0},
+      {L"#12 34", false, 0},
   };
   for (const Case& c : cases) {
     UIColor v = 0xDEADBEEF;
@@ -35,10 +43,18 @@ TEST(AttributesTest, BooleansNumbersRectangles) {
     const wchar_t* text;
     bool ok;
     int value;
-  } ints[] = {{L"42", true, 42},       {L"-7", true, -7},   {L" 13 ", true, 13}, {L"+5", true, 5},
-              {L"99999999999999", true, kMaxCoordinate},  {L"-99999999999", true, -kMaxCoordinate},
-              {L"", false, 0},         {L"-", false, 0},    {L"12px", false, 0}, {L"1.5", false, 0},
-              {L"0x10", false, 0},     {L"4 2", false, 0}};
+  } ints[] = {{L"42", true, 42},
+              {L"-7", true, -7},
+              {L" 13 ", true, 13},
+              {L"+5", true, 5},
+              {L"99999999999999", true, kMaxCoordinate},
+              {L"-99999999999", true, -kMaxCoordinate},
+              {L"", false, 0},
+              {L"-", false, 0},
+              {L"12px", false, 0},
+              {L"1.5", false, 0},
+              {L"0x10", false, 0},
+              {L"4 2", false, 0}};
   for (const IntCase& c : ints) {
     int v = -123;
     EXPECT_EQ(ParseInt(c.text, v), c.ok) << WideToUtf8(c.text);

@@ -21,7 +21,8 @@ struct Built {
   Built(const std::string& windowAttrs, const std::string& body, int width, int height,
         IDialogBuilderCallback* callback = nullptr) {
     CDialogBuilder builder;
-    auto root = builder.CreateFromBytes(bytesOf("<Window " + windowAttrs + ">" + body + "</Window>"), callback, &manager);
+    auto root =
+        builder.CreateFromBytes(bytesOf("<Window " + windowAttrs + ">" + body + "</Window>"), callback, &manager);
     error = builder.GetLastErrorText();
     ok = manager.AttachDialog(std::move(root));
     if (ok) manager.SetClientSize(width, height);
@@ -44,38 +45,106 @@ struct LayoutCase {
 
 TEST(LayoutTest, SizingRules) {
   const LayoutCase cases[] = {
-      {"pos then width and height", "<VerticalLayout><Progress name='p' float='true' pos='320,320,0,0' height='13' width='530'/></VerticalLayout>",
-       960, 620, L"p", {320, 320, 850, 333}},
-      {"width and height before pos lose to it", "<VerticalLayout><Label name='l' float='true' width='530' height='13' pos='10,20,30,60'/></VerticalLayout>",
-       960, 620, L"l", {10, 20, 30, 60}},
-      {"float from the far edges", "<VerticalLayout><Button name='b' float='true' pos='-30,-40,-6,-16'/></VerticalLayout>",
-       400, 300, L"b", {370, 260, 394, 284}},
-      {"float button in the caption", "<VerticalLayout><Button name='b' float='true' pos='902,6,926,30'/></VerticalLayout>",
-       960, 620, L"b", {902, 6, 926, 30}},
-      {"label between two spacers", "<HorizontalLayout><Control width='10'/><Label name='l'/><Control width='10'/></HorizontalLayout>",
-       420, 28, L"l", {10, 0, 410, 28}},
-      {"fixed height in a column", "<VerticalLayout><VerticalLayout name='top' height='134'/><HorizontalLayout height='28'/><VerticalLayout name='rest'/></VerticalLayout>",
-       440, 260, L"rest", {0, 162, 440, 260}},
-      {"remaining height shared equally, remainder left empty", "<VerticalLayout><Control/><Control name='second'/><Control/></VerticalLayout>",
-       100, 100, L"second", {0, 33, 100, 66}},
-      {"fixed width sits at the left edge", "<VerticalLayout><Control name='c' width='50' height='20'/></VerticalLayout>",
-       200, 100, L"c", {0, 0, 50, 20}},
-      {"hidden children take no room", "<HorizontalLayout><Control width='100' visible='false'/><Label name='l'/></HorizontalLayout>",
-       300, 20, L"l", {0, 0, 300, 20}},
-      {"padding counts as used space", "<HorizontalLayout><Control width='10' padding='5,0,5,0'/><Label name='l' padding='2,3,4,5'/></HorizontalLayout>",
-       100, 40, L"l", {22, 3, 96, 35}},
-      {"inset shrinks the area", "<VerticalLayout inset='10,20,30,40'><Control name='c'/></VerticalLayout>",
-       200, 200, L"c", {10, 20, 170, 160}},
-      {"min and max bound the share", "<HorizontalLayout><Control name='c' maxwidth='60'/><Control minwidth='150'/></HorizontalLayout>",
-       200, 10, L"c", {0, 0, 60, 10}},
-      {"fixed sizes larger than the layout leave nothing", "<HorizontalLayout><Control width='500'/><Label name='l'/></HorizontalLayout>",
-       300, 20, L"l", {500, 0, 500, 20}},
-      {"float is relative to the container", "<VerticalLayout><VerticalLayout height='162'/><VerticalLayout><Button name='ok' float='true' pos='172,46,0,0' width='96' height='32'/></VerticalLayout></VerticalLayout>",
-       440, 260, L"ok", {172, 208, 268, 240}},
-      {"tab pages fill the tab", "<TabLayout><VerticalLayout name='page0'/><VerticalLayout name='page1'/></TabLayout>",
-       960, 620, L"page0", {0, 0, 960, 620}},
-      {"huge numbers are clamped, not overflowed", "<HorizontalLayout><Control width='99999999999'/><Control width='99999999999'/><Label name='l'/></HorizontalLayout>",
-       300, 20, L"l", {200000, 0, 200000, 20}},
+      {"pos then width and height",
+       "<VerticalLayout><Progress name='p' float='true' pos='320,320,0,0' height='13' width='530'/></VerticalLayout>",
+       960,
+       620,
+       L"p",
+       {320, 320, 850, 333}},
+      {"width and height before pos lose to it",
+       "<VerticalLayout><Label name='l' float='true' width='530' height='13' pos='10,20,30,60'/></VerticalLayout>",
+       960,
+       620,
+       L"l",
+       {10, 20, 30, 60}},
+      {"float from the far edges",
+       "<VerticalLayout><Button name='b' float='true' pos='-30,-40,-6,-16'/></VerticalLayout>",
+       400,
+       300,
+       L"b",
+       {370, 260, 394, 284}},
+      {"float button in the caption",
+       "<VerticalLayout><Button name='b' float='true' pos='902,6,926,30'/></VerticalLayout>",
+       960,
+       620,
+       L"b",
+       {902, 6, 926, 30}},
+      {"label between two spacers",
+       "<HorizontalLayout><Control width='10'/><Label name='l'/><Control width='10'/></HorizontalLayout>",
+       420,
+       28,
+       L"l",
+       {10, 0, 410, 28}},
+      {"fixed height in a column",
+       "<VerticalLayout><VerticalLayout name='top' height='134'/><HorizontalLayout height='28'/><VerticalLayout "
+       "name='rest'/></VerticalLayout>",
+       440,
+       260,
+       L"rest",
+       {0, 162, 440, 260}},
+      {"remaining height shared equally, remainder left empty",
+       "<VerticalLayout><Control/><Control name='second'/><Control/></VerticalLayout>",
+       100,
+       100,
+       L"second",
+       {0, 33, 100, 66}},
+      {"fixed width sits at the left edge",
+       "<VerticalLayout><Control name='c' width='50' height='20'/></VerticalLayout>",
+       200,
+       100,
+       L"c",
+       {0, 0, 50, 20}},
+      {"hidden children take no room",
+       "<HorizontalLayout><Control width='100' visible='false'/><Label name='l'/></HorizontalLayout>",
+       300,
+       20,
+       L"l",
+       {0, 0, 300, 20}},
+      {"padding counts as used space",
+       "<HorizontalLayout><Control width='10' padding='5,0,5,0'/><Label name='l' "
+       "padding='2,3,4,5'/></HorizontalLayout>",
+       100,
+       40,
+       L"l",
+       {22, 3, 96, 35}},
+      {"inset shrinks the area",
+       "<VerticalLayout inset='10,20,30,40'><Control name='c'/></VerticalLayout>",
+       200,
+       200,
+       L"c",
+       {10, 20, 170, 160}},
+      {"min and max bound the share",
+       "<HorizontalLayout><Control name='c' maxwidth='60'/><Control minwidth='150'/></HorizontalLayout>",
+       200,
+       10,
+       L"c",
+       {0, 0, 60, 10}},
+      {"fixed sizes larger than the layout leave nothing",
+       "<HorizontalLayout><Control width='500'/><Label name='l'/></HorizontalLayout>",
+       300,
+       20,
+       L"l",
+       {500, 0, 500, 20}},
+      {"float is relative to the container",
+       "<VerticalLayout><VerticalLayout height='162'/><VerticalLayout><Button name='ok' float='true' pos='172,46,0,0' "
+       "width='96' height='32'/></VerticalLayout></VerticalLayout>",
+       440,
+       260,
+       L"ok",
+       {172, 208, 268, 240}},
+      {"tab pages fill the tab",
+       "<TabLayout><VerticalLayout name='page0'/><VerticalLayout name='page1'/></TabLayout>",
+       960,
+       620,
+       L"page0",
+       {0, 0, 960, 620}},
+      {"huge numbers are clamped, not overflowed",
+       "<HorizontalLayout><Control width='99999999999'/><Control width='99999999999'/><Label "
+       "name='l'/></HorizontalLayout>",
+       300,
+       20,
+       L"l",
+       {200000, 0, 200000, 20}},
   };
   for (const LayoutCase& c : cases) {
     Built b("size='960,620'", c.body, c.width, c.height);
@@ -85,12 +154,13 @@ TEST(LayoutTest, SizingRules) {
 }
 
 TEST(LayoutTest, WindowAttributesAndFonts) {
-  Built b("size=\"960,620\" sizebox=\"6,6,6,6\" caption=\"0,0,0,340\" mininfo=\"960,620\" maxinfo=\"960,620\" "
-          "showshadow=\"true\" shadowimage=\"shadow.png\" shadowcorner=\"9,9,9,9\"",
-          "<Font name='\xE5\xBE\xAE\xE8\xBD\xAF\xE9\x9B\x85\xE9\xBB\x91' size='12' default='true'/>"
-          "<Font name='x' size='12' underline='true'/><Font name='y' size='28' bold='true'/>"
-          "<VerticalLayout name='verLayout' bkcolor='#FFFFFFFF'/>",
-          960, 620);
+  Built b(
+      "size=\"960,620\" sizebox=\"6,6,6,6\" caption=\"0,0,0,340\" mininfo=\"960,620\" maxinfo=\"960,620\" "
+      "showshadow=\"true\" shadowimage=\"shadow.png\" shadowcorner=\"9,9,9,9\"",
+      "<Font name='\xE5\xBE\xAE\xE8\xBD\xAF\xE9\x9B\x85\xE9\xBB\x91' size='12' default='true'/>"
+      "<Font name='x' size='12' underline='true'/><Font name='y' size='28' bold='true'/>"
+      "<VerticalLayout name='verLayout' bkcolor='#FFFFFFFF'/>",
+      960, 620);
   ASSERT_TRUE(b.ok) << b.error;
   CManagerUI& m = b.manager;
   EXPECT_EQ(m.GetInitSize().cx, 960);
@@ -113,9 +183,11 @@ TEST(LayoutTest, WindowAttributesAndFonts) {
 }
 
 TEST(LayoutTest, LaterNameWinsAndTabSelection) {
-  Built b("", "<VerticalLayout><Label name='labelTip' text='first'/><TabLayout name='tab'>"
-              "<VerticalLayout name='p0'/><VerticalLayout name='p1'><Label name='labelTip' text='second'/></VerticalLayout>"
-              "</TabLayout></VerticalLayout>", 100, 100);
+  Built b("",
+          "<VerticalLayout><Label name='labelTip' text='first'/><TabLayout name='tab'>"
+          "<VerticalLayout name='p0'/><VerticalLayout name='p1'><Label name='labelTip' text='second'/></VerticalLayout>"
+          "</TabLayout></VerticalLayout>",
+          100, 100);
   ASSERT_TRUE(b.ok) << b.error;
   EXPECT_EQ(b.manager.FindControl(L"labelTip")->GetText(), L"second");
   EXPECT_EQ(b.manager.FindControl(L"missing"), nullptr);
@@ -133,8 +205,10 @@ TEST(LayoutTest, LaterNameWinsAndTabSelection) {
 
 TEST(LayoutTest, ProgressValueRules) {
   int repaints = 0;
-  Built b("", "<VerticalLayout><Progress name='progress' float='true' pos='320,320,0,0' height='13' width='530' "
-              "min='0' max='100' value='0'/></VerticalLayout>", 960, 620);
+  Built b("",
+          "<VerticalLayout><Progress name='progress' float='true' pos='320,320,0,0' height='13' width='530' "
+          "min='0' max='100' value='0'/></VerticalLayout>",
+          960, 620);
   ASSERT_TRUE(b.ok) << b.error;
   b.manager.SetInvalidateHook([&](const UIRect&) { ++repaints; });
   auto* bar = static_cast<CProgressUI*>(b.manager.FindControl(L"progress"));
@@ -163,16 +237,16 @@ namespace {
 
 struct Recorder : INotifyUI {
   std::vector<std::pair<std::wstring, std::wstring>> seen;
-  void Notify(NotifyRecord& msg) override {
-    seen.emplace_back(msg.sType, msg.pSender ? msg.pSender->GetName() : L"");
-  }
+  void Notify(NotifyRecord& msg) override { seen.emplace_back(msg.sType, msg.pSender ? msg.pSender->GetName() : L""); }
 };
 
 }  // namespace
 
 TEST(LayoutTest, ButtonClickRouting) {
-  Built b("", "<VerticalLayout name='root'><Button name='btnOk' float='true' pos='10,10,50,30'/>"
-              "<Label name='label' float='true' pos='60,10,100,30'/></VerticalLayout>", 200, 100);
+  Built b("",
+          "<VerticalLayout name='root'><Button name='btnOk' float='true' pos='10,10,50,30'/>"
+          "<Label name='label' float='true' pos='60,10,100,30'/></VerticalLayout>",
+          200, 100);
   ASSERT_TRUE(b.ok) << b.error;
   Recorder rec;
   b.manager.AddNotifier(&rec);
@@ -280,8 +354,10 @@ struct CustomFactory : IDialogBuilderCallback {
 
 TEST(LayoutTest, CustomAndUnknownElements) {
   CustomFactory factory;
-  Built b("", "<VerticalLayout><IeBrowser name='ie' homepage='about:blank'/><Gizmo name='g'><Label name='inner'/></Gizmo>"
-              "<Label name='after'/></VerticalLayout>", 100, 100, &factory);
+  Built b("",
+          "<VerticalLayout><IeBrowser name='ie' homepage='about:blank'/><Gizmo name='g'><Label name='inner'/></Gizmo>"
+          "<Label name='after'/></VerticalLayout>",
+          100, 100, &factory);
   ASSERT_TRUE(b.ok) << b.error;
   EXPECT_EQ(factory.asked, (std::vector<std::wstring>{L"IeBrowser", L"Gizmo"}));
   EXPECT_NE(b.manager.FindControl(L"ie"), nullptr);

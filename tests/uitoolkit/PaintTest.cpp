@@ -52,7 +52,7 @@ struct Painted {
 };
 
 constexpr uint32_t kWhite = 0xFFFFFFFF;
-constexpr uint32_t kBlue = 0xFF0000FF;   // ARGB
+constexpr uint32_t kBlue = 0xFF0000FF;  // ARGB
 constexpr uint32_t kGrey = 0xFF808080;
 
 }  // namespace
@@ -61,10 +61,12 @@ TEST(PaintTest, ProgressFillAndBackground) {
   const std::string layout =
       "<Window size='960,620'><VerticalLayout bkcolor='#FFFFFFFF'>"
       "<Progress name='progress' float='true' pos='320,320,0,0' height='13' width='530' "
-      "bkimage=\"file='bk.png' corner='3,3,3,3'\" foreimage=\"file='fore.png' corner='3,3,3,3'\" min='0' max='100' value='0'/>"
+      "bkimage=\"file='bk.png' corner='3,3,3,3'\" foreimage=\"file='fore.png' corner='3,3,3,3'\" min='0' max='100' "
+      "value='0'/>"
       "<Label name='clear' float='true' pos='0,0,50,50' bkcolor='#123456'/>"
       "</VerticalLayout></Window>";
-  Painted p(layout, {{"bk.png", solid(530, 13, 0x808080FF), false}, {"fore.png", solid(530, 13, 0x0000FFFF), true}}, 960, 620);
+  Painted p(layout, {{"bk.png", solid(530, 13, 0x808080FF), false}, {"fore.png", solid(530, 13, 0x0000FFFF), true}},
+            960, 620);
   EXPECT_EQ(p.at(5, 5), kWhite) << "six-digit colours have alpha 0 and draw nothing";
   EXPECT_EQ(p.at(319, 325), kWhite);
   EXPECT_EQ(p.at(320, 325), kGrey) << "value 0: background only";
@@ -111,12 +113,14 @@ TEST(PaintTest, NineGridKeepsCornersAndCanLeaveTheMiddleOut) {
 TEST(PaintTest, ButtonStateImagesAndMissingImages) {
   const std::string layout =
       "<Window><VerticalLayout bkcolor='#FFFFFFFF'>"
-      "<Button name='b' float='true' pos='10,10,34,34' normalimage='n.png' hotimage=\"file='h.png'\" pushedimage='p.png'/>"
+      "<Button name='b' float='true' pos='10,10,34,34' normalimage='n.png' hotimage=\"file='h.png'\" "
+      "pushedimage='p.png'/>"
       "<Progress name='bar' float='true' pos='0,50,100,60' foreimage='gone.png' value='40'/>"
       "<Label name='l' float='true' pos='40,10,60,30' bkimage='gone.png'/>"
       "</VerticalLayout></Window>";
   Painted p(layout,
-            {{"n.png", solid(24, 24, 0xFF0000FF), true}, {"h.png", solid(24, 24, 0x00FF00FF), true},
+            {{"n.png", solid(24, 24, 0xFF0000FF), true},
+             {"h.png", solid(24, 24, 0x00FF00FF), true},
              {"p.png", solid(24, 24, 0x0000FFFF), false}},
             100, 100);
   EXPECT_EQ(p.at(20, 20), 0xFFFF0000u);

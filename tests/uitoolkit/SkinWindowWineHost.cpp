@@ -198,17 +198,17 @@ void checkMainWindow(TestMainWnd& wnd) {
   while (edge < 850 && closeTo(s.at(edge, 326), 0x008AFF)) ++edge;
   std::printf("progress fill ends at x=%d (expected 585)\n", edge);
   WCHECK(std::abs(edge - 585) <= 1);
-  WCHECK(closeTo(s.at(942, 19), 0x666666, 60));  // close button mark
-  WCHECK(closeTo(s.at(914, 18), 0x666666, 60));  // minimise button mark
+  WCHECK(closeTo(s.at(942, 19), 0x666666, 60));                // close button mark
+  WCHECK(closeTo(s.at(914, 18), 0x666666, 60));                // minimise button mark
   WCHECK(countNotWhite(s, RECT{320, 333, 850, 352}, 3) > 20);  // status text, light on white
 
   // Hit testing: border, caption, buttons in the caption, client below it.
   struct Hit {
     int x, y;
     LRESULT code;
-  } hits[] = {{2, 300, HTLEFT},   {957, 300, HTRIGHT},  {480, 2, HTTOP},    {480, 617, HTBOTTOM},
-              {2, 2, HTTOPLEFT},  {957, 617, HTBOTTOMRIGHT}, {500, 100, HTCAPTION}, {942, 19, HTCLIENT},
-              {914, 18, HTCLIENT}, {500, 400, HTCLIENT}, {400, 326, HTCAPTION}};
+  } hits[] = {{2, 300, HTLEFT},    {957, 300, HTRIGHT},       {480, 2, HTTOP},       {480, 617, HTBOTTOM},
+              {2, 2, HTTOPLEFT},   {957, 617, HTBOTTOMRIGHT}, {500, 100, HTCAPTION}, {942, 19, HTCLIENT},
+              {914, 18, HTCLIENT}, {500, 400, HTCLIENT},      {400, 326, HTCAPTION}};
   for (const Hit& hit : hits) {
     const LRESULT got = SendMessageW(h, WM_NCHITTEST, 0, MAKELPARAM(rc.left + hit.x, rc.top + hit.y));
     if (!WCHECK_EQ(got, hit.code)) std::printf("  hit test at %d,%d gave %d\n", hit.x, hit.y, int(got));
@@ -363,9 +363,9 @@ void checkMessageBox(TestMainWnd& owner) {
     pump(400);
     const Shot s = capture(b, "message_box.png");
     WCHECK(closeTo(s.at(300, 90), 0xFFFFFF, 2));
-    WCHECK(closeTo(s.at(200, 80), 0xF5A623, 30));  // warning icon
-    WCHECK(closeTo(s.at(172, 224), 0x008AFF, 40));  // OK button border
-    WCHECK(countNotWhite(s, RECT{10, 134, 430, 162}) > 30);  // message text
+    WCHECK(closeTo(s.at(200, 80), 0xF5A623, 30));             // warning icon
+    WCHECK(closeTo(s.at(172, 224), 0x008AFF, 40));            // OK button border
+    WCHECK(countNotWhite(s, RECT{10, 134, 430, 162}) > 30);   // message text
     WCHECK(countNotWhite(s, RECT{14, 11, 114, 39}) > 20);     // caption text
     WCHECK(countNotWhite(s, RECT{190, 212, 250, 236}) > 20);  // "确定"
     RECT around = b;
@@ -397,9 +397,11 @@ void checkMessageBox(TestMainWnd& owner) {
     struct Hit {
       int x, y;
       LRESULT code;
-    } hits[] = {{20, 20, HTCAPTION}, {300, 100, HTCAPTION}, {5, 5, HTCAPTION}, {220, 224, HTCLIENT}, {420, 20, HTCLIENT}};
+    } hits[] = {
+        {20, 20, HTCAPTION}, {300, 100, HTCAPTION}, {5, 5, HTCAPTION}, {220, 224, HTCLIENT}, {420, 20, HTCLIENT}};
     const RECT b = windowRect(box);
-    for (const Hit& hit : hits) WCHECK_EQ(SendMessageW(box, WM_NCHITTEST, 0, MAKELPARAM(b.left + hit.x, b.top + hit.y)), hit.code);
+    for (const Hit& hit : hits)
+      WCHECK_EQ(SendMessageW(box, WM_NCHITTEST, 0, MAKELPARAM(b.left + hit.x, b.top + hit.y)), hit.code);
     SendMessageW(box, WM_NCLBUTTONDBLCLK, HTCAPTION, MAKELPARAM(b.left + 300, b.top + 100));
     pump(100);
     RECT now = windowRect(box);
@@ -476,9 +478,12 @@ class BrokenWnd : public WindowImplBase {
 
 int runChild(const std::wstring& mode) {
   BrokenWnd* wnd = nullptr;
-  if (mode == L"--missing-layout") wnd = new BrokenWnd(UILIB_ZIPRESOURCE, vekt::kSkinResourceId, L"", L"Missing.xml");
-  else if (mode == L"--no-package") wnd = new BrokenWnd(UILIB_ZIPRESOURCE, 131, L"", L"GameLoader.xml");
-  else if (mode == L"--broken-layout") wnd = new BrokenWnd(UILIB_FILE, 0, L"brokenskin", L"Broken.xml");
+  if (mode == L"--missing-layout")
+    wnd = new BrokenWnd(UILIB_ZIPRESOURCE, vekt::kSkinResourceId, L"", L"Missing.xml");
+  else if (mode == L"--no-package")
+    wnd = new BrokenWnd(UILIB_ZIPRESOURCE, 131, L"", L"GameLoader.xml");
+  else if (mode == L"--broken-layout")
+    wnd = new BrokenWnd(UILIB_FILE, 0, L"brokenskin", L"Broken.xml");
   if (!wnd) return 3;
   wnd->Create(nullptr, L"Broken", WS_OVERLAPPEDWINDOW, 0, 0, 0, 0, 0);
   return 0;  // only reached when creation did not end the process
@@ -518,13 +523,13 @@ void checkLoadFailureExit(const std::wstring& mode, const std::wstring& caption)
 // are read when a process starts, so a first run sets it and starts again.
 bool ensureFontReplacement() {
   HKEY key;
-  if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\Fonts\\Replacements", 0, nullptr, 0, KEY_ALL_ACCESS,
-                      nullptr, &key, nullptr) != ERROR_SUCCESS)
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\Fonts\\Replacements", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                      &key, nullptr) != ERROR_SUCCESS)
     return true;
   wchar_t value[64] = {};
   DWORD size = sizeof value;
-  const bool present = RegQueryValueExW(key, kFontName, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size) ==
-                       ERROR_SUCCESS;
+  const bool present =
+      RegQueryValueExW(key, kFontName, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size) == ERROR_SUCCESS;
   if (!present) {
     const wchar_t* target = L"WenQuanYi Micro Hei";
     RegSetValueExW(key, kFontName, 0, REG_SZ, reinterpret_cast<const BYTE*>(target),

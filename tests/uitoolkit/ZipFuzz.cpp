@@ -15,7 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (size_t i = 0; i + 46 <= size && i < 4096; ++i) {
     if (data[i] == 0x50 && data[i + 1] == 0x4b && data[i + 2] == 1 && data[i + 3] == 2) {
       const size_t len = data[i + 28] | (data[i + 29] << 8);
-      if (i + 46 + len <= size) package.Read(std::string(reinterpret_cast<const char*>(data + i + 46), len), bytes, error);
+      if (i + 46 + len <= size)
+        package.Read(std::string(reinterpret_cast<const char*>(data + i + 46), len), bytes, error);
     }
   }
   return 0;

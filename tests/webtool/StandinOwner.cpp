@@ -45,8 +45,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   wc.hbrBackground = CreateSolidBrush(kOwnerColour);
   wc.lpszClassName = L"StandinOwner";
   if (!RegisterClassW(&wc)) return 3;
-  HWND window = CreateWindowExW(0, L"StandinOwner", L"Stand-in owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                                x, y, width, height, nullptr, nullptr, instance, nullptr);
+  HWND window = CreateWindowExW(0, L"StandinOwner", L"Stand-in owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, y, width,
+                                height, nullptr, nullptr, instance, nullptr);
   if (!window) return 4;
   SetForegroundWindow(window);
   UpdateWindow(window);

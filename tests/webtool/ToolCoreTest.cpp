@@ -14,13 +14,25 @@ TEST(ParseDecimal, ReadsLikeTheCLibrary) {
     const char* text;
     int value;
   } cases[] = {
-      {"640", 640},         {"  \t480", 480},     {"+12", 12},        {"-7", -7},
-      {"12abc", 12},        {"abc", 0},           {"", 0},            {"-", 0},
-      {"+-3", 0},           {" - 3", 0},          {"0x10", 0},        {"007", 7},
-      {"2147483647", INT_MAX},                    {"-2147483648", INT_MIN},
-      {"2147483648", INT_MAX},                    {"-99999999999999999999", INT_MIN},
+      {"640", 640},
+      {"  \t480", 480},
+      {"+12", 12},
+      {"-7", -7},
+      {"12abc", 12},
+      {"abc", 0},
+      {"", 0},
+      {"-", 0},
+      {"+-3", 0},
+      {" - 3", 0},
+      {"0x10", 0},
+      {"007", 7},
+      {"2147483647", INT_MAX},
+      {"-2147483648", INT_MIN},
+      {"2147483648", INT_MAX},
+      {"-99999999999999999999", INT_MIN},
       {"99999999999999999999999999999999", INT_MAX},
-      {"\n\v\f\r5", 5},     {"1 2", 1},
+      {"\n\v\f\r5", 5},
+      {"1 2", 1},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(parseDecimal(c.text), c.value) << '"' << c.text << '"';
@@ -49,7 +61,7 @@ TEST(ReadToolArguments, NumbersGoThroughTheAnsiConversion) {
   EXPECT_EQ(args->title, L"t\u00e9");  // text arguments stay as given
   EXPECT_EQ(args->width, 0);
   EXPECT_EQ(args->height, -40);
-  EXPECT_EQ(args->owner, 0);           // no such character in the code page: "?12"
+  EXPECT_EQ(args->owner, 0);  // no such character in the code page: "?12"
   EXPECT_EQ(args->address, L"");
 }
 
@@ -58,12 +70,9 @@ TEST(CentreOnOwner, HalvesTheDifferenceTowardZero) {
     Size owner, window;
     long long x, y;
   } cases[] = {
-      {{1000, 800}, {600, 400}, 200, 200},
-      {{1001, 801}, {600, 400}, 200, 200},
-      {{600, 400}, {600, 400}, 0, 0},
-      {{500, 300}, {601, 401}, -50, -50},  // -50.5 truncates to -50, not -51
-      {{0, 0}, {123, 45}, -61, -22},
-      {{INT_MAX, INT_MAX}, {INT_MIN, INT_MIN}, 4294967295LL / 2, 4294967295LL / 2},
+      {{1000, 800}, {600, 400}, 200, 200}, {{1001, 801}, {600, 400}, 200, 200},
+      {{600, 400}, {600, 400}, 0, 0},      {{500, 300}, {601, 401}, -50, -50},  // -50.5 truncates to -50, not -51
+      {{0, 0}, {123, 45}, -61, -22},       {{INT_MAX, INT_MAX}, {INT_MIN, INT_MIN}, 4294967295LL / 2, 4294967295LL / 2},
   };
   for (const auto& c : cases) {
     const Point p = centreOnOwner(c.owner, c.window);

@@ -58,8 +58,8 @@ LRESULT sendCopyData(HWND window, ULONG_PTR code, const void* data, DWORD bytes)
 }
 
 HWND makeOwner() {
-  HWND owner = CreateWindowExW(0, L"STATIC", L"in-process owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                               100, 80, 900, 700, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  HWND owner = CreateWindowExW(0, L"STATIC", L"in-process owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 80, 900, 700,
+                               nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
   pump(100);
   return owner;
 }
@@ -146,8 +146,8 @@ void checkCopyData(HWND owner) {
   // text sits right before a page that cannot be read.
   SYSTEM_INFO info;
   GetSystemInfo(&info);
-  auto* pages = static_cast<char*>(VirtualAlloc(nullptr, info.dwPageSize * 2, MEM_RESERVE | MEM_COMMIT,
-                                                PAGE_READWRITE));
+  auto* pages =
+      static_cast<char*>(VirtualAlloc(nullptr, info.dwPageSize * 2, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
   DWORD oldProtection = 0;
   VirtualProtect(pages + info.dwPageSize, info.dwPageSize, PAGE_NOACCESS, &oldProtection);
   const char unterminated[] = "about:blank#unterminated";
@@ -265,8 +265,8 @@ void checkAllocationFailure(HWND owner) {
 DWORD WINAPI startWithoutOle(void* owner) {
   reports().clear();
   auto tool = vistrel::ToolWindow::start(GetModuleHandleW(nullptr),
-                                         argumentsFor(static_cast<HWND>(owner), 480, 360, L"about:blank#own"),
-                                         SW_HIDE, recordReport);
+                                         argumentsFor(static_cast<HWND>(owner), 480, 360, L"about:blank#own"), SW_HIDE,
+                                         recordReport);
   pump(200);
   const HRESULT oleAgain = OleInitialize(nullptr);
   WCHECK_EQ(oleAgain, S_FALSE);  // S_OK would mean OLE was not set up yet

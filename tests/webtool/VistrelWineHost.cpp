@@ -37,8 +37,7 @@ struct Started {
   DWORD id = 0;
 };
 
-Started startProgram(const std::wstring& program, const std::wstring& arguments,
-                     WORD showCommand = SW_SHOWNORMAL) {
+Started startProgram(const std::wstring& program, const std::wstring& arguments, WORD showCommand = SW_SHOWNORMAL) {
   std::wstring line = L"\"" + program + L"\" " + arguments;
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
@@ -46,8 +45,7 @@ Started startProgram(const std::wstring& program, const std::wstring& arguments,
   startup.wShowWindow = showCommand;
   PROCESS_INFORMATION info{};
   Started started;
-  if (CreateProcessW(program.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                     &info)) {
+  if (CreateProcessW(program.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
     CloseHandle(info.hThread);
     started.process = info.hProcess;
     started.id = info.dwProcessId;
@@ -107,13 +105,11 @@ HWND waitForWindow(const Started& program, const wchar_t* className, DWORD milli
   return nullptr;
 }
 
-std::wstring number(HWND window) {
-  return std::to_wstring(static_cast<long long>(reinterpret_cast<INT_PTR>(window)));
-}
+std::wstring number(HWND window) { return std::to_wstring(static_cast<long long>(reinterpret_cast<INT_PTR>(window))); }
 
 std::wstring toolArguments(HWND owner, int width, int height, const wchar_t* address = L"about:blank") {
-  return L"\"Vistrel test\" " + std::to_wstring(width) + L" " + std::to_wstring(height) + L" " +
-         number(owner) + L" \"" + address + L"\"";
+  return L"\"Vistrel test\" " + std::to_wstring(width) + L" " + std::to_wstring(height) + L" " + number(owner) +
+         L" \"" + address + L"\"";
 }
 
 // Where the tool's window should stand for an owner.
@@ -132,8 +128,8 @@ bool checkCentred(HWND tool, HWND owner, int width, int height) {
   const bool ok = WCHECK_EQ(rect.left, corner.x) & WCHECK_EQ(rect.top, corner.y) &
                   WCHECK_EQ(rect.right - rect.left, width) & WCHECK_EQ(rect.bottom - rect.top, height);
   if (!ok) {
-    std::printf("  window {%ld,%ld,%ld,%ld}, corner wanted (%ld,%ld)\n", rect.left, rect.top, rect.right,
-                rect.bottom, corner.x, corner.y);
+    std::printf("  window {%ld,%ld,%ld,%ld}, corner wanted (%ld,%ld)\n", rect.left, rect.top, rect.right, rect.bottom,
+                corner.x, corner.y);
   }
   return ok;
 }
@@ -141,8 +137,8 @@ bool checkCentred(HWND tool, HWND owner, int width, int height) {
 LRESULT sendCopyData(HWND window, ULONG_PTR code, const void* data, DWORD bytes, bool* answered) {
   COPYDATASTRUCT copy{code, bytes, const_cast<void*>(data)};
   DWORD_PTR result = 0;
-  *answered = SendMessageTimeoutW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy),
-                                  SMTO_ABORTIFHUNG, 10000, &result) != 0;
+  *answered = SendMessageTimeoutW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy), SMTO_ABORTIFHUNG, 10000,
+                                  &result) != 0;
   return static_cast<LRESULT>(result);
 }
 
@@ -228,8 +224,8 @@ void checkPicture(HWND owner, HWND tool) {
     }
     Sleep(500);
     const Pixels picture = captureScreen(ownerRect);
-    if (!WCHECK(stbi_write_png(file.c_str(), picture.width, picture.height, 3, picture.rgb.data(),
-                               picture.width * 3) != 0)) {
+    if (!WCHECK(stbi_write_png(file.c_str(), picture.width, picture.height, 3, picture.rgb.data(), picture.width * 3) !=
+                0)) {
       return;
     }
     failed = failedProbe(picture, ownerRect, owner, tool);
@@ -395,8 +391,8 @@ void checkBadCommandLines(HWND owner) {
   for (const auto& c : cases) {
     Started tool = startProgram(g_vistrel, c.arguments);
     const DWORD code = waitForExit(tool, kEndWithin);
-    const bool ok = WCHECK(tool.process != nullptr) & WCHECK_EQ(code, 0u) &
-                    WCHECK(findWindowOf(tool.id, L"#32770") == nullptr);
+    const bool ok =
+        WCHECK(tool.process != nullptr) & WCHECK_EQ(code, 0u) & WCHECK(findWindowOf(tool.id, L"#32770") == nullptr);
     if (!ok) std::printf("  command line case: %s (exit %lu)\n", c.name, static_cast<unsigned long>(code));
     finish(tool);
   }

@@ -4,8 +4,14 @@
 #include <cstdio>
 
 namespace wincheck {
-inline int& passed() { static int n = 0; return n; }
-inline int& failed() { static int n = 0; return n; }
+inline int& passed() {
+  static int n = 0;
+  return n;
+}
+inline int& failed() {
+  static int n = 0;
+  return n;
+}
 inline bool record(bool ok, const char* expr, const char* file, int line) {
   if (ok) {
     ++passed();

@@ -55,8 +55,8 @@ inline Picture capture(HWND window, const std::string& path) {
   DeleteObject(bitmap);
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
-  picture.saved = !path.empty() && stbi_write_png(path.c_str(), picture.width, picture.height, 4,
-                                                  picture.rgba.data(), picture.width * 4) != 0;
+  picture.saved = !path.empty() && stbi_write_png(path.c_str(), picture.width, picture.height, 4, picture.rgba.data(),
+                                                  picture.width * 4) != 0;
   return picture;
 }
 

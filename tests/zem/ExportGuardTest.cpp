@@ -64,52 +64,53 @@ std::vector<GuardCase> cases(const std::string& dir) {
   const std::string key = n + "key", reg = n + "reg", push = n + "push";
   const std::string marker = n + "m", i = n + "i", f = n + "f", b = n + "b", v = n + "v";
   const std::string vids = dir + "/vids", dump = dir + "/dump", shots = dir + "/shots_folder/";
-  const std::string timeLog = dir + "/timelog_with_a_long_enough_name", events = dir + "/events_with_a_long_enough_name";
+  const std::string timeLog = dir + "/timelog_with_a_long_enough_name",
+                    events = dir + "/events_with_a_long_enough_name";
   // Rows run in order against the one session of the process.
   return {
-      {"StartMonoOn combined creates the main context", [] {},
-       [] { return StartMonoOn(nullptr, 0xffff, 0); }, 0},
-      {"StartProfilerOn creates the main context", [] {},
-       [] { return StartProfilerOn(nullptr, 1, 1, 0); }, 0},
-      {"MarkStartTime copies the key", [] {},
-       [key] { return none([&] { MarkStartTime(key.c_str()); }); }, kNoResult},
+      {"StartMonoOn combined creates the main context", [] {}, [] { return StartMonoOn(nullptr, 0xffff, 0); }, 0},
+      {"StartProfilerOn creates the main context", [] {}, [] { return StartProfilerOn(nullptr, 1, 1, 0); }, 0},
+      {"MarkStartTime copies the key", [] {}, [key] { return none([&] { MarkStartTime(key.c_str()); }); }, kNoResult},
       {"RegisterSample interns the name", [] { StartProfiling(); },
        [reg] { return none([&] { RegisterSample(reg.c_str(), nullptr); }); }, kNoResult},
-      {"LogSample builds the registered path", [] { MarkStartTime(nullptr); RegisterSample("R", "P"); },
+      {"LogSample builds the registered path",
+       [] {
+         MarkStartTime(nullptr);
+         RegisterSample("R", "P");
+       },
        [] { return none([] { LogSample(0, 1000, 1); }); }, kNoResult},
       {"ZEMEnginePushSample interns the name", [] { StartMonoOn(nullptr, 1, 0); },
        [push] { return none([&] { ZEMEnginePushSample(push.c_str()); }); }, kNoResult},
-      {"ZEMEnginePushSampleId names the index", [] {},
-       [] { return none([] { ZEMEnginePushSampleId(4242); }); }, kNoResult},
+      {"ZEMEnginePushSampleId names the index", [] {}, [] { return none([] { ZEMEnginePushSampleId(4242); }); },
+       kNoResult},
       {"ZEMEnginePopSampleId queues a frequent index",
        [] {
          AutoProfileCPU(1);
-         for (int k = 0; k < 99; ++k) { ZEMEnginePushSampleId(9); ZEMEnginePopSampleId(9); }
+         for (int k = 0; k < 99; ++k) {
+           ZEMEnginePushSampleId(9);
+           ZEMEnginePopSampleId(9);
+         }
          ZEMEnginePushSampleId(9);
        },
        [] { return none([] { ZEMEnginePopSampleId(9); }); }, kNoResult},
       {"ZEMEngineLogMarker adds a value", [vids] { LogIdMapFile(vids.c_str()); },
        [marker] { return none([&] { ZEMEngineLogMarker(marker.c_str()); }); }, kNoResult},
-      {"ZEMEngineLogInt adds a value", [] {},
-       [i] { return none([&] { ZEMEngineLogInt(i.c_str(), 1); }); }, kNoResult},
-      {"ZEMEngineLogFloat adds a value", [] {},
-       [f] { return none([&] { ZEMEngineLogFloat(f.c_str(), 1); }); }, kNoResult},
-      {"ZEMEngineLogBool adds a value", [] {},
-       [b] { return none([&] { ZEMEngineLogBool(b.c_str(), 1); }); }, kNoResult},
-      {"ZEMEngineLogVector adds a value", [] {},
-       [v] { return none([&] { ZEMEngineLogVector(v.c_str(), 1, 2, 3); }); }, kNoResult},
+      {"ZEMEngineLogInt adds a value", [] {}, [i] { return none([&] { ZEMEngineLogInt(i.c_str(), 1); }); }, kNoResult},
+      {"ZEMEngineLogFloat adds a value", [] {}, [f] { return none([&] { ZEMEngineLogFloat(f.c_str(), 1); }); },
+       kNoResult},
+      {"ZEMEngineLogBool adds a value", [] {}, [b] { return none([&] { ZEMEngineLogBool(b.c_str(), 1); }); },
+       kNoResult},
+      {"ZEMEngineLogVector adds a value", [] {}, [v] { return none([&] { ZEMEngineLogVector(v.c_str(), 1, 2, 3); }); },
+       kNoResult},
       {"DumpTotalCpuGcTree lists the contexts", [] {},
        [dump] { return none([&] { DumpTotalCpuGcTree(dump.c_str()); }); }, kNoResult},
-      {"SetFrameAtEnd lists the contexts", [] {},
-       [] { return none([] { SetFrameAtEnd(1); }); }, kNoResult},
-      {"InitTimeLog copies the path", [] {},
-       [timeLog] { return none([&] { InitTimeLog(timeLog.c_str()); }); }, kNoResult},
-      {"AddFilter copies the prefix", [] {},
-       [key] { return none([&] { AddFilter(key.c_str(), 1); }); }, kNoResult},
-      {"SetLogFile copies the path", [] {},
-       [events] { return static_cast<int>(SetLogFile(events.c_str())); }, 0},
-      {"Setups copies the directory", [] {},
-       [shots] { return none([&] { Setups(64, 64, 0, 0, 2, shots.c_str()); }); }, kNoResult},
+      {"SetFrameAtEnd lists the contexts", [] {}, [] { return none([] { SetFrameAtEnd(1); }); }, kNoResult},
+      {"InitTimeLog copies the path", [] {}, [timeLog] { return none([&] { InitTimeLog(timeLog.c_str()); }); },
+       kNoResult},
+      {"AddFilter copies the prefix", [] {}, [key] { return none([&] { AddFilter(key.c_str(), 1); }); }, kNoResult},
+      {"SetLogFile copies the path", [] {}, [events] { return static_cast<int>(SetLogFile(events.c_str())); }, 0},
+      {"Setups copies the directory", [] {}, [shots] { return none([&] { Setups(64, 64, 0, 0, 2, shots.c_str()); }); },
+       kNoResult},
       {"NativeInit reads the settings",
        [shots] {
          static int device;

@@ -83,9 +83,15 @@ void workerBody() {
   }
 }
 #if defined(_WIN32)
-DWORD WINAPI workerEntry(LPVOID) { workerBody(); return 0; }
+DWORD WINAPI workerEntry(LPVOID) {
+  workerBody();
+  return 0;
+}
 #else
-void* workerEntry(void*) { workerBody(); return nullptr; }
+void* workerEntry(void*) {
+  workerBody();
+  return nullptr;
+}
 #endif
 void runWorker() {
 #if defined(_WIN32)
@@ -146,8 +152,7 @@ void checkRuntime(const std::string& zemPath, std::string runtimePath, const std
   const std::string folder = dir + "zem_\xc3\xbc\xe5\x90\x8d";
   CreateDirectoryW(winpath::fromBuild(folder.c_str()).c_str(), nullptr);
   const std::string copy = folder + "/StandinRuntimeLegacy.dll";
-  WCHECK(CopyFileW(winpath::fromBuild(runtimePath.c_str()).c_str(),
-                   winpath::fromBuild(copy.c_str()).c_str(), FALSE));
+  WCHECK(CopyFileW(winpath::fromBuild(runtimePath.c_str()).c_str(), winpath::fromBuild(copy.c_str()).c_str(), FALSE));
   runtimePath = copy;
   HMODULE standin = LoadLibraryW(winpath::fromBuild(runtimePath.c_str()).c_str());
   auto standinFn = [&](const char* name) { return reinterpret_cast<void*>(GetProcAddress(standin, name)); };
@@ -380,10 +385,13 @@ int main(int argc, char** argv) {
       got.push_back(s);
     }
     int fr = static_cast<int>(f + 1);
-    std::vector<std::string> want = {
-        "1:Marker:0", "2:Hits:" + std::to_string(fr), "1:Int:0", "2:Level:" + std::to_string(10 * fr),
-        "1:Float:0", "2:Speed:1234", "1:Bool:0", "2:Alive:" + std::to_string(fr % 2),
-        "1:Vector:0", "2:Pos:0", "3:x:1000", "3:y:-1", "3:z:2500"};
+    std::vector<std::string> want = {"1:Marker:0", "2:Hits:" + std::to_string(fr),
+                                     "1:Int:0",    "2:Level:" + std::to_string(10 * fr),
+                                     "1:Float:0",  "2:Speed:1234",
+                                     "1:Bool:0",   "2:Alive:" + std::to_string(fr % 2),
+                                     "1:Vector:0", "2:Pos:0",
+                                     "3:x:1000",   "3:y:-1",
+                                     "3:z:2500"};
     if (!WCHECK(got == want))
       for (auto& s : got) std::printf("  got %s\n", s.c_str());
   }

@@ -49,8 +49,7 @@ class ProfilerTest : public vekt::testsupport::TempDirTest {
     for (auto& f : frames) {
       out.emplace_back();
       for (auto& l : f.lines)
-        out.back().push_back(std::to_string(l[0]) + " " + names[l[2]] + " " +
-                             std::to_string(l[4]));
+        out.back().push_back(std::to_string(l[0]) + " " + names[l[2]] + " " + std::to_string(l[4]));
     }
     return out;
   }
@@ -203,11 +202,29 @@ struct Sequence {
 };
 
 const Sequence kSequences[] = {
-    {"pop without push", [](zem::Profiler& p) { p.popSample(); p.popSampleId(3); }},
+    {"pop without push",
+     [](zem::Profiler& p) {
+       p.popSample();
+       p.popSampleId(3);
+     }},
     {"unbalanced at frame end",
-     [](zem::Profiler& p) { p.pushSample("Open"); p.pushSample("Open2"); p.frameEnd(1); p.popSample(); p.popSample(); p.popSample(); }},
+     [](zem::Profiler& p) {
+       p.pushSample("Open");
+       p.pushSample("Open2");
+       p.frameEnd(1);
+       p.popSample();
+       p.popSample();
+       p.popSample();
+     }},
     {"sample across frame boundary",
-     [](zem::Profiler& p) { p.pushSample("Span"); p.frameEnd(1); p.pushSample("Next"); p.popSample(); p.popSample(); p.frameEnd(2); }},
+     [](zem::Profiler& p) {
+       p.pushSample("Span");
+       p.frameEnd(1);
+       p.pushSample("Next");
+       p.popSample();
+       p.popSample();
+       p.frameEnd(2);
+     }},
     {"deep recursion",
      [](zem::Profiler& p) {
        for (int i = 0; i < 200000; ++i) p.pushSample(i % 2 ? "R1" : "R2");
@@ -225,14 +242,48 @@ const Sequence kSequences[] = {
        p.frameEnd(1);
      }},
     {"non-ascii names",
-     [](zem::Profiler& p) { p.pushSample("\xe5\x90\x8d\xff"); p.popSample(); p.logBool("\x80\x81", true); p.frameEnd(1); }},
-    {"null names", [](zem::Profiler& p) { p.pushSample(nullptr); p.registerSample(nullptr, nullptr); p.logMarker(nullptr); p.logVector(nullptr, 1, 2, 3); p.frameEnd(1); }},
-    {"frames going backwards", [](zem::Profiler& p) { p.frameEnd(5); p.frameEnd(3); p.frameEnd(5); }},
+     [](zem::Profiler& p) {
+       p.pushSample("\xe5\x90\x8d\xff");
+       p.popSample();
+       p.logBool("\x80\x81", true);
+       p.frameEnd(1);
+     }},
+    {"null names",
+     [](zem::Profiler& p) {
+       p.pushSample(nullptr);
+       p.registerSample(nullptr, nullptr);
+       p.logMarker(nullptr);
+       p.logVector(nullptr, 1, 2, 3);
+       p.frameEnd(1);
+     }},
+    {"frames going backwards",
+     [](zem::Profiler& p) {
+       p.frameEnd(5);
+       p.frameEnd(3);
+       p.frameEnd(5);
+     }},
     {"calls after stop",
-     [](zem::Profiler& p) { p.stopProfiling(); p.pushSample("Late"); p.popSample(); p.logInt("late", 1); p.frameEnd(9); p.stopProfiling(); }},
+     [](zem::Profiler& p) {
+       p.stopProfiling();
+       p.pushSample("Late");
+       p.popSample();
+       p.logInt("late", 1);
+       p.frameEnd(9);
+       p.stopProfiling();
+     }},
     {"empty paths close files",
-     [](zem::Profiler& p) { p.logCpuFile(""); p.logLogFile(""); p.idMapFile(nullptr, nullptr); p.frameEnd(1); }},
-    {"huge float values", [](zem::Profiler& p) { p.logFloat("big", 1e30f); p.logVector("v", -1e30f, 0.0f / 0.0f, 3); p.frameEnd(1); }},
+     [](zem::Profiler& p) {
+       p.logCpuFile("");
+       p.logLogFile("");
+       p.idMapFile(nullptr, nullptr);
+       p.frameEnd(1);
+     }},
+    {"huge float values",
+     [](zem::Profiler& p) {
+       p.logFloat("big", 1e30f);
+       p.logVector("v", -1e30f, 0.0f / 0.0f, 3);
+       p.frameEnd(1);
+     }},
 };
 
 void PrintTo(const Sequence& s, std::ostream* os) { *os << s.name; }
@@ -255,12 +306,12 @@ TEST_P(SequenceTest, LeavesReadableFiles) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Tricky, SequenceTest, ::testing::ValuesIn(kSequences),
-                         [](const auto& info) {
-                           std::string n = info.param.name;
-                           for (char& c : n) if (!isalnum(static_cast<unsigned char>(c))) c = '_';
-                           return n;
-                         });
+INSTANTIATE_TEST_SUITE_P(Tricky, SequenceTest, ::testing::ValuesIn(kSequences), [](const auto& info) {
+  std::string n = info.param.name;
+  for (char& c : n)
+    if (!isalnum(static_cast<unsigned char>(c))) c = '_';
+  return n;
+});
 
 TEST_F(ProfilerTest, CallsBeforeStartDoNothing) {
   p_->pushSample("x");
@@ -316,7 +367,10 @@ TEST(RecordsTest, MalformedInputIsRefused) {
   std::vector<zem::FrameBlock> frames;
   std::string err, out;
   EXPECT_FALSE(zem::readIdMap(std::string("B\x01\x01\x00", 4), "", ids, err));
-  EXPECT_FALSE(zem::readIdMap(std::string("B\x01\x01\x00\x00\x00\x09\x00" "ab", 10), "", ids, err));
+  EXPECT_FALSE(zem::readIdMap(std::string("B\x01\x01\x00\x00\x00\x09\x00"
+                                          "ab",
+                                          10),
+                              "", ids, err));
   EXPECT_FALSE(zem::readFrames("1,2,3\r\n", frames, err));
   EXPECT_FALSE(zem::readFrames("#x\r\n", frames, err));
   EXPECT_FALSE(zem::readFrames("#1\r\n1,,2\r\n", frames, err));

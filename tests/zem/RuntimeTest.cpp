@@ -21,8 +21,21 @@ using vekt::testsupport::readFile;
 using vekt::testsupport::writeFile;
 
 // Method indexes of the stand-in.
-enum { kUpdate = 0, kDeep = 1, kNative = 2, kPush = 3, kPop = 4, kStaticInit = 5, kLogInt = 6,
-       kCheckAllApi = 7, kLoad = 8, kRender = 9, kAwake = 10, kLevel2 = 11, kLevel3 = 12 };
+enum {
+  kUpdate = 0,
+  kDeep = 1,
+  kNative = 2,
+  kPush = 3,
+  kPop = 4,
+  kStaticInit = 5,
+  kLogInt = 6,
+  kCheckAllApi = 7,
+  kLoad = 8,
+  kRender = 9,
+  kAwake = 10,
+  kLevel2 = 11,
+  kLevel3 = 12
+};
 
 struct Standin {
   explicit Standin(const char* path) {
@@ -43,7 +56,10 @@ struct Standin {
     ASSERT_NE(p, nullptr) << name;
     f = reinterpret_cast<F>(p);
   }
-  void call(int i) { enter(i); leave(i); }
+  void call(int i) {
+    enter(i);
+    leave(i);
+  }
   zem::Module module;
   void (*reset)() = nullptr;
   void* (*method)(int) = nullptr;
@@ -133,9 +149,9 @@ TEST_F(RuntimeTest, InvokeInstallerMeansEveryMethodUnfiltered) {
   for (int i = 0; i < 5; ++i) s.enter(kDeep);
   s.call(kPush);  // the wrapper API is not filtered on this path
   for (int i = 0; i < 5; ++i) s.leave(kDeep);
-  EXPECT_EQ(tree(p), (std::vector<std::string>{"1 Game:Deep (int) 1", "2 Game:Deep (int) 1",
-                                               "3 Game:Deep (int) 1", "4 Game:Deep (int) 1",
-                                               "5 Game:Deep (int) 1", "6 ZEMEngine:PushSample (string) 1"}));
+  EXPECT_EQ(tree(p), (std::vector<std::string>{"1 Game:Deep (int) 1", "2 Game:Deep (int) 1", "3 Game:Deep (int) 1",
+                                               "4 Game:Deep (int) 1", "5 Game:Deep (int) 1",
+                                               "6 ZEMEngine:PushSample (string) 1"}));
   EXPECT_EQ(p.mainContext()->current, nullptr);
 }
 
@@ -157,8 +173,8 @@ TEST_F(RuntimeTest, DefaultLevelKeepsThreeNestingLevelsAndLeavesOfSkippedOnesPop
   s.leave(kLevel2);
   s.leave(kUpdate);
   // Children in key order (the stand-in's method handles ascend with their index).
-  EXPECT_EQ(tree(p), (std::vector<std::string>{"1 Game:Update () 1", "2 Game:Level2 () 1",
-                                               "3 Game:Render () 1", "3 Game:Level3 () 1"}));
+  EXPECT_EQ(tree(p), (std::vector<std::string>{"1 Game:Update () 1", "2 Game:Level2 () 1", "3 Game:Render () 1",
+                                               "3 Game:Level3 () 1"}));
   EXPECT_EQ(p.mainContext()->current, nullptr);
   EXPECT_EQ(p.runtime().depth(), 0u);
 }
@@ -176,8 +192,7 @@ TEST_F(RuntimeTest, SelfCheckLearnsTheWrapperApiWhichNeverShowsUp) {
   unsetenv("ZEM_WRAPPER_ASSEMBLY");
   ASSERT_EQ(p.startMonoOn(STANDIN_LEGACY_PATH, 1, false), 1);
   EXPECT_EQ(s.counter("check_all_api"), 1);
-  for (int m : {kPush, kPop, kLogInt, kCheckAllApi})
-    EXPECT_TRUE(p.runtime().inApiSet(s.method(m))) << m;
+  for (int m : {kPush, kPop, kLogInt, kCheckAllApi}) EXPECT_TRUE(p.runtime().inApiSet(s.method(m))) << m;
   EXPECT_FALSE(p.runtime().inApiSet(s.method(kUpdate)));
   s.enter(kUpdate);
   s.call(kPush);
@@ -219,8 +234,7 @@ TEST_F(RuntimeTest, WrapperMethodsAreExcludedOnceTheirNameWasWritten) {
     p.frameEnd(f);
     return t;
   };
-  EXPECT_EQ(frame(1), (std::vector<std::string>{"1 Game:Update () 1",
-                                                "2 (wrapper managed-to-native) Game:Native () 1",
+  EXPECT_EQ(frame(1), (std::vector<std::string>{"1 Game:Update () 1", "2 (wrapper managed-to-native) Game:Native () 1",
                                                 "3 Game:Render () 1"}));
   EXPECT_EQ(frame(2), (std::vector<std::string>{"1 Game:Update () 1", "2 Game:Render () 1"}));
   p.stopProfiling();
@@ -229,8 +243,7 @@ TEST_F(RuntimeTest, WrapperMethodsAreExcludedOnceTheirNameWasWritten) {
   ASSERT_TRUE(zem::readIdMap(readFile(path("ids")), "", ids, err)) << err;
   std::vector<std::string> names;
   for (auto& r : ids) names.push_back(r.name);
-  EXPECT_EQ(names, (std::vector<std::string>{"[Root]", "Game:Update ()",
-                                             "(wrapper managed-to-native) Game:Native ()",
+  EXPECT_EQ(names, (std::vector<std::string>{"[Root]", "Game:Update ()", "(wrapper managed-to-native) Game:Native ()",
                                              "Game:Render ()"}));
 }
 
@@ -353,9 +366,9 @@ TEST_F(RuntimeTest, EntryFramesFollowTheFilterLists) {
   p.addFilter("x", 6);
   EXPECT_TRUE(entry(kUpdate));
   EXPECT_FALSE(entry(kRender));
-  EXPECT_TRUE(entry(kAwake));       // UnityEngine.Behaviour
+  EXPECT_TRUE(entry(kAwake));  // UnityEngine.Behaviour
   EXPECT_FALSE(entry(kCheckAllApi));
-  p.addFilter("UnityE", 5);         // namespace prefix excludes, but the answer is cached
+  p.addFilter("UnityE", 5);  // namespace prefix excludes, but the answer is cached
   EXPECT_TRUE(entry(kAwake));
 }
 

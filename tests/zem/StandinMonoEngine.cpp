@@ -192,7 +192,7 @@ int main(int argc, char** argv) {
   WCHECK(anyNameStartingWith(frames[0], "(wrapper runtime-invoke)"));
   WCHECK(has(frames[0], 2, upd));
   WCHECK(maxDepth(frames[0]) <= 3 + 1);  // a sample may hang below the last method level
-  WCHECK(has(frames[1], 1, upd));  // the invoke wrapper is skipped now but still takes a level
+  WCHECK(has(frames[1], 1, upd));        // the invoke wrapper is skipped now but still takes a level
   WCHECK_EQ(callsOf(frames[1], "Game:Level2 ()"), 3);
   WCHECK_EQ(callsOf(frames[1], "Game:Level3 ()"), 0);  // past the depth limit
   for (auto& f : frames) {

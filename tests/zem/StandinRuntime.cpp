@@ -41,19 +41,19 @@ const FakeClass kClasses[] = {
 };
 // Indexes used by the tests (standin_method).
 const FakeMethod kMethods[] = {
-    {0, "Update", "", ""},                                          // 0
-    {0, "Deep", "int", ""},                                         // 1
-    {0, "Native", "", "(wrapper managed-to-native) "},              // 2
-    {1, "PushSample", "string", ""},                                // 3
-    {1, "PopSample", "", ""},                                       // 4
-    {1, "StaticInit", "", ""},                                      // 5
-    {1, "LogInt", "string,int", ""},                                // 6
-    {2, "CheckAllApi", "", ""},                                     // 7
-    {3, "Load", "byte[]", ""},                                      // 8
-    {0, "Render", "", ""},                                          // 9
-    {4, "Awake", "", ""},                                           // 10
-    {0, "Level2", "", ""},                                          // 11
-    {0, "Level3", "", ""},                                          // 12
+    {0, "Update", "", ""},                              // 0
+    {0, "Deep", "int", ""},                             // 1
+    {0, "Native", "", "(wrapper managed-to-native) "},  // 2
+    {1, "PushSample", "string", ""},                    // 3
+    {1, "PopSample", "", ""},                           // 4
+    {1, "StaticInit", "", ""},                          // 5
+    {1, "LogInt", "string,int", ""},                    // 6
+    {2, "CheckAllApi", "", ""},                         // 7
+    {3, "Load", "byte[]", ""},                          // 8
+    {0, "Render", "", ""},                              // 9
+    {4, "Awake", "", ""},                               // 10
+    {0, "Level2", "", ""},                              // 11
+    {0, "Level3", "", ""},                              // 12
 };
 const int kMethodCount = sizeof kMethods / sizeof kMethods[0];
 
@@ -143,9 +143,7 @@ STANDIN_API void mono_profiler_install_gc(GcEventCallback event, void (*)(void*,
 STANDIN_API void mono_profiler_install_allocation(void (*)(void*, void*, void*)) {}
 #if !defined(STANDIN_LEGACY)
 STANDIN_API int mono_profiler_get_events() { return g.mask; }
-STANDIN_API void mono_profiler_install_method_invoke(MethodCallback start, MethodCallback end) {
-  setHooks(start, end);
-}
+STANDIN_API void mono_profiler_install_method_invoke(MethodCallback start, MethodCallback end) { setHooks(start, end); }
 STANDIN_API int32_t mono_object_is_alive(void*) { return 1; }
 #endif
 
@@ -162,8 +160,8 @@ STANDIN_API void* mono_domain_assembly_open(void*, const char* name) {
 STANDIN_API void* mono_assembly_get_image(void* assembly) { return assembly; }
 STANDIN_API void* mono_class_from_name(void* image, const char* ns, const char* name) {
   for (int i = 0; i < 5; ++i)
-    if (!std::strcmp(kClasses[i].assembly, static_cast<const char*>(image)) && !std::strcmp(kClasses[i].nameSpace, ns) &&
-        !std::strcmp(kClasses[i].name, name))
+    if (!std::strcmp(kClasses[i].assembly, static_cast<const char*>(image)) &&
+        !std::strcmp(kClasses[i].nameSpace, ns) && !std::strcmp(kClasses[i].name, name))
       return classHandle(i);
   return nullptr;
 }

@@ -79,8 +79,7 @@ TEST_F(StatsTest, FrameTimeStaysRightWhenA32BitMicrosecondClockWouldWrap) {
   clock_.us = 4294967296LL + 10000;
   p.frameEnd(2);
   p.stopProfiling();
-  EXPECT_EQ(readFile(path("gfx")),
-            "#1\r\n1,208,0,0\r\n2,209,0,4294957\r\n#2\r\n1,208,0,0\r\n2,209,0,20\r\n");
+  EXPECT_EQ(readFile(path("gfx")), "#1\r\n1,208,0,0\r\n2,209,0,4294957\r\n#2\r\n1,208,0,0\r\n2,209,0,20\r\n");
   EXPECT_EQ(readFile(path("time")), "0,0.0\r\n1,4294.957\r\n2,.977\r\n");
 }
 
@@ -143,8 +142,9 @@ TEST_F(StatsTest, MemoryFileEveryThirtyFramesAndGetStat) {
   stats.frameEnd(90);
   int rc = 0;
   stats.closeMemoryFile(rc);
-  EXPECT_NE(readFile(path("mem")).find("#60\r\n1,101,0,0\r\n2,102,0,3072\r\n2,103,0,0\r\n#90\r\n"
-                                       "1,101,0,0\r\n2,102,0,0\r\n2,103,0,0\r\n"),
+  EXPECT_NE(readFile(path("mem"))
+                .find("#60\r\n1,101,0,0\r\n2,102,0,3072\r\n2,103,0,0\r\n#90\r\n"
+                      "1,101,0,0\r\n2,102,0,0\r\n2,103,0,0\r\n"),
             std::string::npos);
 }
 
@@ -153,7 +153,7 @@ TEST_F(StatsTest, EventTimesAndTheTimeLog) {
   clock_.ticks = 1000;
   t.initTimeLog(path("timelog").c_str());
   t.initTimeLog(path("other").c_str());  // only the first call counts
-  EXPECT_FALSE(t.logTime(1));             // no event log yet
+  EXPECT_FALSE(t.logTime(1));            // no event log yet
   clock_.ticks = 1250;
   EXPECT_TRUE(t.setLogFile(path("ev1").c_str()));
   EXPECT_EQ(readFile(path("timelog")), "250/1000");
@@ -231,8 +231,7 @@ TEST(StatsDumpTest, EveryFileKindReadsBackOrIsRefused) {
       {"time file with the same-second form", "0,0.0\r\n1,.20\r\n31,12.5\r\n",
        "frame 0 at 0.000 s\nframe 1 at 0.020 s\nframe 31 at 12.005 s\n"},
       {"fps", "#30\r\n1,100,0,60\r\n", "frame 30\nkind 1 id 100 value 60\n"},
-      {"graphics", "#1\r\n1,208,0,0\r\n2,209,0,16\r\n",
-       "frame 1\nkind 1 id 208 value 0\nkind 2 id 209 value 16\n"},
+      {"graphics", "#1\r\n1,208,0,0\r\n2,209,0,16\r\n", "frame 1\nkind 1 id 208 value 0\nkind 2 id 209 value 16\n"},
       {"memory", "#0\r\n1,101,0,0\r\n2,102,0,3072\r\n2,103,0,2047\r\n",
        "frame 0\nkind 1 id 101 value 0\nkind 2 id 102 value 3072\nkind 2 id 103 value 2047\n"},
       {"hardware data", "#4\n1,2,0\n2,7,0,2048.50\n", "frame 4\nkind 1 id 2\nkind 2 id 7 value 2048.50\n"},
@@ -241,8 +240,7 @@ TEST(StatsDumpTest, EveryFileKindReadsBackOrIsRefused) {
       {"frame identifiers", "0,Root\r\n201,Opaque\r\n", "0 = Root\n201 = Opaque\n"},
       {"time log", "250/1000", "elapsed 250 ticks of 1000 per second\n"},
       {"event log", "7,300\n", "7 = 300\n"},
-      {"method names with dots are names, not times", "12,System.GC:Collect ()\r\n",
-       "12 = System.GC:Collect ()\n"},
+      {"method names with dots are names, not times", "12,System.GC:Collect ()\r\n", "12 = System.GC:Collect ()\n"},
       {"milliseconds before any seconds", "1,.20\r\n", ""},
       {"time line gone bad", "0,0.0\r\n1,x.5\r\n", ""},
       {"fraction outside a value", "#1\n1.5,2,0\n", ""},
@@ -261,18 +259,23 @@ TEST(StatsDumpTest, EveryFileKindReadsBackOrIsRefused) {
 TEST(StatsDumpTest, TraceExportLaysFramesAndNodesOutByInclusiveTime) {
   const std::string ids = "0,[Root]\r\n5,Update\r\n6,Render \"main\"\r\n";
   // Self times: root 0, Update 100, Render 50; frame 2: Update 10.
-  const std::string tree =
-      "#1\r\n0,9,0,0,0\r\n1,10,5,100,2\r\n2,11,6,50,1\r\n#2\r\n0,9,0,0,0\r\n1,10,5,10,1\r\n";
+  const std::string tree = "#1\r\n0,9,0,0,0\r\n1,10,5,100,2\r\n2,11,6,50,1\r\n#2\r\n0,9,0,0,0\r\n1,10,5,10,1\r\n";
   std::string json, err;
   ASSERT_TRUE(zem::exportTrace(ids, tree, "", json, err)) << err;
-  EXPECT_EQ(json,
-            "{\"displayTimeUnit\":\"ms\",\"traceEvents\":["
-            "{\"name\":\"frame 1\",\"cat\":\"zem\",\"ph\":\"X\",\"pid\":1,\"tid\":1,\"ts\":0,\"dur\":150,\"args\":{\"calls\":0}},"
-            "{\"name\":\"Update\",\"cat\":\"zem\",\"ph\":\"X\",\"pid\":1,\"tid\":1,\"ts\":0,\"dur\":150,\"args\":{\"calls\":2}},"
-            "{\"name\":\"Render \\\"main\\\"\",\"cat\":\"zem\",\"ph\":\"X\",\"pid\":1,\"tid\":1,\"ts\":100,\"dur\":50,\"args\":{\"calls\":1}},"
-            "{\"name\":\"frame 2\",\"cat\":\"zem\",\"ph\":\"X\",\"pid\":1,\"tid\":1,\"ts\":150,\"dur\":10,\"args\":{\"calls\":0}},"
-            "{\"name\":\"Update\",\"cat\":\"zem\",\"ph\":\"X\",\"pid\":1,\"tid\":1,\"ts\":150,\"dur\":10,\"args\":{\"calls\":1}}"
-            "]}\n");
+  EXPECT_EQ(
+      json,
+      "{\"displayTimeUnit\":\"ms\",\"traceEvents\":["
+      "{\"name\":\"frame "
+      "1\",\"cat\":\"zem\",\"ph\":\"X\",\"pid\":1,\"tid\":1,\"ts\":0,\"dur\":150,\"args\":{\"calls\":0}},"
+      "{\"name\":\"Update\",\"cat\":\"zem\",\"ph\":\"X\",\"pid\":1,\"tid\":1,\"ts\":0,\"dur\":150,\"args\":{\"calls\":"
+      "2}},"
+      "{\"name\":\"Render "
+      "\\\"main\\\"\",\"cat\":\"zem\",\"ph\":\"X\",\"pid\":1,\"tid\":1,\"ts\":100,\"dur\":50,\"args\":{\"calls\":1}},"
+      "{\"name\":\"frame "
+      "2\",\"cat\":\"zem\",\"ph\":\"X\",\"pid\":1,\"tid\":1,\"ts\":150,\"dur\":10,\"args\":{\"calls\":0}},"
+      "{\"name\":\"Update\",\"cat\":\"zem\",\"ph\":\"X\",\"pid\":1,\"tid\":1,\"ts\":150,\"dur\":10,\"args\":{\"calls\":"
+      "1}}"
+      "]}\n");
   for (const char* bad : {"#1\r\n1,10,5,100,2\r\n", "#1\r\n0,9,0,0,0\r\n2,10,5,1,1\r\n",
                           "#1\r\n0,9,0,0,0\r\n1,10,5,1\r\n", "#1\r\n0,9,0,0,0\r\n0,9,0,0,0\r\n"})
     EXPECT_FALSE(zem::exportTrace(ids, bad, "", json, err)) << bad;

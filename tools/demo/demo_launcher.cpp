@@ -88,8 +88,7 @@ int wmain(int argc, wchar_t** argv) {
   HWND manager = peerWindow(L"game manager");
 
   const std::wstring exe = build + L"\\launcher\\vekt_main.exe";
-  std::wstring commandLine = L"\"" + exe + L"\" --winid=" +
-                             std::to_wstring(reinterpret_cast<intptr_t>(platform)) +
+  std::wstring commandLine = L"\"" + exe + L"\" --winid=" + std::to_wstring(reinterpret_cast<intptr_t>(platform)) +
                              L" --source=OC --token=demo-token --gameMgrId=" +
                              std::to_wstring(reinterpret_cast<intptr_t>(manager)) + L" --typeMode=1";
   STARTUPINFOW si = {};

@@ -58,12 +58,11 @@ bool echoed = false;
 
 void __cdecl onAccept(uint32_t listenPort, int32_t id, uint32_t ip, uint32_t port) {
   serverSide = id;
-  std::printf("  onAccept: listener port %u, connection %d from %u.%u.%u.%u:%u\n", listenPort & 0xFFFF, id,
-              ip >> 24, (ip >> 16) & 0xFF, (ip >> 8) & 0xFF, ip & 0xFF, port & 0xFFFF);
+  std::printf("  onAccept: listener port %u, connection %d from %u.%u.%u.%u:%u\n", listenPort & 0xFFFF, id, ip >> 24,
+              (ip >> 16) & 0xFF, (ip >> 8) & 0xFF, ip & 0xFF, port & 0xFFFF);
 }
 void __cdecl onRecv(int32_t id, const uint8_t* data, int32_t length) {
-  std::printf("  onRecv: connection %d, %d bytes: \"%.*s\"\n", id, length, length,
-              reinterpret_cast<const char*>(data));
+  std::printf("  onRecv: connection %d, %d bytes: \"%.*s\"\n", id, length, length, reinterpret_cast<const char*>(data));
   if (id == serverSide)
     netSend(nullptr, id, data, length);
   else
@@ -93,8 +92,8 @@ int networkDemo(HMODULE dll) {
   using DisconnectFn = void(__cdecl*)(int32_t);
   using ConnectFn = void(__cdecl*)(uint32_t, int32_t, int32_t, uint32_t, uint32_t);
   auto init = bind<void*(__cdecl*)(void*)>(dll, "NetworkManager_Init");
-  auto reg = bind<void*(__cdecl*)(void*, AcceptFn, RecvFn, DisconnectFn, ConnectFn)>(
-      dll, "NetworkManager_RegisterCallback");
+  auto reg =
+      bind<void*(__cdecl*)(void*, AcceptFn, RecvFn, DisconnectFn, ConnectFn)>(dll, "NetworkManager_RegisterCallback");
   auto start = bind<void(__cdecl*)()>(dll, "NetworkManager_Start");
   auto update = bind<void(__cdecl*)()>(dll, "NetworkManager_Update");
   auto stop = bind<void(__cdecl*)()>(dll, "NetworkManager_Stop");

@@ -68,8 +68,8 @@ int main(int argc, char** argv) {
   auto logFloat = bind<void (*)(const char*, float)>(dll, "ZEMEngineLogFloat");
   auto logMarker = bind<StrFn>(dll, "ZEMEngineLogMarker");
   auto frameEnd = bind<void (*)(int)>(dll, "SetFrameAtEnd");
-  if (!markStartTime || !startProfiling || !startMonoOn || !stopProfiling || !idMapFile || !logIdMapFile || !logCpuFile ||
-      !logLogFile || !push || !pop || !logInt || !logFloat || !logMarker || !frameEnd) {
+  if (!markStartTime || !startProfiling || !startMonoOn || !stopProfiling || !idMapFile || !logIdMapFile ||
+      !logCpuFile || !logLogFile || !push || !pop || !logInt || !logFloat || !logMarker || !frameEnd) {
     std::printf("zem exports missing\n");
     return 1;
   }

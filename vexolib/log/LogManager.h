@@ -9,10 +9,10 @@
 
 namespace vexolib::log {
 
-constexpr int32_t kAgentStep = 4096;         // composition buffer growth
-constexpr int32_t kCommitLimit = 3840;       // longest buffer commit_buff writes
-constexpr int32_t kAgentBufferMax = 1 << 24; // an append that would pass this is refused
-constexpr size_t kMaxPathUnits = 259;        // UTF-16 units of a category path
+constexpr int32_t kAgentStep = 4096;          // composition buffer growth
+constexpr int32_t kCommitLimit = 3840;        // longest buffer commit_buff writes
+constexpr int32_t kAgentBufferMax = 1 << 24;  // an append that would pass this is refused
+constexpr size_t kMaxPathUnits = 259;         // UTF-16 units of a category path
 
 struct LogAgent {
   uint32_t magic;

@@ -64,7 +64,8 @@ void currentTimestamp(char out[20]) {
   int64_t now = vekt::base::wallSeconds();
   if (now != cache.second) {
     std::tm parts{};
-    if (!vekt::base::localTime(now, parts) || strftime(cache.text, sizeof cache.text, "%Y-%m-%d %H:%M:%S", &parts) == 0) {
+    if (!vekt::base::localTime(now, parts) ||
+        strftime(cache.text, sizeof cache.text, "%Y-%m-%d %H:%M:%S", &parts) == 0) {
       snprintf(cache.text, sizeof cache.text, "0000-00-00 00:00:00");
     }
     cache.second = now;

@@ -80,8 +80,7 @@ FrameDecoder::Result FrameDecoder::feed(const char* chunk, int32_t size, FrameSi
       at += take;
       if (position_ < 0) return Result::Ok;
       length_ = static_cast<int32_t>(static_cast<uint32_t>(header_[0]) | static_cast<uint32_t>(header_[1]) << 8 |
-                                     static_cast<uint32_t>(header_[2]) << 16 |
-                                     static_cast<uint32_t>(header_[3]) << 24);
+                                     static_cast<uint32_t>(header_[2]) << 16 | static_cast<uint32_t>(header_[3]) << 24);
       if (length_ < 0 || length_ > maxLength_) {
         // The request is answered once, when it is read: a header that
         // ends inside the chunk's first 23 bytes. Headers read after it

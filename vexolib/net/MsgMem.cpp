@@ -160,9 +160,7 @@ void MsgMemPool::release(void* buffer) {
   pools_[cls]->release(block);
 }
 
-int MsgMemPool::chunkCount(int cls) {
-  return pools_[cls]->chunkCount();
-}
+int MsgMemPool::chunkCount(int cls) { return pools_[cls]->chunkCount(); }
 
 MsgMemPool& instance() {
   static MsgMemPool pool;

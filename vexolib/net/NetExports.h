@@ -15,8 +15,7 @@ typedef void(VEXOLIB_CALL* NetworkConnectFn)(uint32_t ok, int32_t requestId, int
 
 VEXOLIB_API void* VEXOLIB_CALL NetworkManager_Init(void* value);
 VEXOLIB_API void* VEXOLIB_CALL NetworkManager_RegisterCallback(void* handle, NetworkAcceptFn onAccept,
-                                                               NetworkRecvFn onRecv,
-                                                               NetworkDisconnectFn onDisconnect,
+                                                               NetworkRecvFn onRecv, NetworkDisconnectFn onDisconnect,
                                                                NetworkConnectFn onConnect);
 VEXOLIB_API void VEXOLIB_CALL NetworkManager_Start();
 VEXOLIB_API void VEXOLIB_CALL NetworkManager_Update();

@@ -90,7 +90,7 @@ using OnAcceptFn = void(VEXOLIB_NET_GAME_CALL*)(uint32_t listenPort, int32_t con
 using OnRecvFn = void(VEXOLIB_NET_GAME_CALL*)(int32_t connectionId, const uint8_t* data, int32_t length);
 using OnDisconnectFn = void(VEXOLIB_NET_GAME_CALL*)(int32_t connectionId);
 using OnConnectFn = void(VEXOLIB_NET_GAME_CALL*)(uint32_t ok, int32_t requestId, int32_t connectionId, uint32_t ip,
-                                          uint32_t port);
+                                                 uint32_t port);
 
 class IEngineNetCallback : public INetworkCallback {};
 

@@ -15,7 +15,7 @@ constexpr Sock kNoSock = -1;
 namespace sock {
 bool startup();  // Winsock 2.2 on Windows, nothing elsewhere
 Sock tcp();
-void closeSock(Sock s);           // shuts down both directions and closes
+void closeSock(Sock s);  // shuts down both directions and closes
 bool setNonBlocking(Sock s);
 bool setReuseAddr(Sock s);
 bool bindListen(Sock s, uint32_t ipHost, uint16_t port, int backlog);
@@ -43,8 +43,8 @@ void wake(Sock waker);
 void drainWaker(Sock waker);
 // Waits up to timeoutMs for any socket of the two lists; marks the ready ones
 // in the flag vectors (same sizes as the lists). Returns the number ready, <0 on error.
-int waitReady(const std::vector<Sock>& rd, const std::vector<Sock>& wr,
-              std::vector<uint8_t>& rdReady, std::vector<uint8_t>& wrReady, int timeoutMs);
+int waitReady(const std::vector<Sock>& rd, const std::vector<Sock>& wr, std::vector<uint8_t>& rdReady,
+              std::vector<uint8_t>& wrReady, int timeoutMs);
 }  // namespace sock
 
 }  // namespace vexolib::net

@@ -189,8 +189,7 @@ void HandlerTable::recycle(int32_t id) {
 }
 
 HandlerTable::Entry* HandlerTable::lookup(int32_t id) {
-  if (static_cast<uint32_t>(id) >= static_cast<uint32_t>(highWater_) || !used_[static_cast<size_t>(id)])
-    return nullptr;
+  if (static_cast<uint32_t>(id) >= static_cast<uint32_t>(highWater_) || !used_[static_cast<size_t>(id)]) return nullptr;
   return &entries_[static_cast<size_t>(id)];
 }
 
@@ -205,8 +204,7 @@ void HandlerTable::reset() {
 
 // ---- the loop ----
 
-SocketLoop::SocketLoop(JobQueue& jobQueue, int32_t maxMessageLength, int64_t connectionBacklog,
-                       int64_t totalBacklog)
+SocketLoop::SocketLoop(JobQueue& jobQueue, int32_t maxMessageLength, int64_t connectionBacklog, int64_t totalBacklog)
     : jobQueue_(jobQueue),
       readBuffer_(kReadPerPass),
       maxMessageLength_(maxMessageLength),

@@ -208,7 +208,7 @@ class SocketLoop final : private IJobRecycler {
   bool inWriteSet(int32_t id);
   uint16_t listenerPort(int32_t id);
   int64_t backlogBytes() const { return totalBacklog_.load(); }
-    // One pass of the socket thread; returns the number of handlers served.
+  // One pass of the socket thread; returns the number of handlers served.
   int runPass();
 
  private:

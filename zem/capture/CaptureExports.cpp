@@ -12,8 +12,7 @@ ZEM_API void UnitySetGraphicsDevice(void* device, int type, int) {
 ZEM_API void UnityRenderEvent(int eventId) {
   guardedCall([&] { screenshots().renderEvent(eventId); });
 }
-ZEM_API void Setups(int width, int height, int ignored1, int ignored2, int sliceCount,
-                    const char* directory) {
+ZEM_API void Setups(int width, int height, int ignored1, int ignored2, int sliceCount, const char* directory) {
   guardedCall([&] { screenshots().setups(width, height, ignored1, ignored2, sliceCount, directory); });
 }
 ZEM_API void SetEventId(int init, int beginDraw, int endDraw, int ignored, int fallback) {

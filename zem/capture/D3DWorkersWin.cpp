@@ -38,8 +38,8 @@ class D3D9Worker : public D3DWorker {
     release(single_);
     const bool ok = check(target->GetDesc(&desc)) && (supported(desc.Format) || check(E_INVALIDARG)) &&
                     ensureOffscreen(desc) &&
-                    check(device_->CreateRenderTarget(desc.Width, desc.Height, desc.Format,
-                                                      D3DMULTISAMPLE_NONE, 0, FALSE, &single_, nullptr)) &&
+                    check(device_->CreateRenderTarget(desc.Width, desc.Height, desc.Format, D3DMULTISAMPLE_NONE, 0,
+                                                      FALSE, &single_, nullptr)) &&
                     check(device_->StretchRect(target, nullptr, single_, nullptr, D3DTEXF_NONE));
     release(target);
     if (!ok) release(single_);
@@ -108,10 +108,14 @@ bool pixelOrderOf(DXGI_FORMAT f, PixelOrder& order) {
 // A typed format of the same family, for resolving a typeless source.
 DXGI_FORMAT resolveFormat(DXGI_FORMAT f) {
   switch (f) {
-    case DXGI_FORMAT_R8G8B8A8_TYPELESS: return DXGI_FORMAT_R8G8B8A8_UNORM;
-    case DXGI_FORMAT_B8G8R8A8_TYPELESS: return DXGI_FORMAT_B8G8R8A8_UNORM;
-    case DXGI_FORMAT_B8G8R8X8_TYPELESS: return DXGI_FORMAT_B8G8R8X8_UNORM;
-    default: return f;
+    case DXGI_FORMAT_R8G8B8A8_TYPELESS:
+      return DXGI_FORMAT_R8G8B8A8_UNORM;
+    case DXGI_FORMAT_B8G8R8A8_TYPELESS:
+      return DXGI_FORMAT_B8G8R8A8_UNORM;
+    case DXGI_FORMAT_B8G8R8X8_TYPELESS:
+      return DXGI_FORMAT_B8G8R8X8_UNORM;
+    default:
+      return f;
   }
 }
 
@@ -165,8 +169,8 @@ class D3D11Worker : public D3DWorker {
       release(mapContext_);
       return false;
     }
-    frame = {static_cast<int>(desc_.Width), static_cast<int>(desc_.Height),
-             static_cast<ptrdiff_t>(mapped.RowPitch), static_cast<const uint8_t*>(mapped.pData), order_};
+    frame = {static_cast<int>(desc_.Width), static_cast<int>(desc_.Height), static_cast<ptrdiff_t>(mapped.RowPitch),
+             static_cast<const uint8_t*>(mapped.pData), order_};
     return true;
   }
   void unmapFrame() override {
@@ -187,8 +191,7 @@ class D3D11Worker : public D3DWorker {
     D3D11_RESOURCE_DIMENSION dimension = D3D11_RESOURCE_DIMENSION_UNKNOWN;
     resource->GetType(&dimension);
     const bool is2d = dimension == D3D11_RESOURCE_DIMENSION_TEXTURE2D &&
-                      check(resource->QueryInterface(__uuidof(ID3D11Texture2D),
-                                                     reinterpret_cast<void**>(&source)));
+                      check(resource->QueryInterface(__uuidof(ID3D11Texture2D), reinterpret_cast<void**>(&source)));
     release(resource);
     if (!is2d) return check(E_NOINTERFACE);
     source->GetDesc(&desc);
@@ -199,8 +202,7 @@ class D3D11Worker : public D3DWorker {
 
   // A single-sample texture and a staging texture of the source's size and format.
   bool ensureTextures(const D3D11_TEXTURE2D_DESC& source) {
-    if (captured_ && source.Width == desc_.Width && source.Height == desc_.Height &&
-        source.Format == desc_.Format)
+    if (captured_ && source.Width == desc_.Width && source.Height == desc_.Height && source.Format == desc_.Format)
       return true;
     release(captured_);
     release(staging_);
@@ -236,10 +238,8 @@ class D3D11Worker : public D3DWorker {
 
 std::unique_ptr<D3DWorker> makeD3DWorker(int graphicsDeviceType, void* device) {
   if (!device) return nullptr;
-  if (graphicsDeviceType == 0)
-    return std::make_unique<D3D9Worker>(static_cast<IDirect3DDevice9*>(device));
-  if (graphicsDeviceType == 1)
-    return std::make_unique<D3D11Worker>(static_cast<ID3D11Device*>(device));
+  if (graphicsDeviceType == 0) return std::make_unique<D3D9Worker>(static_cast<IDirect3DDevice9*>(device));
+  if (graphicsDeviceType == 1) return std::make_unique<D3D11Worker>(static_cast<ID3D11Device*>(device));
   return nullptr;
 }
 

@@ -140,8 +140,7 @@ bool JpegEncoder::writeRows(const uint8_t* firstRow, ptrdiff_t pitch, int count)
   int done = 0;
   while (done < count) {
     const int batch = count - done < 16 ? count - done : 16;
-    for (int i = 0; i < batch; ++i)
-      rows[i] = const_cast<JSAMPROW>(firstRow + (done + i) * pitch);
+    for (int i = 0; i < batch; ++i) rows[i] = const_cast<JSAMPROW>(firstRow + (done + i) * pitch);
     const auto written = jpeg_write_scanlines(&s.cinfo, rows, static_cast<JDIMENSION>(batch));
     if (written == 0) return false;  // only a suspending destination stops early
     done += static_cast<int>(written);
@@ -172,12 +171,10 @@ void JpegEncoder::abandon() {
 
 int JpegEncoder::rowsWritten() const { return active_ ? static_cast<int>(s_->cinfo.next_scanline) : 0; }
 
-std::vector<uint8_t> encodeJpeg(int width, int height, ptrdiff_t pitch, const uint8_t* pixels,
-                                PixelOrder order) {
+std::vector<uint8_t> encodeJpeg(int width, int height, ptrdiff_t pitch, const uint8_t* pixels, PixelOrder order) {
   MemorySink sink;
   JpegEncoder encoder;
-  if (!encoder.start(sink, width, height, order) || !encoder.writeRows(pixels, pitch, height) ||
-      !encoder.finish())
+  if (!encoder.start(sink, width, height, order) || !encoder.writeRows(pixels, pitch, height) || !encoder.finish())
     return {};
   return std::move(sink.bytes);
 }

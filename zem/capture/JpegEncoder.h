@@ -69,7 +69,6 @@ class JpegEncoder {
 };
 
 // Encodes a whole image at once; empty on failure.
-std::vector<uint8_t> encodeJpeg(int width, int height, ptrdiff_t pitch, const uint8_t* pixels,
-                                PixelOrder order);
+std::vector<uint8_t> encodeJpeg(int width, int height, ptrdiff_t pitch, const uint8_t* pixels, PixelOrder order);
 
 }  // namespace zem::capture

@@ -48,8 +48,7 @@ void CScreenShotHelperBase::trace(const char* format, ...) {
   trace_(text);
 }
 
-bool CScreenShotHelperBase::init(int width, int height, int, int, int sliceCount,
-                                 const char* directory) {
+bool CScreenShotHelperBase::init(int width, int height, int, int, int sliceCount, const char* directory) {
   (void)width;  // the frame's own width is used
   Slicing slicing;
   if (!computeSlicing(height, sliceCount, slicing)) {
@@ -75,10 +74,9 @@ bool CScreenShotHelperBase::request(const char* name) {
           name ? name : "(null)");
     return false;
   }
-  if (!name || std::strlen(name) >= kFileNameSize ||
-      std::strlen(directory_) + std::strlen(name) + 4 >= kPathSize) {
-    trace("Screenshot refused : file name missing or too long  file name %.*s\n",
-          static_cast<int>(kFileNameSize), name ? name : "(null)");
+  if (!name || std::strlen(name) >= kFileNameSize || std::strlen(directory_) + std::strlen(name) + 4 >= kPathSize) {
+    trace("Screenshot refused : file name missing or too long  file name %.*s\n", static_cast<int>(kFileNameSize),
+          name ? name : "(null)");
     return false;
   }
   // The render thread reads the name only after it sees the new state.
@@ -89,8 +87,7 @@ bool CScreenShotHelperBase::request(const char* name) {
 }
 
 void CScreenShotHelperBase::beginDraw() {
-  if (state_.load(std::memory_order_acquire) == kCaptured && copy())
-    state_.store(kEncoding, std::memory_order_release);
+  if (state_.load(std::memory_order_acquire) == kCaptured && copy()) state_.store(kEncoding, std::memory_order_release);
 }
 
 void CScreenShotHelperBase::endDraw() {
@@ -98,8 +95,7 @@ void CScreenShotHelperBase::endDraw() {
     sliceIndex_ = 0;
     state_.store(kIdle, std::memory_order_release);
   }
-  if (state_.load(std::memory_order_acquire) == kRequested)
-    state_.store(kCapturing, std::memory_order_release);
+  if (state_.load(std::memory_order_acquire) == kRequested) state_.store(kCapturing, std::memory_order_release);
   if (state_.load(std::memory_order_acquire) == kCapturing && capture())
     state_.store(kCaptured, std::memory_order_release);
 }
@@ -137,8 +133,8 @@ bool CScreenShotHelperBase::encodeSlice(const FrameView& frame) {
   if (sliceIndex_ == 0) {
     // Retrying cannot make a frame of this size encodable.
     if (!frame.pixels || !JpegEncoder::sizeSupported(frame.width, frame.height)) {
-      trace("Screenshot abandoned : frame of %dx%d cannot be encoded  file name %s\n", frame.width,
-            frame.height, fileName_);
+      trace("Screenshot abandoned : frame of %dx%d cannot be encoded  file name %s\n", frame.width, frame.height,
+            fileName_);
       return true;
     }
     if (!startImage(frame)) return false;
@@ -159,8 +155,7 @@ bool D3DWorker::lockFrame(FrameView& frame) {
     if (!mapFrame(mapped)) return false;
     rows_ = mapped;
     const size_t rowBytes = static_cast<size_t>(mapped.width) * 4;
-    if (!mapped.pixels || mapped.width < 1 || mapped.height < 1 ||
-        mapped.pitch < static_cast<ptrdiff_t>(rowBytes)) {
+    if (!mapped.pixels || mapped.width < 1 || mapped.height < 1 || mapped.pitch < static_cast<ptrdiff_t>(rowBytes)) {
       rows_.pixels = nullptr;  // the encoder gives the image up
     } else {
       try {

@@ -19,8 +19,7 @@ void ScreenshotSession::setups(int width, int height, int ignored1, int ignored2
   char text[160];
   Slicing slicing;
   if (!computeSlicing(height, sliceCount, slicing)) {
-    std::snprintf(text, sizeof text, "Setups refused : sliceCount %d is outside 1..%d\n", sliceCount,
-                  height);
+    std::snprintf(text, sizeof text, "Setups refused : sliceCount %d is outside 1..%d\n", sliceCount, height);
     trace(text);
     return;
   }
@@ -67,8 +66,7 @@ void ScreenshotSession::screenshot(const char* name) { screenshotSuccess(name); 
 bool ScreenshotSession::screenshotSuccess(const char* name) {
   if (auto h = helper()) return h->request(name);
   char text[300];
-  std::snprintf(text, sizeof text, "Screenshot failed : g_init = false !  file name %.200s\n",
-                name ? name : "(null)");
+  std::snprintf(text, sizeof text, "Screenshot failed : g_init = false !  file name %.200s\n", name ? name : "(null)");
   trace(text);
   return false;
 }
@@ -83,9 +81,12 @@ void ScreenshotSession::endDraw() {
 
 void ScreenshotSession::renderEvent(int eventId) {
   if (eventId == -1) return;  // the number of every event not set
-  if (eventId == initEvent_.load()) nativeInit();
-  else if (eventId == beginEvent_.load()) beginDraw();
-  else if (eventId == endEvent_.load()) endDraw();
+  if (eventId == initEvent_.load())
+    nativeInit();
+  else if (eventId == beginEvent_.load())
+    beginDraw();
+  else if (eventId == endEvent_.load())
+    endDraw();
 }
 
 ScreenshotSession& screenshots() {

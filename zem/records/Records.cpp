@@ -39,21 +39,24 @@ std::vector<std::string> splitLines(const std::string& t) {
 }
 }  // namespace
 
-bool readIdMap(const std::string& b, const std::string& key, std::vector<IdName>& out,
-               std::string& error) {
+bool readIdMap(const std::string& b, const std::string& key, std::vector<IdName>& out, std::string& error) {
   out.clear();
-  if (b.size() >= 2 && static_cast<unsigned char>(b[0]) == 0x42 &&
-      (b[1] == 0x01 || b[1] == 0x02)) {
+  if (b.size() >= 2 && static_cast<unsigned char>(b[0]) == 0x42 && (b[1] == 0x01 || b[1] == 0x02)) {
     size_t w = b[1] == 0x01 ? 4 : 8;
     size_t p = 2;
     while (p < b.size()) {
-      if (b.size() - p < w + 2) { error = "record header cut short"; return false; }
+      if (b.size() - p < w + 2) {
+        error = "record header cut short";
+        return false;
+      }
       uint64_t id = 0;
       for (size_t i = 0; i < w; ++i) id |= uint64_t(static_cast<unsigned char>(b[p + i])) << (8 * i);
-      size_t len = static_cast<unsigned char>(b[p + w]) |
-                   (size_t(static_cast<unsigned char>(b[p + w + 1])) << 8);
+      size_t len = static_cast<unsigned char>(b[p + w]) | (size_t(static_cast<unsigned char>(b[p + w + 1])) << 8);
       p += w + 2;
-      if (b.size() - p < len) { error = "record name cut short"; return false; }
+      if (b.size() - p < len) {
+        error = "record name cut short";
+        return false;
+      }
       std::string name = b.substr(p, len);
       if (!key.empty())
         for (size_t i = 0; i < len; ++i) name[i] ^= key[i % key.size()];
@@ -79,11 +82,17 @@ bool readFrames(const std::string& text, std::vector<FrameBlock>& out, std::stri
   for (const std::string& l : splitLines(text)) {
     if (!l.empty() && l[0] == '#') {
       FrameBlock fb;
-      if (!parseNum(l.substr(1), fb.frame)) { error = "bad frame line"; return false; }
+      if (!parseNum(l.substr(1), fb.frame)) {
+        error = "bad frame line";
+        return false;
+      }
       out.push_back(std::move(fb));
       continue;
     }
-    if (out.empty()) { error = "line before the first frame"; return false; }
+    if (out.empty()) {
+      error = "line before the first frame";
+      return false;
+    }
     std::vector<long long> nums;
     size_t p = 0;
     while (true) {
@@ -108,9 +117,12 @@ bool isNumber(const std::string& f, bool fraction) {
   size_t i = !f.empty() && f[0] == '-' ? 1 : 0;
   size_t digits = 0, dots = 0;
   for (; i < f.size(); ++i) {
-    if (f[i] >= '0' && f[i] <= '9') ++digits;
-    else if (f[i] == '.' && fraction && ++dots == 1) continue;
-    else return false;
+    if (f[i] >= '0' && f[i] <= '9')
+      ++digits;
+    else if (f[i] == '.' && fraction && ++dots == 1)
+      continue;
+    else
+      return false;
   }
   return digits > 0 && digits <= 20;
 }
@@ -138,15 +150,24 @@ bool dumpBlocks(const std::string& bytes, std::string& out, std::string& error) 
   for (const std::string& l : splitLines(bytes)) {
     if (!l.empty() && l[0] == '#') {
       long long frame = 0;
-      if (!parseNum(l.substr(1), frame)) { error = "bad frame line"; return false; }
+      if (!parseNum(l.substr(1), frame)) {
+        error = "bad frame line";
+        return false;
+      }
       out += "frame " + std::to_string(frame) + "\n";
       inFrame = true;
       continue;
     }
-    if (!inFrame) { error = "line before the first frame"; return false; }
+    if (!inFrame) {
+      error = "line before the first frame";
+      return false;
+    }
     std::vector<std::string> f = splitFields(l);
     for (size_t i = 0; i < f.size(); ++i)
-      if (!isNumber(f[i], i + 1 == f.size() && f.size() == 4)) { error = "bad number"; return false; }
+      if (!isNumber(f[i], i + 1 == f.size() && f.size() == 4)) {
+        error = "bad number";
+        return false;
+      }
     if (f.size() == 5 || f.size() == 7) {
       // depth, node, key, total, calls [, extra1, extra2]
       out += indent(f[0]) + "key " + f[2] + " total " + f[3] + " calls " + f[4];
@@ -205,8 +226,7 @@ bool dumpTimes(const std::string& bytes, std::string& out, std::string& error) {
 }
 }  // namespace
 
-bool dumpFile(const std::string& bytes, const std::string& key, std::string& out,
-              std::string& error) {
+bool dumpFile(const std::string& bytes, const std::string& key, std::string& out, std::string& error) {
   out.clear();
   if (!bytes.empty() && bytes[0] == '#') return dumpBlocks(bytes, out, error);
   if (looksLikeTimeFile(bytes)) return dumpTimes(bytes, out, error);

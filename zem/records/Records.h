@@ -14,8 +14,7 @@ struct IdName {
 
 // Parses an identifier file. Binary files start with 0x42 then 0x01 (4-byte
 // identifiers) or 0x02 (8-byte identifiers); key unscrambles names (empty: plain).
-bool readIdMap(const std::string& bytes, const std::string& key, std::vector<IdName>& out,
-               std::string& error);
+bool readIdMap(const std::string& bytes, const std::string& key, std::vector<IdName>& out, std::string& error);
 
 // One "#frame" block of a tree file or value log: its lines as numbers.
 struct FrameBlock {
@@ -25,8 +24,7 @@ struct FrameBlock {
 bool readFrames(const std::string& text, std::vector<FrameBlock>& out, std::string& error);
 
 // Readable dump of any file: returns false with error for malformed input.
-bool dumpFile(const std::string& bytes, const std::string& key, std::string& out,
-              std::string& error);
+bool dumpFile(const std::string& bytes, const std::string& key, std::string& out, std::string& error);
 
 }  // namespace zem
 
@@ -36,7 +34,7 @@ namespace zem {
 // it as a flame graph): the frames one after another, every node a complete
 // event lasting its own time plus its children's, named from the identifier
 // file (key unscrambles a binary one). False with error for malformed input.
-bool exportTrace(const std::string& idBytes, const std::string& treeText, const std::string& key,
-                 std::string& json, std::string& error);
+bool exportTrace(const std::string& idBytes, const std::string& treeText, const std::string& key, std::string& json,
+                 std::string& error);
 
 }  // namespace zem

@@ -30,8 +30,8 @@ void appendJsonString(std::string& out, const std::string& s) {
 }
 }  // namespace
 
-bool exportTrace(const std::string& idBytes, const std::string& treeText, const std::string& key,
-                 std::string& json, std::string& error) {
+bool exportTrace(const std::string& idBytes, const std::string& treeText, const std::string& key, std::string& json,
+                 std::string& error) {
   std::vector<IdName> ids;
   std::vector<FrameBlock> frames;
   if (!readIdMap(idBytes, key, ids, error) || !readFrames(treeText, frames, error)) return false;
@@ -45,7 +45,10 @@ bool exportTrace(const std::string& idBytes, const std::string& treeText, const 
     std::vector<TraceNode> nodes;
     std::vector<long long> open;  // node index per depth
     for (const auto& l : f.lines) {
-      if (l.size() != 5 && l.size() != 7) { error = "not a tree line"; return false; }
+      if (l.size() != 5 && l.size() != 7) {
+        error = "not a tree line";
+        return false;
+      }
       const long long depth = l[0];
       if (depth < 0 || depth > static_cast<long long>(open.size()) || (nodes.empty() != (depth == 0))) {
         error = "bad nesting";
@@ -74,8 +77,7 @@ bool exportTrace(const std::string& idBytes, const std::string& treeText, const 
       json += "{\"name\":";
       appendJsonString(json, name);
       json += ",\"cat\":\"zem\",\"ph\":\"X\",\"pid\":1,\"tid\":1,\"ts\":" + std::to_string(n.start) +
-              ",\"dur\":" + std::to_string(n.inclusive) + ",\"args\":{\"calls\":" +
-              std::to_string(n.calls) + "}}";
+              ",\"dur\":" + std::to_string(n.inclusive) + ",\"args\":{\"calls\":" + std::to_string(n.calls) + "}}";
     }
     if (!nodes.empty()) frameStart += nodes[0].inclusive;
   }

@@ -17,19 +17,30 @@ std::atomic<ManagedRuntime*> g_runtime{nullptr};
 
 ManagedRuntime* target(void* profiler) { return profiler ? g_runtime.load() : nullptr; }
 
-void enterHook(void* p, void* method) { if (auto* r = target(p)) r->onEnter(method); }
-void leaveHook(void* p, void* method) { if (auto* r = target(p)) r->onLeave(method); }
-void gcHook(void* p, int event, int generation) { if (auto* r = target(p)) r->onGcEvent(event, generation); }
-void injectEnterHook(void* p, void* method) { if (auto* r = target(p)) r->onInjectEnter(method); }
-void injectLeaveHook(void* p, void* method) { if (auto* r = target(p)) r->onInjectLeave(method); }
-void collectEnterHook(void* p, void* method) { if (auto* r = target(p)) r->onCollectEnter(method); }
+void enterHook(void* p, void* method) {
+  if (auto* r = target(p)) r->onEnter(method);
+}
+void leaveHook(void* p, void* method) {
+  if (auto* r = target(p)) r->onLeave(method);
+}
+void gcHook(void* p, int event, int generation) {
+  if (auto* r = target(p)) r->onGcEvent(event, generation);
+}
+void injectEnterHook(void* p, void* method) {
+  if (auto* r = target(p)) r->onInjectEnter(method);
+}
+void injectLeaveHook(void* p, void* method) {
+  if (auto* r = target(p)) r->onInjectLeave(method);
+}
+void collectEnterHook(void* p, void* method) {
+  if (auto* r = target(p)) r->onCollectEnter(method);
+}
 // The runtime crashes on a null callback: "none" is one of these.
 void noMethod(void*, void*) {}
 void noResize(void*, int64_t) {}
 void noShutdown(void*) {}
 
-const char* const kInjectionTriggers[] = {":Update (", ":LateUpdate (", ":Awake (", ":OnEnable (",
-                                          ":Start ("};
+const char* const kInjectionTriggers[] = {":Update (", ":LateUpdate (", ":Awake (", ":OnEnable (", ":Start ("};
 
 bool beginsWith(const std::string& text, const std::string& prefix) {
   return text.compare(0, prefix.size(), prefix) == 0;
@@ -60,8 +71,7 @@ bool ManagedRuntime::bind(const char* module, bool il2cpp) {
     missing_ = bindApi(module_, il2cppApi_);
   } else {
     missing_ = bindApi(module_, monoApi_);
-    enterLeaveOnly_ = !monoApi_.mono_profiler_install_method_invoke &&
-                      monoApi_.mono_profiler_install_enter_leave;
+    enterLeaveOnly_ = !monoApi_.mono_profiler_install_method_invoke && monoApi_.mono_profiler_install_enter_leave;
   }
   bound_ = true;
   return true;
@@ -238,8 +248,7 @@ bool ManagedRuntime::isEntryFrame(Key method) {
 
 bool ManagedRuntime::passesOuterFilter(void* method) const {
   if (cpuFilterLevel_ == 0) return true;
-  return !apiSet_.count(method) &&
-         (!wrapperDetection_ || !wrapperMethods_.count(reinterpret_cast<Key>(method)));
+  return !apiSet_.count(method) && (!wrapperDetection_ || !wrapperMethods_.count(reinterpret_cast<Key>(method)));
 }
 
 void ManagedRuntime::onEnter(void* method) {
@@ -326,11 +335,9 @@ void* ManagedRuntime::currentDomain() const {
   return d;
 }
 
-void* ManagedRuntime::findClass(void* domain, const char* assembly, const char* nameSpace,
-                                const char* name) const {
+void* ManagedRuntime::findClass(void* domain, const char* assembly, const char* nameSpace, const char* name) const {
   const MonoApi& a = monoApi_;
-  if (!a.mono_domain_assembly_open || !a.mono_assembly_get_image || !a.mono_class_from_name)
-    return nullptr;
+  if (!a.mono_domain_assembly_open || !a.mono_assembly_get_image || !a.mono_class_from_name) return nullptr;
   void* asm_ = a.mono_domain_assembly_open(domain, assembly);
   void* image = asm_ ? a.mono_assembly_get_image(asm_) : nullptr;
   return image ? a.mono_class_from_name(image, nameSpace, name) : nullptr;

@@ -14,9 +14,7 @@ bool Module::open(const char* utf8Path) {
   return handle_ != nullptr;
 }
 
-void* Module::find(const char* name) const {
-  return handle_ && name ? dlsym(handle_, name) : nullptr;
-}
+void* Module::find(const char* name) const { return handle_ && name ? dlsym(handle_, name) : nullptr; }
 
 std::string zemModuleFolder() {
   Dl_info info{};

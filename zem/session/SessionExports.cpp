@@ -19,9 +19,8 @@ ZEM_UNITY void ZEM_STDCALL InitZemUnityPlugin() {}
 
 ZEM_API int NativeVersion() { return 211; }
 ZEM_API int32_t SupportFeature(const char* name) {
-  return guardedCall<int32_t>(0, [&] {
-    return name && (std::strcmp(name, "ScreenshotSuccess") == 0 || std::strcmp(name, "EventId") == 0);
-  });
+  return guardedCall<int32_t>(
+      0, [&] { return name && (std::strcmp(name, "ScreenshotSuccess") == 0 || std::strcmp(name, "EventId") == 0); });
 }
 ZEM_API int32_t EnableGL() { return 0; }
 ZEM_API int32_t EnableGPUProf() { return 0; }
@@ -35,9 +34,7 @@ ZEM_API int StartMonoOn(const char* module, int mode, int32_t il2cpp) {
   return guardedCall(0, [&] { return session().startMonoOn(module, mode, flag(il2cpp)); });
 }
 ZEM_API int StartProfilerOn(const char* module, int32_t memory, int32_t cpu, int32_t il2cpp) {
-  return guardedCall(0, [&] {
-    return session().startProfilerOn(module, flag(memory), flag(cpu), flag(il2cpp));
-  });
+  return guardedCall(0, [&] { return session().startProfilerOn(module, flag(memory), flag(cpu), flag(il2cpp)); });
 }
 ZEM_API int StopProfiling() {
   return guardedCall(-1, [] { return session().stopProfiling(); });

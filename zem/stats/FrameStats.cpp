@@ -29,9 +29,7 @@ const IdName kFrameIds[] = {
     {209, "frametime", "frametime"},
 };
 
-int clampToInt(int64_t v) {
-  return v > INT_MAX ? INT_MAX : (v < INT_MIN ? INT_MIN : static_cast<int>(v));
-}
+int clampToInt(int64_t v) { return v > INT_MAX ? INT_MAX : (v < INT_MIN ? INT_MIN : static_cast<int>(v)); }
 }  // namespace
 
 FrameStats::~FrameStats() {
@@ -58,11 +56,16 @@ void FrameStats::writeFrameIdMap(const char* path) {
 
 int FrameStats::getStat(int type) const {
   switch (type) {
-    case 0: return 0;  // draw calls: no source
-    case 1: return static_cast<int>(static_cast<uint32_t>(heapUnused_ + heapUsed_));
-    case 2: return static_cast<int>(static_cast<uint32_t>(heapUsed_));
-    case 3: return 0;  // GPU time: no source
-    default: return -1;
+    case 0:
+      return 0;  // draw calls: no source
+    case 1:
+      return static_cast<int>(static_cast<uint32_t>(heapUnused_ + heapUsed_));
+    case 2:
+      return static_cast<int>(static_cast<uint32_t>(heapUsed_));
+    case 3:
+      return 0;  // GPU time: no source
+    default:
+      return -1;
   }
 }
 
@@ -118,8 +121,8 @@ void FrameStats::writeMemory(int frame) {
   heapUsed_ = heapUsedFn_ ? heapUsedFn_() : 0;
   // Without a heap-size function nothing is known to be unused (not minus the used part).
   heapUnused_ = heapTotalFn_ ? heapTotalFn_() - heapUsed_ : 0;
-  std::fprintf(memoryFile_, "#%d\r\n1,101,0,0\r\n2,102,0,%d\r\n2,103,0,%d\r\n", frame,
-               clampToInt(heapUsed_ / 1024), clampToInt(heapUnused_ / 1024));
+  std::fprintf(memoryFile_, "#%d\r\n1,101,0,0\r\n2,102,0,%d\r\n2,103,0,%d\r\n", frame, clampToInt(heapUsed_ / 1024),
+               clampToInt(heapUnused_ / 1024));
   std::fflush(memoryFile_);
 }
 

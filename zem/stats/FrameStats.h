@@ -24,8 +24,14 @@ class FrameStats {
   void writeFrameIdMap(const char* path);
 
   // The runtime's heap figures; null where the runtime lacks the function.
-  void setHeapFunctions(HeapSizeFn used, HeapSizeFn total) { heapUsedFn_ = used; heapTotalFn_ = total; }
-  int addOverhead(int ms) { overheadMs_ += ms; return ms; }
+  void setHeapFunctions(HeapSizeFn used, HeapSizeFn total) {
+    heapUsedFn_ = used;
+    heapTotalFn_ = total;
+  }
+  int addOverhead(int ms) {
+    overheadMs_ += ms;
+    return ms;
+  }
   int getStat(int type) const;
 
   // Frame-end steps: frame clock, time line, FPS and graphics blocks, heap sample.

@@ -26,8 +26,7 @@ void Hardware::init(const char* headerPath, const char* dataPath, int flushInter
     if (records_.binary()) records_.writeHeader(h);
     for (int id = 0; id < 10; ++id) {
       if (records_.binary())
-        records_.writeRecord(h, static_cast<uintptr_t>(id), kHardwareNames[id],
-                             std::strlen(kHardwareNames[id]));
+        records_.writeRecord(h, static_cast<uintptr_t>(id), kHardwareNames[id], std::strlen(kHardwareNames[id]));
       else
         std::fprintf(h, "%d,%s\n", id, kHardwareNames[id]);
     }

@@ -20,15 +20,20 @@ class CallNode {
 class MonoMethodCallNode : public CallNode {
  public:
   MonoMethodCallNode(Key k, bool sample, uint32_t seed)
-      : total(seed), calls(seed > 0 ? 1 : 0), extra1(seed), extra2(seed > 0 ? 1 : 0),
-        key(k), isSample(sample) {}
+      : total(seed), calls(seed > 0 ? 1 : 0), extra1(seed), extra2(seed > 0 ? 1 : 0), key(k), isSample(sample) {}
   uint32_t total, calls, extra1, extra2;
   Key key;
   bool isSample;
-  void reset() override { active = false; total = calls = extra1 = extra2 = 0; }
+  void reset() override {
+    active = false;
+    total = calls = extra1 = extra2 = 0;
+  }
   MonoMethodCallNode* clone() const { return new MonoMethodCallNode(key, isSample, total); }
   void add(const MonoMethodCallNode& o) {
-    total += o.total; calls += o.calls; extra1 += o.extra1; extra2 += o.extra2;
+    total += o.total;
+    calls += o.calls;
+    extra1 += o.extra1;
+    extra2 += o.extra2;
   }
   bool isInsignificant() const { return total <= 99 && extra1 == 0; }
   bool isEmpty() const { return total == 0 && extra1 == 0; }

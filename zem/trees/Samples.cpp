@@ -12,8 +12,7 @@ const int kIndexSlots = 131072;
 int64_t now() { return static_cast<int64_t>(vekt::base::highResTicks()); }
 }  // namespace
 
-Samples::Samples(Names& names, Contexts& contexts)
-    : names_(names), contexts_(contexts), indexTable_(kIndexSlots, 0) {}
+Samples::Samples(Names& names, Contexts& contexts) : names_(names), contexts_(contexts), indexTable_(kIndexSlots, 0) {}
 
 uint32_t Samples::elapsedUs(int64_t stamp) const {
   int64_t d = stamp - lastStamp_;
@@ -56,8 +55,7 @@ void Samples::pop(Key key) {
       }
       if (c.current) {
         c.current->total += el;
-        if (autoProfile_ && poppedIndex_ != 0 && key == 0 && c.current->calls > 99 &&
-            poppedIndex_ < sampleMaskSize_)
+        if (autoProfile_ && poppedIndex_ != 0 && key == 0 && c.current->calls > 99 && poppedIndex_ < sampleMaskSize_)
           autoSet_.insert(poppedIndex_);
         moveUp(c);
       }

@@ -25,7 +25,10 @@ class Samples {
   void logSample(int index, int64_t ns, int count);
   bool isRegistered(Key id) const { return registered_.count(id) != 0; }
 
-  void setSampleMask(uint8_t* mask, int size) { sampleMask_ = mask; sampleMaskSize_ = size; }
+  void setSampleMask(uint8_t* mask, int size) {
+    sampleMask_ = mask;
+    sampleMaskSize_ = size;
+  }
   void autoProfileCpu(bool on) { autoProfile_ = on; }
   // Frame end: marks the frequently popped indexes in the host's mask.
   void applyAutoProfileMask();

@@ -50,12 +50,10 @@ void TreeWriter::writeKeyName(const MonoMethodCallNode& n, int depth, bool mainF
       size_t l = len < 0 ? 0 : (static_cast<size_t>(len) < sizeof buf ? len : sizeof buf - 1);
       records_.writeRecord(treeIdFile_, n.key, buf, l);
     } else {
-      std::fprintf(treeIdFile_, thread ? "%" PRIuPTR ",[Thread] %s\r\n" : "%" PRIuPTR ",%s\r\n",
-                   n.key, name);
+      std::fprintf(treeIdFile_, thread ? "%" PRIuPTR ",[Thread] %s\r\n" : "%" PRIuPTR ",%s\r\n", n.key, name);
     }
   }
-  if (unregFile_ && n.isSample && !samples_.isRegistered(n.key))
-    std::fprintf(unregFile_, "%" PRIuPTR "\r\n", n.key);
+  if (unregFile_ && n.isSample && !samples_.isRegistered(n.key)) std::fprintf(unregFile_, "%" PRIuPTR "\r\n", n.key);
 }
 
 void TreeWriter::write(CallTree& tree, FILE* f, bool mainFlag) {
@@ -73,11 +71,10 @@ void TreeWriter::write(CallTree& tree, FILE* f, bool mainFlag) {
     writeKeyName(*n, depth, mainFlag);
     uintptr_t nodeId = reinterpret_cast<uintptr_t>(n);
     if (tree.fullLines)
-      std::fprintf(f, "%d,%" PRIuPTR ",%" PRIuPTR ",%u,%u,%u,%u\r\n", depth, nodeId, n->key,
-                   n->total, n->calls, n->extra1, n->extra2);
+      std::fprintf(f, "%d,%" PRIuPTR ",%" PRIuPTR ",%u,%u,%u,%u\r\n", depth, nodeId, n->key, n->total, n->calls,
+                   n->extra1, n->extra2);
     else
-      std::fprintf(f, "%d,%" PRIuPTR ",%" PRIuPTR ",%u,%u\r\n", depth, nodeId, n->key, n->total,
-                   n->calls);
+      std::fprintf(f, "%d,%" PRIuPTR ",%" PRIuPTR ",%u,%u\r\n", depth, nodeId, n->key, n->total, n->calls);
     for (auto it = n->children.rbegin(); it != n->children.rend(); ++it)
       todo.emplace_back(static_cast<MonoMethodCallNode*>(it->second), depth + 1);
   }

@@ -40,8 +40,7 @@ void Values::openIdFile(const char* path) {
     records_.writeRecord(valueIdFile_, 100003, "z", 1);
   } else {
     for (int k = 0; k < kKinds; ++k)
-      std::fprintf(valueIdFile_, "%" PRIuPTR ",%s\r\n", reinterpret_cast<uintptr_t>(&values_[k]),
-                   kKindNames[k]);
+      std::fprintf(valueIdFile_, "%" PRIuPTR ",%s\r\n", reinterpret_cast<uintptr_t>(&values_[k]), kKindNames[k]);
     std::fputs("100001,x\r\n100002,y\r\n100003,z\r\n", valueIdFile_);
   }
 }
@@ -63,20 +62,35 @@ ValueInfo* Values::lookup(ValueKind kind, const char* name) {
 }
 
 void Values::logMarker(const char* name) {
-  if (ValueInfo* v = lookup(kMarker, name)) { v->i += 1; v->isSet = true; }
+  if (ValueInfo* v = lookup(kMarker, name)) {
+    v->i += 1;
+    v->isSet = true;
+  }
 }
 void Values::logInt(const char* name, int32_t value) {
-  if (ValueInfo* v = lookup(kInt, name)) { v->i = value; v->isSet = true; }
+  if (ValueInfo* v = lookup(kInt, name)) {
+    v->i = value;
+    v->isSet = true;
+  }
 }
 void Values::logFloat(const char* name, float value) {
-  if (ValueInfo* v = lookup(kFloat, name)) { v->f[0] = value; v->isSet = true; }
+  if (ValueInfo* v = lookup(kFloat, name)) {
+    v->f[0] = value;
+    v->isSet = true;
+  }
 }
 void Values::logBool(const char* name, bool value) {
-  if (ValueInfo* v = lookup(kBool, name)) { v->i = value ? 1 : 0; v->isSet = true; }
+  if (ValueInfo* v = lookup(kBool, name)) {
+    v->i = value ? 1 : 0;
+    v->isSet = true;
+  }
 }
 void Values::logVector(const char* name, float x, float y, float z) {
   if (ValueInfo* v = lookup(kVector, name)) {
-    v->f[0] = x; v->f[1] = y; v->f[2] = z; v->isSet = true;
+    v->f[0] = x;
+    v->f[1] = y;
+    v->f[2] = z;
+    v->isSet = true;
   }
 }
 
@@ -94,8 +108,8 @@ void Values::writeFrame(int frame) {
       uintptr_t id = reinterpret_cast<uintptr_t>(name.c_str());
       if (k == kVector) {
         std::fprintf(f, "2,%" PRIuPTR ",0,0\r\n", id);
-        std::fprintf(f, "3,100001,0,%d\r\n3,100002,0,%d\r\n3,100003,0,%d\r\n", milli(v.f[0]),
-                     milli(v.f[1]), milli(v.f[2]));
+        std::fprintf(f, "3,100001,0,%d\r\n3,100002,0,%d\r\n3,100003,0,%d\r\n", milli(v.f[0]), milli(v.f[1]),
+                     milli(v.f[2]));
       } else {
         int32_t out = k == kFloat ? milli(v.f[0]) : v.i;
         std::fprintf(f, "2,%" PRIuPTR ",0,%d\r\n", id, out);

@@ -48,7 +48,7 @@ std::vector<uint8_t> WriteZip(const std::vector<ZipInput>& files) {
     put16(out, 20);  // version needed
     put16(out, 0);   // flags
     put16(out, method);
-    put16(out, 0);   // time
+    put16(out, 0);     // time
     put16(out, 0x21);  // date: 1980-01-01
     put32(out, crc);
     put32(out, static_cast<uint32_t>(body.size()));

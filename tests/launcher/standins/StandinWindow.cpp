@@ -57,8 +57,8 @@ int wmain(int argc, wchar_t** argv) {
   wc.hInstance = GetModuleHandleW(nullptr);
   wc.lpszClassName = L"VektStandInWindow";
   RegisterClassW(&wc);
-  HWND window = CreateWindowW(wc.lpszClassName, L"stand-in", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
-                              nullptr, wc.hInstance, nullptr);
+  HWND window = CreateWindowW(wc.lpszClassName, L"stand-in", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
+                              wc.hInstance, nullptr);
   if (!window) return 4;
   SetTimer(window, 1, 120000, nullptr);  // never outlives a broken test run for long
   const std::wstring temporary = std::wstring(argv[2]) + L".part";

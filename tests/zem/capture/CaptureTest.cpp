@@ -45,8 +45,7 @@ struct Decoded {
 Decoded decode(const std::vector<uint8_t>& bytes) {
   Decoded d;
   int n = 0;
-  uint8_t* p = stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &d.width, &d.height,
-                                     &n, 3);
+  uint8_t* p = stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &d.width, &d.height, &n, 3);
   if (p) d.rgb.assign(p, p + static_cast<size_t>(d.width) * d.height * 3);
   stbi_image_free(p);
   return d;
@@ -87,8 +86,8 @@ class CaptureTest : public ::testing::Test {
 
   std::unique_ptr<CScreenShotHelperD3D> makeHelper(StandinDevice& device, int height, int sliceCount,
                                                    const std::string& dir) {
-    auto helper = std::make_unique<CScreenShotHelperD3D>(
-        [this](const std::string& t) { record(t); }, std::make_unique<StandinWorker>(device));
+    auto helper = std::make_unique<CScreenShotHelperD3D>([this](const std::string& t) { record(t); },
+                                                         std::make_unique<StandinWorker>(device));
     EXPECT_TRUE(helper->setup(device.width, height, 0, 0, sliceCount, dir.c_str()));
     return helper;
   }
@@ -110,7 +109,10 @@ class CaptureTest : public ::testing::Test {
 };
 
 TEST(SlicingTest, RowsAndTotalsForEachHeightAndCount) {
-  struct Case { int height, count, rows, total; std::vector<int> sliceSizes; };
+  struct Case {
+    int height, count, rows, total;
+    std::vector<int> sliceSizes;
+  };
   const Case cases[] = {
       {1080, 4, 270, 4, {270, 270, 270, 270}},
       {1080, 7, 154, 8, {154, 154, 154, 154, 154, 154, 154, 2}},
@@ -160,16 +162,18 @@ TEST(SlicingTest, AFrameOfAnotherHeightIsStillCoveredOnce) {
 // The image comes out after exactly sliceTotal end-draws, each adding its rows,
 // and the file is byte for byte what a one-shot encode of the same pixels gives.
 TEST_F(CaptureTest, SlicedFileEqualsOneShotEncode) {
-  struct Case { int width, height, sliceCount; PixelOrder order; };
+  struct Case {
+    int width, height, sliceCount;
+    PixelOrder order;
+  };
   const Case cases[] = {
-      {1, 1, 1, PixelOrder::kBgrx},  {17, 9, 1, PixelOrder::kBgrx}, {17, 9, 2, PixelOrder::kRgbx},
-      {17, 9, 4, PixelOrder::kBgrx}, {17, 9, 9, PixelOrder::kRgbx}, {64, 64, 7, PixelOrder::kBgrx},
+      {1, 1, 1, PixelOrder::kBgrx},   {17, 9, 1, PixelOrder::kBgrx}, {17, 9, 2, PixelOrder::kRgbx},
+      {17, 9, 4, PixelOrder::kBgrx},  {17, 9, 9, PixelOrder::kRgbx}, {64, 64, 7, PixelOrder::kBgrx},
       {33, 35, 3, PixelOrder::kRgbx},
   };
   int n = 0;
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + " in " +
-                 std::to_string(c.sliceCount));
+    SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + " in " + std::to_string(c.sliceCount));
     StandinDevice device{c.width, c.height, c.order, makePattern(c.width, c.height, c.order)};
     auto helper = makeHelper(device, c.height, c.sliceCount, dir_);
     const std::string name = "shot" + std::to_string(n++);
@@ -393,7 +397,8 @@ TEST_F(CaptureTest, RowsCopiedOutOfAPaddedSurfaceGiveTheSameFile) {
   const auto tight = makePattern(w, h, PixelOrder::kBgrx);
   StandinDevice device{w, h, PixelOrder::kBgrx, std::vector<uint8_t>(static_cast<size_t>(w * 4 + padding) * h, 0xee)};
   for (int y = 0; y < h; ++y)
-    std::copy_n(&tight[static_cast<size_t>(y) * w * 4], w * 4, &device.pixels[static_cast<size_t>(y) * (w * 4 + padding)]);
+    std::copy_n(&tight[static_cast<size_t>(y) * w * 4], w * 4,
+                &device.pixels[static_cast<size_t>(y) * (w * 4 + padding)]);
   device.rowPadding = padding;
   device.copyRows = true;
   auto helper = makeHelper(device, h, 3, dir_);

@@ -56,8 +56,7 @@ struct Zem {
     if (!WCHECK(lib != nullptr)) return false;
     bool ok = true;
     auto bind = [&](auto& f, const char* name) {
-      f = reinterpret_cast<std::remove_reference_t<decltype(f)>>(
-          reinterpret_cast<void*>(GetProcAddress(lib, name)));
+      f = reinterpret_cast<std::remove_reference_t<decltype(f)>>(reinterpret_cast<void*>(GetProcAddress(lib, name)));
       if (!f) {
         std::printf("missing export %s\n", name);
         ok = false;
@@ -185,9 +184,9 @@ class D3D11Renderer : public Renderer {
     sd.OutputWindow = window;
     sd.SampleDesc.Count = multisample ? 4 : 1;
     sd.Windowed = TRUE;
-    if (!WCHECK(SUCCEEDED(D3D11CreateDeviceAndSwapChain(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, 0,
-                                                        nullptr, 0, D3D11_SDK_VERSION, &sd, &swapChain_,
-                                                        &device_, nullptr, &context_))))
+    if (!WCHECK(SUCCEEDED(D3D11CreateDeviceAndSwapChain(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, 0, nullptr, 0,
+                                                        D3D11_SDK_VERSION, &sd, &swapChain_, &device_, nullptr,
+                                                        &context_))))
       return false;
     ID3D11Texture2D* back = nullptr;
     swapChain_->GetBuffer(0, __uuidof(ID3D11Texture2D), reinterpret_cast<void**>(&back));
@@ -227,19 +226,18 @@ class D3D11Renderer : public Renderer {
                   "  float g = (x + 0.5) / %d;\n"
                   "  return float4(quadrant + (float3(g, g, g) - quadrant) * band, 1);\n"
                   "}\n",
-                  pattern_.width / 2 - 1, pattern_.height / 2 - 1, pattern_.bandTop() - 1,
-                  pattern_.bandEnd(), pattern_.width);
+                  pattern_.width / 2 - 1, pattern_.height / 2 - 1, pattern_.bandTop() - 1, pattern_.bandEnd(),
+                  pattern_.width);
     ID3DBlob* vsCode = nullptr;
     ID3DBlob* psCode = nullptr;
     ID3DBlob* errors = nullptr;
-    bool ok = SUCCEEDED(D3DCompile(source, std::strlen(source), "pattern", nullptr, nullptr, "vs",
-                                   "vs_4_0", 0, 0, &vsCode, &errors)) &&
-              SUCCEEDED(D3DCompile(source, std::strlen(source), "pattern", nullptr, nullptr, "ps",
-                                   "ps_4_0", 0, 0, &psCode, &errors)) &&
-              SUCCEEDED(device_->CreateVertexShader(vsCode->GetBufferPointer(), vsCode->GetBufferSize(),
-                                                    nullptr, &vs_)) &&
-              SUCCEEDED(device_->CreatePixelShader(psCode->GetBufferPointer(), psCode->GetBufferSize(),
-                                                   nullptr, &ps_));
+    bool ok =
+        SUCCEEDED(D3DCompile(source, std::strlen(source), "pattern", nullptr, nullptr, "vs", "vs_4_0", 0, 0, &vsCode,
+                             &errors)) &&
+        SUCCEEDED(D3DCompile(source, std::strlen(source), "pattern", nullptr, nullptr, "ps", "ps_4_0", 0, 0, &psCode,
+                             &errors)) &&
+        SUCCEEDED(device_->CreateVertexShader(vsCode->GetBufferPointer(), vsCode->GetBufferSize(), nullptr, &vs_)) &&
+        SUCCEEDED(device_->CreatePixelShader(psCode->GetBufferPointer(), psCode->GetBufferSize(), nullptr, &ps_));
     if (errors) std::printf("%s\n", static_cast<const char*>(errors->GetBufferPointer()));
     release(vsCode);
     release(psCode);
@@ -301,11 +299,9 @@ class RenderThread {
 
  private:
   void run() {
-    HWND window = CreateWindowW(L"zemcapture", L"zem capture", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
-                                pattern_.width, pattern_.height, nullptr, nullptr, GetModuleHandleW(nullptr),
-                                nullptr);
-    Renderer* r = config_.d3d11 ? static_cast<Renderer*>(new D3D11Renderer(config_.format))
-                                : new D3D9Renderer();
+    HWND window = CreateWindowW(L"zemcapture", L"zem capture", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, pattern_.width,
+                                pattern_.height, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    Renderer* r = config_.d3d11 ? static_cast<Renderer*>(new D3D11Renderer(config_.format)) : new D3D9Renderer();
     if (!window || !r->create(window, pattern_, config_.multisample)) {
       delete r;
       state_ = 2;
@@ -314,8 +310,10 @@ class RenderThread {
     zem.UnitySetGraphicsDevice(r->device(), r->engineType(), 0);
     // The init event creates the helper on this thread, as the engine would.
     r->draw();
-    if (config_.renderEvents) zem.UnityRenderEvent(kInitEvent);
-    else WCHECK(zem.NativeInit() != 0);
+    if (config_.renderEvents)
+      zem.UnityRenderEvent(kInitEvent);
+    else
+      WCHECK(zem.NativeInit() != 0);
     state_ = 1;
     while (!stop_) {
       MSG msg;
@@ -368,17 +366,15 @@ void checkImage(const std::string& folder, const std::string& name, const Patter
   WCHECK_EQ(h, p.height);
   if (w == p.width && h == p.height) {
     stbi_write_png((folder + name + ".png").c_str(), w, h, 3, px, w * 3);
-    const int probes[][2] = {{w / 4, h / 4}, {3 * w / 4, h / 4},      {w / 4, 3 * h / 4},
-                             {3 * w / 4, 3 * h / 4}, {w / 8, h / 2}, {w / 2, h / 2},
-                             {7 * w / 8, h / 2}};
+    const int probes[][2] = {{w / 4, h / 4}, {3 * w / 4, h / 4}, {w / 4, 3 * h / 4}, {3 * w / 4, 3 * h / 4},
+                             {w / 8, h / 2}, {w / 2, h / 2},     {7 * w / 8, h / 2}};
     for (const auto& pr : probes) {
       int want[3];
       p.expected(pr[0], pr[1], want);
       const unsigned char* got = px + (static_cast<size_t>(pr[1]) * w + pr[0]) * 3;
       for (int c = 0; c < 3; ++c) {
         if (!WCHECK(std::abs(got[c] - want[c]) <= 8))
-          std::printf("%s at %d,%d channel %d: got %d want %d\n", name.c_str(), pr[0], pr[1], c, got[c],
-                      want[c]);
+          std::printf("%s at %d,%d channel %d: got %d want %d\n", name.c_str(), pr[0], pr[1], c, got[c], want[c]);
       }
     }
   }
@@ -465,7 +461,7 @@ int main(int argc, char** argv) {
     const std::string first = c.name, second = std::string(c.name) + "_second";
     WCHECK(zem.ScreenshotSuccess(first.c_str()));
     WCHECK(!zem.ScreenshotSuccess((first + "_skipped").c_str()));  // the first is still running
-    WCHECK(waitAccepted(second));  // accepted once the first is complete
+    WCHECK(waitAccepted(second));                                  // accepted once the first is complete
     render.waitFrames(sliceCount + 6);
     render.stop();
     checkImage(folder, first, pattern);

@@ -17,8 +17,8 @@ struct StandinDevice {
   PixelOrder order = PixelOrder::kBgrx;
   std::vector<uint8_t> pixels;
   int failCaptures = 0, failCopies = 0, failLocks = 0;  // calls still to fail
-  int rowPadding = 0;      // bytes after each row of `pixels`, as a mapped surface has
-  bool copyRows = false;   // map once per image and serve the worker's own copy of the rows
+  int rowPadding = 0;                                   // bytes after each row of `pixels`, as a mapped surface has
+  bool copyRows = false;  // map once per image and serve the worker's own copy of the rows
   int captures = 0, copies = 0, locks = 0, unlocks = 0, unmaps = 0, imagesDone = 0;
   bool locked = false;
 };
