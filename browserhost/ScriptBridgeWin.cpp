@@ -7,7 +7,7 @@
 namespace vekt::browser {
 
 ScriptBridge::ScriptBridge(HWND owner, RequestTextQueue& queue, BridgeLog log, IDispatch* fallback)
-    : owner_(owner), queue_(queue), log_(std::move(log)), fallback_(fallback) {
+    : owner_(owner), queue_(&queue), log_(std::move(log)), fallback_(fallback) {
   if (fallback_) fallback_->AddRef();
 }
 
@@ -15,19 +15,26 @@ ScriptBridge::~ScriptBridge() {
   if (fallback_) fallback_->Release();
 }
 
+void ScriptBridge::detach() {
+  owner_ = nullptr;
+  queue_ = nullptr;
+  if (fallback_) fallback_->Release();
+  fallback_ = nullptr;
+}
+
 const char* ScriptBridge::CallCppFunc(const wchar_t* text, size_t length) {
-  if (length > kMaxRequestBytes) return kBridgeResult;
+  if (length > kMaxRequestBytes || !queue_) return kBridgeResult;
   const std::string ansi = base::utf16ToAnsi(std::u16string_view(reinterpret_cast<const char16_t*>(text), length));
   const BridgeRequest request = DecodeBridgeRequest(ansi);
   if (request.call == BridgeCall::kNone) return kBridgeResult;
   if (log_) log_(request.logLine);
   uintptr_t wParam = 0;
   if (request.call == BridgeCall::kOpenGame) {
-    wParam = queue_.push(ansi);
+    wParam = queue_->push(ansi);
     if (wParam == 0) return kBridgeResult;  // the window is not taking requests
   }
   if (!PostMessageW(owner_, request.message, static_cast<WPARAM>(wParam), 0) && wParam != 0) {
-    queue_.discard(wParam);
+    queue_->discard(wParam);
   }
   return kBridgeResult;
 }

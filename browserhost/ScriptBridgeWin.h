@@ -22,6 +22,10 @@ class ScriptBridge : public DispatchObject {
   // answers every other dispatch identifier (the browser event dispatch).
   ScriptBridge(HWND owner, RequestTextQueue& queue, BridgeLog log, IDispatch* fallback = nullptr);
 
+  // The control that made the bridge goes: later calls post nothing and
+  // reach no fallback (page script may hold the object a little longer).
+  void detach();
+
   // The request as text; posts its message. Returns the result text "{}".
   const char* CallCppFunc(const wchar_t* text, size_t length);
 
@@ -34,7 +38,7 @@ class ScriptBridge : public DispatchObject {
 
  private:
   HWND owner_;
-  RequestTextQueue& queue_;
+  RequestTextQueue* queue_;
   BridgeLog log_;
   IDispatch* fallback_;
 };
