@@ -16,6 +16,7 @@ class NamedLock {
   explicit NamedLock(const char* name) : name_(name) {}
   void lock() { mutex_.lock(); }
   void unlock() { mutex_.unlock(); }
+  bool try_lock() { return mutex_.try_lock(); }
   const char* name() const { return name_; }
 
  private:

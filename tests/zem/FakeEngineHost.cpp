@@ -143,6 +143,58 @@ void checkStatsFiles(const std::string& dir, const std::string& key) {
   WCHECK(slurp(dir + "timelog.txt").find("/1000") != std::string::npos);
 }
 
+// Memory mode on the stand-in runtime: allocations by path into the frame's
+// allocation tree, a collection, the cumulative tree and the object map, all
+// read back with the records reader.
+template <class Lookup>
+void checkAllocations(Lookup standinFn, const std::string& runtimePath, const std::string& dir) {
+  auto enter = reinterpret_cast<void (*)(int)>(standinFn("standin_enter"));
+  auto leave = reinterpret_cast<void (*)(int)>(standinFn("standin_leave"));
+  auto alloc = reinterpret_cast<void (*)(uintptr_t, int, uint32_t)>(standinFn("standin_alloc"));
+  auto kill = reinterpret_cast<void (*)(uintptr_t)>(standinFn("standin_kill"));
+  auto gc = reinterpret_cast<void (*)(int)>(standinFn("standin_gc"));
+  if (!WCHECK(alloc && kill && gc)) return;
+  WCHECK_EQ(fn<MonoFn>("StartMonoOn")(runtimePath.c_str(), 2, 0), 1);
+  fn<StrFn>("LogGcFile")((dir + "gc.txt").c_str());
+  enter(0);  // Update: two Bullets (class 5) of 24 bytes
+  alloc(0x10000, 5, 24);
+  alloc(0x10040, 5, 24);
+  enter(11);  // Level2: a String (class 6) of 40 bytes
+  alloc(0x10080, 6, 40);
+  leave(11);
+  leave(0);
+  kill(0x10000);
+  gc(11);
+  fn<IntArgFn>("SetFrameAtEnd")(10);
+  fn<StrFn>("DumpCallTree")((dir + "alloc_tree.txt").c_str());
+  fn<StrFn>("DumpObjectMap")((dir + "objects.txt").c_str());
+  fn<IntFn>("StopProfiling")();
+
+  std::vector<zem::FrameBlock> frame, total;
+  zem::ObjectMap objects;
+  std::string err;
+  WCHECK(zem::readFrames(slurp(dir + "gc.txt"), frame, err));
+  WCHECK(zem::readFrames(slurp(dir + "alloc_tree.txt"), total, err));
+  WCHECK(zem::readObjectMap(slurp(dir + "objects.txt"), objects, err));
+  if (!WCHECK_EQ(frame.size(), 1u) || !WCHECK_EQ(total.size(), 1u)) return;
+  // depth, node, key, total, calls [, live bytes, live objects]
+  const auto& f = frame[0].lines;
+  const auto& t = total[0].lines;
+  if (!WCHECK_EQ(f.size(), 3u) || !WCHECK_EQ(t.size(), 3u)) return;
+  WCHECK_EQ(frame[0].frame, 10);
+  WCHECK(f[1][0] == 1 && f[1][3] == 48 && f[1][4] == 2);
+  WCHECK(f[2][0] == 2 && f[2][3] == 40 && f[2][4] == 1);
+  WCHECK(t[1][3] == 48 && t[1][4] == 2 && t[1][5] == 24 && t[1][6] == 1);
+  WCHECK(t[2][3] == 40 && t[2][4] == 1 && t[2][5] == 40 && t[2][6] == 1);
+  if (!WCHECK_EQ(objects.groups.size(), 2u)) return;
+  for (const zem::ObjectGroup& g : objects.groups) {
+    const bool bullet = g.className == "Bullet";
+    WCHECK_EQ(g.leaf, static_cast<uint64_t>(bullet ? t[1][1] : t[2][1]));
+    WCHECK_EQ(g.bytes, bullet ? 24 : 40);
+    WCHECK_EQ(g.count, 1);
+  }
+}
+
 // The managed runtime binding against the project's stand-in runtime module
 // (the only runtime under Wine): binding by a UTF-8 path, the injection of the
 // wrapper file found beside zem, and the self-check.
@@ -194,6 +246,7 @@ void checkRuntime(const std::string& zemPath, std::string runtimePath, const std
   WCHECK_EQ(counter("null_installs"), 0);
   WCHECK_EQ(counter("outstanding_names"), 0);
   std::remove(wrapper.c_str());
+  checkAllocations(standinFn, runtimePath, dir);
 }
 
 #if defined(_WIN32) && !defined(_WIN64)

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "StandinRuntimeDriver.h"
 #include "TempDir.h"
 #include "records/Records.h"
 #include "runtime/Module.h"
@@ -19,57 +20,6 @@ namespace {
 
 using vekt::testsupport::readFile;
 using vekt::testsupport::writeFile;
-
-// Method indexes of the stand-in.
-enum {
-  kUpdate = 0,
-  kDeep = 1,
-  kNative = 2,
-  kPush = 3,
-  kPop = 4,
-  kStaticInit = 5,
-  kLogInt = 6,
-  kCheckAllApi = 7,
-  kLoad = 8,
-  kRender = 9,
-  kAwake = 10,
-  kLevel2 = 11,
-  kLevel3 = 12
-};
-
-struct Standin {
-  explicit Standin(const char* path) {
-    EXPECT_TRUE(module.open(path)) << path;
-    bind(reset, "standin_reset");
-    bind(method, "standin_method");
-    bind(enter, "standin_enter");
-    bind(leave, "standin_leave");
-    bind(gc, "standin_gc");
-    bind(mask, "standin_mask");
-    bind(counter, "standin_counter");
-    bind(loadedBytes, "standin_loaded_bytes");
-    reset();
-  }
-  template <class F>
-  void bind(F& f, const char* name) {
-    void* p = module.find(name);
-    ASSERT_NE(p, nullptr) << name;
-    f = reinterpret_cast<F>(p);
-  }
-  void call(int i) {
-    enter(i);
-    leave(i);
-  }
-  zem::Module module;
-  void (*reset)() = nullptr;
-  void* (*method)(int) = nullptr;
-  void (*enter)(int) = nullptr;
-  void (*leave)(int) = nullptr;
-  void (*gc)(int) = nullptr;
-  int (*mask)() = nullptr;
-  int (*counter)(const char*) = nullptr;
-  const char* (*loadedBytes)() = nullptr;
-};
 
 class RuntimeTest : public vekt::testsupport::TempDirTest {
  protected:

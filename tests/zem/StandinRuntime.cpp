@@ -3,14 +3,17 @@
 // methods, and records what zem does with them. Built twice: like the
 // runtime of the game engines (enter/leave installer only, no event-mask
 // reader) with STANDIN_LEGACY, and with every function. standin_* exports
-// let tests drive method entries, collections and read the records.
+// let tests drive method entries, allocations, collections (objects dying
+// and moving) and read the records.
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #if defined(_WIN32)
 #define STANDIN_API extern "C" __declspec(dllexport)
@@ -38,7 +41,10 @@ const FakeClass kClasses[] = {
     {"ZemCallBack", "Profiler", "ZemCallBack"},
     {"System.Reflection", "Assembly", "mscorlib"},
     {"UnityEngine", "Behaviour", "Assembly-CSharp"},
+    {"", "Bullet", "Assembly-CSharp"},  // 5: allocated by the tests
+    {"System", "String", "mscorlib"},   // 6
 };
+const int kClassCount = sizeof kClasses / sizeof kClasses[0];
 // Indexes used by the tests (standin_method).
 const FakeMethod kMethods[] = {
     {0, "Update", "", ""},                              // 0
@@ -59,6 +65,14 @@ const int kMethodCount = sizeof kMethods / sizeof kMethods[0];
 
 using MethodCallback = void (*)(void*, void*);
 using GcEventCallback = void (*)(void*, int, int);
+using AllocationCallback = void (*)(void*, void*, void*);
+
+// A managed object: where it is now and whether it is alive.
+struct FakeObject {
+  uintptr_t address;
+  uint32_t size;
+  bool alive;
+};
 
 struct State {
   std::mutex lock;
@@ -66,6 +80,13 @@ struct State {
   std::atomic<void*> profiler{nullptr};
   std::atomic<MethodCallback> enter{nullptr}, leave{nullptr};
   std::atomic<GcEventCallback> gc{nullptr};
+  std::atomic<AllocationCallback> allocation{nullptr};
+  std::mutex objectLock;  // objects and weak handles; allocating threads run at once
+  std::vector<FakeObject> objects;
+  std::map<uintptr_t, size_t> objectAt;  // live objects by address
+  std::vector<long> handleTargets;       // object index per handle - 1; -1 when freed
+  bool weakHandles = true;
+  int liveHandles = 0;
   int mask = 0;
   int installs = 0, nullInstalls = 0, hookInstalls = 0;
   std::atomic<int> outstandingNames{0}, loads{0}, staticInits{0}, checkAllApi{0};
@@ -122,7 +143,31 @@ STANDIN_API void mono_free(void* p) {
   if (p) --g.outstandingNames;
   std::free(p);
 }
-STANDIN_API uint32_t mono_object_get_size(void*) { return 16; }
+STANDIN_API uint32_t mono_object_get_size(void* o) {
+  std::lock_guard<std::mutex> l(g.objectLock);
+  auto it = g.objectAt.find(reinterpret_cast<uintptr_t>(o));
+  return it == g.objectAt.end() ? 16 : g.objects[it->second].size;
+}
+STANDIN_API uint32_t mono_gchandle_new_weakref(void* o, int32_t) {
+  std::lock_guard<std::mutex> l(g.objectLock);
+  auto it = g.objectAt.find(reinterpret_cast<uintptr_t>(o));
+  if (!g.weakHandles || it == g.objectAt.end()) return 0;
+  g.handleTargets.push_back(static_cast<long>(it->second));
+  ++g.liveHandles;
+  return static_cast<uint32_t>(g.handleTargets.size());
+}
+STANDIN_API void* mono_gchandle_get_target(uint32_t h) {
+  std::lock_guard<std::mutex> l(g.objectLock);
+  if (h == 0 || h > g.handleTargets.size() || g.handleTargets[h - 1] < 0) return nullptr;
+  const FakeObject& o = g.objects[static_cast<size_t>(g.handleTargets[h - 1])];
+  return o.alive ? reinterpret_cast<void*>(o.address) : nullptr;
+}
+STANDIN_API void mono_gchandle_free(uint32_t h) {
+  std::lock_guard<std::mutex> l(g.objectLock);
+  if (h == 0 || h > g.handleTargets.size() || g.handleTargets[h - 1] < 0) return;
+  g.handleTargets[h - 1] = -1;
+  --g.liveHandles;
+}
 STANDIN_API void mono_gc_collect(int) {}
 STANDIN_API int64_t mono_gc_get_used_size() { return 6 * 1024 * 1024; }
 STANDIN_API int64_t mono_gc_get_heap_size() { return 8 * 1024 * 1024; }
@@ -140,11 +185,14 @@ STANDIN_API void mono_profiler_install_enter_leave(MethodCallback enter, MethodC
   setHooks(enter, leave);
 }
 STANDIN_API void mono_profiler_install_gc(GcEventCallback event, void (*)(void*, int64_t)) { g.gc = event; }
-STANDIN_API void mono_profiler_install_allocation(void (*)(void*, void*, void*)) {}
+STANDIN_API void mono_profiler_install_allocation(AllocationCallback callback) { g.allocation = callback; }
 #if !defined(STANDIN_LEGACY)
 STANDIN_API int mono_profiler_get_events() { return g.mask; }
 STANDIN_API void mono_profiler_install_method_invoke(MethodCallback start, MethodCallback end) { setHooks(start, end); }
-STANDIN_API int32_t mono_object_is_alive(void*) { return 1; }
+STANDIN_API int32_t mono_object_is_alive(void* o) {
+  std::lock_guard<std::mutex> l(g.objectLock);
+  return g.objectAt.count(reinterpret_cast<uintptr_t>(o)) ? 1 : 0;
+}
 #endif
 
 // ---- domains, assemblies, invocation ----
@@ -159,7 +207,7 @@ STANDIN_API void* mono_domain_assembly_open(void*, const char* name) {
 }
 STANDIN_API void* mono_assembly_get_image(void* assembly) { return assembly; }
 STANDIN_API void* mono_class_from_name(void* image, const char* ns, const char* name) {
-  for (int i = 0; i < 5; ++i)
+  for (int i = 0; i < kClassCount; ++i)
     if (!std::strcmp(kClasses[i].assembly, static_cast<const char*>(image)) &&
         !std::strcmp(kClasses[i].nameSpace, ns) && !std::strcmp(kClasses[i].name, name))
       return classHandle(i);
@@ -219,6 +267,15 @@ STANDIN_API void standin_reset() {
   g.enter = nullptr;
   g.leave = nullptr;
   g.gc = nullptr;
+  g.allocation = nullptr;
+  {
+    std::lock_guard<std::mutex> o(g.objectLock);
+    g.objects.clear();
+    g.objectAt.clear();
+    g.handleTargets.clear();
+    g.weakHandles = true;
+    g.liveHandles = 0;
+  }
   g.mask = 0;
   g.installs = g.nullInstalls = g.hookInstalls = 0;
   g.outstandingNames = 0;
@@ -235,8 +292,46 @@ STANDIN_API void standin_gc(int event) {
   if (GcEventCallback f = g.gc.load()) f(g.profiler.load(), event, 0);
 }
 STANDIN_API int standin_mask() { return g.mask; }
+// A new object of class klass (a class index) and size at address, reported to
+// the allocation callback on the calling thread. An object that still lived at
+// that address is taken as collected.
+STANDIN_API void standin_alloc(uintptr_t address, int klass, uint32_t size) {
+  {
+    std::lock_guard<std::mutex> l(g.objectLock);
+    auto it = g.objectAt.find(address);
+    if (it != g.objectAt.end()) g.objects[it->second].alive = false;
+    g.objects.push_back({address, size, true});
+    g.objectAt[address] = g.objects.size() - 1;
+  }
+  if (AllocationCallback f = g.allocation.load())
+    f(g.profiler.load(), reinterpret_cast<void*>(address), klass >= 0 && klass < kClassCount ? classHandle(klass) : nullptr);
+}
+STANDIN_API void standin_kill(uintptr_t address) {
+  std::lock_guard<std::mutex> l(g.objectLock);
+  auto it = g.objectAt.find(address);
+  if (it == g.objectAt.end()) return;
+  g.objects[it->second].alive = false;
+  g.objectAt.erase(it);
+}
+// The collector moves the object at from to to (anything still at to dies).
+STANDIN_API void standin_move(uintptr_t from, uintptr_t to) {
+  std::lock_guard<std::mutex> l(g.objectLock);
+  auto it = g.objectAt.find(from);
+  if (it == g.objectAt.end()) return;
+  const size_t index = it->second;
+  g.objectAt.erase(it);
+  auto there = g.objectAt.find(to);
+  if (there != g.objectAt.end()) g.objects[there->second].alive = false;
+  g.objects[index].address = to;
+  g.objectAt[to] = index;
+}
+// 0: weak handles are refused (the handle 0), so zem falls back to asking liveness.
+STANDIN_API void standin_weak_handles(int on) {
+  std::lock_guard<std::mutex> l(g.objectLock);
+  g.weakHandles = on != 0;
+}
 // Counters by name: installs, null_installs, hook_installs, outstanding_names, loads,
-// static_inits, check_all_api; -1 for an unknown name.
+// static_inits, check_all_api, live_handles; -1 for an unknown name.
 STANDIN_API int standin_counter(const char* name) {
   const std::string n = name;
   if (n == "installs") return g.installs;
@@ -246,6 +341,10 @@ STANDIN_API int standin_counter(const char* name) {
   if (n == "loads") return g.loads;
   if (n == "static_inits") return g.staticInits;
   if (n == "check_all_api") return g.checkAllApi;
+  if (n == "live_handles") {
+    std::lock_guard<std::mutex> l(g.objectLock);
+    return g.liveHandles;
+  }
   return -1;
 }
 STANDIN_API const char* standin_loaded_bytes() { return g.loadedBytes.c_str(); }

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 namespace zem {
 
@@ -112,6 +113,42 @@ bool readFrames(const std::string& text, std::vector<FrameBlock>& out, std::stri
 }
 
 namespace {
+// "leaf,class,bytes,count": the class name is what lies between the first and the
+// last two commas.
+bool parseObjectGroup(const std::string& l, ObjectGroup& g) {
+  const size_t first = l.find(',');
+  const size_t last = l.rfind(',');
+  const size_t middle = last == std::string::npos || last == 0 ? std::string::npos : l.rfind(',', last - 1);
+  if (first == std::string::npos || middle == std::string::npos || middle <= first) return false;
+  long long leaf = 0;
+  if (!parseNum(l.substr(0, first), leaf) || !parseNum(l.substr(middle + 1, last - middle - 1), g.bytes) ||
+      !parseNum(l.substr(last + 1), g.count) || leaf < 0 || g.bytes < 0 || g.count < 0)
+    return false;
+  g.leaf = static_cast<uint64_t>(leaf);
+  g.className = l.substr(first + 1, middle - first - 1);
+  return true;
+}
+}  // namespace
+
+bool readObjectMap(const std::string& text, ObjectMap& out, std::string& error) {
+  out = ObjectMap{};
+  std::vector<std::string> lines = splitLines(text);
+  if (lines.empty() || lines[0].empty() || lines[0][0] != '#' || !parseNum(lines[0].substr(1), out.frame)) {
+    error = "no frame line";
+    return false;
+  }
+  for (size_t i = 1; i < lines.size(); ++i) {
+    ObjectGroup g;
+    if (!parseObjectGroup(lines[i], g)) {
+      error = "bad object map line";
+      return false;
+    }
+    out.groups.push_back(std::move(g));
+  }
+  return true;
+}
+
+namespace {
 // Digits with an optional sign; with fraction, also "digits.digits" (hardware values).
 bool isNumber(const std::string& f, bool fraction) {
   size_t i = !f.empty() && f[0] == '-' ? 1 : 0;
@@ -163,6 +200,12 @@ bool dumpBlocks(const std::string& bytes, std::string& out, std::string& error) 
       return false;
     }
     std::vector<std::string> f = splitFields(l);
+    ObjectGroup group;
+    if (f.size() >= 4 && !isNumber(f[1], false) && parseObjectGroup(l, group)) {
+      out += "leaf " + std::to_string(group.leaf) + " class " + group.className + " bytes " +
+             std::to_string(group.bytes) + " count " + std::to_string(group.count) + "\n";
+      continue;
+    }
     for (size_t i = 0; i < f.size(); ++i)
       if (!isNumber(f[i], i + 1 == f.size() && f.size() == 4)) {
         error = "bad number";

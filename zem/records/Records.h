@@ -23,6 +23,18 @@ struct FrameBlock {
 };
 bool readFrames(const std::string& text, std::vector<FrameBlock>& out, std::string& error);
 
+// An object map file: "#frame", then "leaf,class,bytes,count" per group of live objects.
+struct ObjectGroup {
+  uint64_t leaf = 0;
+  std::string className;
+  long long bytes = 0, count = 0;
+};
+struct ObjectMap {
+  long long frame = 0;
+  std::vector<ObjectGroup> groups;
+};
+bool readObjectMap(const std::string& text, ObjectMap& out, std::string& error);
+
 // Readable dump of any file: returns false with error for malformed input.
 bool dumpFile(const std::string& bytes, const std::string& key, std::string& out, std::string& error);
 

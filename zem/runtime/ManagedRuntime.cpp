@@ -35,6 +35,19 @@ void injectLeaveHook(void* p, void* method) {
 void collectEnterHook(void* p, void* method) {
   if (auto* r = target(p)) r->onCollectEnter(method);
 }
+void shadowEnterHook(void* p, void* method) {
+  if (auto* r = target(p)) r->onShadowEnter(method);
+}
+void shadowLeaveHook(void* p, void* method) {
+  if (auto* r = target(p)) r->onShadowLeave(method);
+}
+void allocMemoryHook(void* p, void* object, void* klass) {
+  if (auto* r = target(p)) r->onAllocMemory(object, klass);
+}
+void allocCombinedHook(void* p, void* object, void*) {
+  if (auto* r = target(p)) r->onAllocCombined(object);
+}
+void noAllocation(void*, void*, void*) {}
 // The runtime crashes on a null callback: "none" is one of these.
 void noMethod(void*, void*) {}
 void noResize(void*, int64_t) {}
@@ -101,6 +114,10 @@ void ManagedRuntime::installInvoke(MethodCallback start, MethodCallback end) con
   if (monoApi_.mono_profiler_install_method_invoke) monoApi_.mono_profiler_install_method_invoke(start, end);
 }
 
+void ManagedRuntime::installAllocation(AllocationCallback callback) const {
+  if (monoApi_.mono_profiler_install_allocation) monoApi_.mono_profiler_install_allocation(callback);
+}
+
 void ManagedRuntime::installMethodHooks(MethodCallback enter, MethodCallback leave) const {
   if (monoApi_.mono_profiler_install_method_invoke)
     installInvoke(enter, leave);
@@ -148,9 +165,12 @@ int ManagedRuntime::startMonoOn(const char* module, int mode, bool il2cpp) {
 void ManagedRuntime::installHooks(int mode) {
   ensureProfiler();
   if (mode != 0 && monoApi_.mono_profiler_install_gc) monoApi_.mono_profiler_install_gc(gcHook, noResize);
-  // Allocation tracking (memory and combined modes) is not part of this build: those
-  // modes record no allocations, and memory mode installs no method hooks.
-  if (mode == 2) clearMethodHooks();
+  if (mode == 2) {
+    installAllocation(allocMemoryHook);
+    clearMethodHooks();
+    installEnterLeave(shadowEnterHook, shadowLeaveHook);
+  }
+  if (mode == 0xffff) installAllocation(allocCombinedHook);
   if (mode == 1 || mode == 0xffff) installMethodHooks(enterHook, leaveHook);
   int mask = readMask() & ~(kEnterLeave | kInvoke);
   if (mode == 2) {
@@ -190,6 +210,9 @@ void ManagedRuntime::stop() {
   if (!bound_ || il2cpp_) return;
   writeMask(readMask() & ~(kEnterLeave | kInvoke));
   clearMethodHooks();
+  // Without method events the shadow stacks go stale: allocations after the stop
+  // would be filed under wrong paths.
+  if (profilerInstalled_) installAllocation(noAllocation);
 }
 
 // ---- names ----
@@ -223,6 +246,7 @@ void ManagedRuntime::nameWritten(Key method, const std::string& name) {
 }
 
 bool ManagedRuntime::isEntryFrame(Key method) {
+  LockGuard g(entryFrameLock_);
   auto it = entryFrameCache_.find(method);
   if (it != entryFrameCache_.end()) return it->second;
   void* m = reinterpret_cast<void*>(method);
@@ -242,6 +266,43 @@ bool ManagedRuntime::isEntryFrame(Key method) {
   // The kind-3 list (method-name prefixes) has no say: both of its outcomes answer false.
   entryFrameCache_.emplace(method, answer);
   return answer;
+}
+
+// ---- objects ----
+
+uint32_t ManagedRuntime::objectSize(void* object) {
+  auto size = il2cpp_ ? il2cppApi_.il2cpp_object_get_size : monoApi_.mono_object_get_size;
+  return size ? size(object) : 0;
+}
+
+std::string ManagedRuntime::className(void* klass) {
+  auto name = il2cpp_ ? il2cppApi_.il2cpp_class_get_name : monoApi_.mono_class_get_name;
+  const char* text = klass && name ? name(klass) : nullptr;
+  return text ? text : "";
+}
+
+int ManagedRuntime::isAlive(void* object) {
+  if (il2cpp_ || !monoApi_.mono_object_is_alive) return -1;
+  return monoApi_.mono_object_is_alive(object) ? 1 : 0;
+}
+
+uint32_t ManagedRuntime::newWeakHandle(void* object) {
+  const MonoApi& a = monoApi_;
+  if (il2cpp_ || !a.mono_gchandle_new_weakref || !a.mono_gchandle_get_target || !a.mono_gchandle_free) return 0;
+  return a.mono_gchandle_new_weakref(object, 0);
+}
+
+void* ManagedRuntime::weakTarget(uint32_t handle) {
+  return handle && monoApi_.mono_gchandle_get_target ? monoApi_.mono_gchandle_get_target(handle) : nullptr;
+}
+
+void ManagedRuntime::freeWeakHandle(uint32_t handle) {
+  if (handle && monoApi_.mono_gchandle_free) monoApi_.mono_gchandle_free(handle);
+}
+
+void ManagedRuntime::collectAll() {
+  if (il2cpp_ || !monoApi_.mono_gc_collect || !monoApi_.mono_gc_max_generation) return;
+  monoApi_.mono_gc_collect(monoApi_.mono_gc_max_generation());
 }
 
 // ---- callbacks ----
@@ -300,13 +361,22 @@ void ManagedRuntime::onLeave(void* method) {
 }
 
 void ManagedRuntime::onGcEvent(int event, int) {
-  // Sweeping the object maps (memory mode) is not part of this build.
+  if (session_.managedMode() == 2) {
+    // Mark end comes while the world is stopped; event 11 once it runs again.
+    if (event == 2 || event == 11) session_.allocations().sweep(event == 2);
+    return;
+  }
   if (session_.managedMode() != 1 || !onMain()) return;
   if (event == 0)
     session_.pushSample("GC.Collect");
   else if (event == 5)
     session_.popSample();
 }
+
+void ManagedRuntime::onShadowEnter(void* method) { session_.allocations().onShadowEnter(method); }
+void ManagedRuntime::onShadowLeave(void* method) { session_.allocations().onShadowLeave(method); }
+void ManagedRuntime::onAllocMemory(void* object, void* klass) { session_.allocations().onAllocMemory(object, klass); }
+void ManagedRuntime::onAllocCombined(void* object) { session_.allocations().onAllocCombined(object); }
 
 void ManagedRuntime::onCollectEnter(void* method) {
   if (onMain() && method) apiSet_.insert(method);

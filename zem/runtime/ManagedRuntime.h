@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "Module.h"
+#include "alloc/Allocations.h"
 #include "RuntimeApi.h"
 #include "trees/CallTree.h"
 #include "trees/TreeWriter.h"
@@ -23,7 +24,7 @@ namespace zem {
 
 class Profiler;
 
-class ManagedRuntime : public MethodNames {
+class ManagedRuntime : public MethodNames, public ObjectRuntime {
  public:
   // Profiler event mask bits of the runtime.
   static const int kAllocations = 0x80, kGc = 0x100, kEnterLeave = 0x1000, kInvoke = 0x10000;
@@ -49,6 +50,10 @@ class ManagedRuntime : public MethodNames {
   void onInjectEnter(void* method);
   void onInjectLeave(void* method);
   void onCollectEnter(void* method);
+  void onShadowEnter(void* method);
+  void onShadowLeave(void* method);
+  void onAllocMemory(void* object, void* klass);
+  void onAllocCombined(void* object);
 
   // frame end: open method scopes do not carry over
   void clearDepth() { depth_ = 0; }
@@ -58,7 +63,16 @@ class ManagedRuntime : public MethodNames {
   std::string displayName(Key method) override { return methodDisplayName(reinterpret_cast<void*>(method), true); }
   void nameWritten(Key method, const std::string& name) override;
   std::string methodDisplayName(void* method, bool signature);
-  bool isEntryFrame(Key method);
+  bool isEntryFrame(Key method) override;
+
+  // objects (allocation tracking)
+  uint32_t objectSize(void* object) override;
+  std::string className(void* klass) override;
+  int isAlive(void* object) override;
+  uint32_t newWeakHandle(void* object) override;
+  void* weakTarget(uint32_t handle) override;
+  void freeWeakHandle(uint32_t handle) override;
+  void collectAll() override;
 
   // heap figures for the statistics files (null when the runtime lacks them)
   using HeapSizeFn = int64_t (*)();
@@ -87,6 +101,7 @@ class ManagedRuntime : public MethodNames {
   void installEnterLeave(MethodCallback enter, MethodCallback leave) const;
   void installInvoke(MethodCallback start, MethodCallback end) const;
   void installMethodHooks(MethodCallback enter, MethodCallback leave) const;
+  void installAllocation(AllocationCallback callback) const;
   void clearMethodHooks() const;
   void installHooks(int mode);
   void selfCheck();
@@ -120,6 +135,7 @@ class ManagedRuntime : public MethodNames {
   std::unordered_set<Key> wrapperMethods_;
   std::set<std::string> filters_[5];
   std::unordered_map<Key, bool> entryFrameCache_;
+  NamedLock entryFrameLock_{"entryframe"};  // allocating threads ask too; taken last, nothing inside
   std::unordered_map<void*, std::string> aotNames_;
 };
 

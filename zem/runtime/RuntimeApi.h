@@ -30,6 +30,9 @@ using AllocationCallback = void (*)(void* profiler, void* object, void* klass);
   X(mono_object_is_alive, int32_t, (void* object))                                           \
   X(mono_stack_walk_no_il, void, (void* walker, void* data))                                 \
   X(mono_gc_max_generation, int, ())                                                         \
+  X(mono_gchandle_new_weakref, uint32_t, (void* object, int32_t trackResurrection))          \
+  X(mono_gchandle_get_target, void*, (uint32_t handle))                                      \
+  X(mono_gchandle_free, void, (uint32_t handle))                                             \
   X(mono_profiler_install, void, (void* profiler, ProfilerCallback shutdown))                \
   X(mono_profiler_set_events, void, (int mask))                                              \
   X(mono_profiler_get_events, int, ())                                                       \

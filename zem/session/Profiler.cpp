@@ -5,6 +5,7 @@ namespace zem {
 Profiler::~Profiler() {
   int rc = 0;
   closeFile(cpuFile_, rc);
+  closeFile(gcFile_, rc);
 }
 
 Profiler& session() {
@@ -56,6 +57,7 @@ int Profiler::stopProfiling() {
   int rc = 0;
   treeWriter_.closeTreeIdFile(rc);
   treeWriter_.closeUnregisteredFile(rc);
+  closeFile(gcFile_, rc);
   closeFile(cpuFile_, rc);
   frameStats_.closeMemoryFile(rc);
   values_.closeLogFile(rc);
@@ -111,6 +113,16 @@ void Profiler::logMemoryFile(const char* path) {
   if (managedStarted_) frameStats_.openMemoryFile(path);
 }
 
+void Profiler::logGcFile(const char* path) {
+  if (managedStarted_) reopenTruncatedAppend(gcFile_, path);
+}
+void Profiler::dumpCallTree(const char* path) {
+  if (managedStarted_) allocations_.dumpCallTree(path, currentFrame_, treeWriter_);
+}
+void Profiler::dumpObjectMap(const char* path) {
+  if (managedStarted_) allocations_.dumpObjectMap(path, currentFrame_);
+}
+
 void Profiler::dumpTotalCpuGcTree(const char* path) {
   if (!started_ || !path) return;
   auto list = contexts_.list();
@@ -128,6 +140,7 @@ void Profiler::frameEnd(int frame) {
   if (!started_) return;
   if (frame > currentFrame_) {
     currentFrame_ = frame;
+    allocations_.frameEnd(gcFile_, frame, treeWriter_);
     for (auto& [key, c] : contexts_.list()) {
       (void)key;
       if (cpuFile_) {

@@ -57,6 +57,13 @@ class Profiler {
   void addFilter(const char* prefix, int kind) { runtime_.addFilter(prefix, kind); }
   ManagedRuntime& runtime() { return runtime_; }
 
+  // allocations (memory and combined modes)
+  Allocations& allocations() { return allocations_; }
+  void multiThread(bool on) { allocations_.setMultiThread(on); }
+  void logGcFile(const char* path);
+  void dumpCallTree(const char* path);
+  void dumpObjectMap(const char* path);
+
   // files
   void idMapFile(const char* path1, const char* path2);
   void logCpuFile(const char* path);
@@ -88,6 +95,7 @@ class Profiler {
   Key intern(const char* name) { return names_.intern(name); }
   const char* nameOf(Key id) const { return names_.nameOf(id); }
   ThreadContext* mainContext() { return contexts_.main(); }
+  ThreadContext* contextIfCreated(int key) const { return contexts_.peek(key); }
 
   // for the runtime's callbacks
   bool onMain() const { return currentThreadId() == mainThread_ && mainThread_ != 0; }
@@ -106,6 +114,7 @@ class Profiler {
   bool managedStarted_ = false;
   int currentFrame_ = -1;
   FILE* cpuFile_ = nullptr;
+  FILE* gcFile_ = nullptr;
 
   Names names_;
   Contexts contexts_{names_};
@@ -117,6 +126,7 @@ class Profiler {
   EventTimes eventTimes_;
   Hardware hardware_{records_};
   ManagedRuntime runtime_{*this};
+  Allocations allocations_{*this, contexts_, runtime_};
 };
 
 // The one session of the process, behind the exports.

@@ -19,7 +19,7 @@ CallNode::~CallNode() {
   }
 }
 
-MonoMethodCallNode* addChild(MonoMethodCallNode* parent, MonoMethodCallNode& tmpl, bool merge) {
+MonoMethodCallNode* addChild(MonoMethodCallNode* parent, const MonoMethodCallNode& tmpl, bool merge) {
   if (!parent) return nullptr;
   parent->active = true;
   auto it = parent->children.find(tmpl.key);
@@ -44,6 +44,31 @@ void resetTree(CallTree& tree) {
     n->reset();
     for (auto& kv : n->children) todo.push_back(kv.second);
   }
+}
+
+MonoMethodCallNode* addStack(CallTree& tree, const StackSnapshot& snapshot, bool filtered, EntryFrames& entryFrames,
+                             std::unordered_map<Key, bool>& cache) {
+  const size_t count = snapshot.count;
+  if (count == 0) return &tree.root;
+  const size_t last = count - 1;
+  size_t start = 0;
+  if (filtered) {
+    start = count >= 5 ? count - 4 : 0;
+    while (start > 0) {
+      const MonoMethodCallNode& frame = snapshot.frames[start];
+      auto it = cache.find(frame.key);
+      if (it == cache.end()) it = cache.emplace(frame.key, !frame.isSample && entryFrames.isEntryFrame(frame.key)).first;
+      if (it->second) break;
+      --start;
+    }
+  }
+  MonoMethodCallNode* node = &tree.root;
+  for (size_t j = last + 1; j-- > start;) {
+    if (!filtered || j < start + 6 || j + 4 > last) {
+      node = addChild(node, snapshot.frames[j], true);
+    }
+  }
+  return node;
 }
 
 }  // namespace zem

@@ -3,6 +3,10 @@
 #pragma once
 #include <cstdint>
 #include <map>
+#include <unordered_map>
+#include <vector>
+
+#include "Threads.h"
 
 namespace zem {
 
@@ -29,6 +33,14 @@ class MonoMethodCallNode : public CallNode {
     total = calls = extra1 = extra2 = 0;
   }
   MonoMethodCallNode* clone() const { return new MonoMethodCallNode(key, isSample, total); }
+  void copyFrom(const MonoMethodCallNode& o) {
+    key = o.key;
+    isSample = o.isSample;
+    total = o.total;
+    calls = o.calls;
+    extra1 = o.extra1;
+    extra2 = o.extra2;
+  }
   void add(const MonoMethodCallNode& o) {
     total += o.total;
     calls += o.calls;
@@ -49,17 +61,74 @@ struct CallTree {
 
 // The child of parent under tmpl's key: merged into (merge) or reused, else a
 // clone of tmpl. Marks parent and child active.
-MonoMethodCallNode* addChild(MonoMethodCallNode* parent, MonoMethodCallNode& tmpl, bool merge);
+MonoMethodCallNode* addChild(MonoMethodCallNode* parent, const MonoMethodCallNode& tmpl, bool merge);
 
 // Clears every node's counters; nodes stay so a path is written again when touched.
 void resetTree(CallTree& tree);
 
+// The frames of one call path, innermost first; nodes are reused from call to call.
+struct StackSnapshot {
+  size_t count = 0;
+  std::vector<MonoMethodCallNode> frames;
+  void append(const MonoMethodCallNode& frame) {
+    if (count < frames.size())
+      frames[count].copyFrom(frame);
+    else
+      frames.push_back(frame);
+    ++count;
+  }
+};
+
+// Answers whether a frame's method is an entry frame (cached by the caller).
+class EntryFrames {
+ public:
+  virtual ~EntryFrames() = default;
+  virtual bool isEntryFrame(Key method) = 0;
+};
+
+// The leaf of tree's path for snapshot: every frame, or (filtered) the outer
+// frames, the entry frame and a few frames inside it. cache holds the answers
+// of entryFrames already asked.
+MonoMethodCallNode* addStack(CallTree& tree, const StackSnapshot& snapshot, bool filtered, EntryFrames& entryFrames,
+                             std::unordered_map<Key, bool>& cache);
+
+// One live object: its size, class and the node of the cumulative allocation tree
+// it was counted on. weakHandle (0: none) follows the object when the collector
+// moves it; dead marks an object found dead while the world was stopped, whose
+// entry is removed at the next sweep that may take locks.
+struct AllocationRecord {
+  uint32_t size;
+  void* klass;
+  MonoMethodCallNode* leaf;
+  uint32_t weakHandle;
+  bool dead;
+};
+
+struct ClassCell {
+  uint32_t count = 0, bytes = 0;
+};
+
 struct ThreadContext {
-  explicit ThreadContext(uint32_t tid) : cpuTree(2), pushTemplate(0, true, 0), threadId(tid) {}
+  explicit ThreadContext(uint32_t tid)
+      : allocFrameTree(0), allocTotalTree(1), cpuTree(2), pushTemplate(0, true, 0), threadId(tid) {
+    allocTotalTree.fullLines = true;
+  }
+  CallTree allocFrameTree;  // this frame's allocations along filtered paths
+  CallTree allocTotalTree;  // every allocation since start, with live bytes and objects
   CallTree cpuTree;
   MonoMethodCallNode pushTemplate;
   MonoMethodCallNode* current = nullptr;  // innermost open scope in cpuTree
   uint32_t threadId;
+
+  // guarded by treeLock: both allocation trees, the snapshot and the entry-frame answers
+  StackSnapshot snapshot;
+  MonoMethodCallNode frameTemplate{0, false, 0};
+  std::unordered_map<Key, bool> entryFrames;
+  NamedLock treeLock{"tree"};
+  // guarded by objmapLock: the live objects by address, and the dump's cells
+  std::map<uintptr_t, AllocationRecord> objectMap;
+  std::map<MonoMethodCallNode*, std::map<void*, ClassCell>> groupMap;
+  NamedLock objmapLock{"objmap"};
 };
 
 }  // namespace zem
