@@ -2,7 +2,9 @@
 // instrumentation as an engine does, starts the runtime, loads zem by path and
 // binds it to the runtime module (PreLoad, hook_entry, StartProfilerOn), runs a
 // C# game loop over several frames and checks the trees zem wrote against what
-// the script did.
+// the script did. With "memory" as the last argument: memory mode, allocations
+// of known classes at known paths, checked in the allocation trees and the
+// object map.
 #include <dlfcn.h>
 #include <mono/jit/jit.h>
 #include <mono/metadata/assembly.h>
@@ -57,27 +59,33 @@ void invoke(MonoMethod* m, void** args = nullptr) {
   WCHECK(exc == nullptr);
 }
 
-// One node of a written tree: depth, name, calls.
+// One node of a written tree: depth, name, calls, key, node, total, extra1, extra2.
 struct Line {
   int depth;
   std::string name;
   long long calls;
   long long key;
+  long long node, total, extra1, extra2;
 };
 using Frame = std::vector<Line>;
 
-std::vector<Frame> readTrees(const std::string& dir) {
+std::vector<Frame> readTrees(const std::string& dir, const std::string& file = "cpu.txt") {
   std::vector<zem::IdName> ids;
   std::vector<zem::FrameBlock> blocks;
   std::string err;
   WCHECK(zem::readIdMap(slurp(dir + "ids.txt"), "", ids, err));
-  WCHECK(zem::readFrames(slurp(dir + "cpu.txt"), blocks, err));
+  WCHECK(zem::readFrames(slurp(dir + file), blocks, err));
   std::map<long long, std::string> names;
   for (auto& r : ids) names[static_cast<long long>(r.id)] = r.name;
   std::vector<Frame> out;
   for (auto& b : blocks) {
     out.emplace_back();
-    for (auto& l : b.lines) out.back().push_back({static_cast<int>(l[0]), names[l[2]], l[4], l[2]});
+    for (auto& l : b.lines) {
+      if (!WCHECK(l.size() == 5 || l.size() == 7)) continue;
+      const bool full = l.size() == 7;
+      out.back().push_back({static_cast<int>(l[0]), names[l[2]], l[4], l[2], l[1], l[3], full ? l[5] : 0,
+                            full ? l[6] : 0});
+    }
   }
   return out;
 }
@@ -107,6 +115,147 @@ void print(const Frame& f) {
   for (auto& l : f) std::printf("  %*s%s (%lld)\n", l.depth * 2, "", l.name.c_str(), l.calls);
 }
 
+// The node named name (the first) and everything below it. The runtime's allocator
+// wrappers are entered like any method, so a script method's allocations end on
+// wrapper nodes below it.
+Frame subtree(const Frame& f, const std::string& name) {
+  Frame out;
+  for (auto& l : f) {
+    if (!out.empty() && l.depth <= out[0].depth) break;
+    if (!out.empty() || l.name == name) out.push_back(l);
+  }
+  return out;
+}
+
+struct Sum {
+  long long calls = 0, total = 0, extra1 = 0, extra2 = 0;
+};
+Sum sum(const Frame& f) {
+  Sum s;
+  for (auto& l : f) {
+    s.calls += l.calls;
+    s.total += l.total;
+    s.extra1 += l.extra1;
+    s.extra2 += l.extra2;
+  }
+  return s;
+}
+
+// (bytes, count) of the live objects of class className whose leaf is in nodes.
+std::pair<long long, long long> liveObjects(const zem::ObjectMap& objects, const Frame& nodes,
+                                            const std::string& className) {
+  std::pair<long long, long long> out{0, 0};
+  for (auto& g : objects.groups)
+    for (auto& l : nodes)
+      if (static_cast<uint64_t>(l.node) == g.leaf && g.className == className) {
+        out.first += g.bytes;
+        out.second += g.count;
+      }
+  return out;
+}
+
+zem::ObjectMap readObjects(const std::string& path) {
+  zem::ObjectMap objects;
+  std::string err;
+  if (!WCHECK(zem::readObjectMap(slurp(path), objects, err))) std::printf("%s: %s\n", path.c_str(), err.c_str());
+  for (auto& g : objects.groups)
+    std::printf("  object group: leaf %llu %s %lld bytes, %lld\n", static_cast<unsigned long long>(g.leaf),
+                g.className.c_str(), g.bytes, g.count);
+  return objects;
+}
+
+// Memory mode on the real runtime: the C# loop of AllocLoop.cs over three frames.
+int checkMemoryMode(MonoDomain* domain, const std::string& monoPath, const std::string& asmDir,
+                    const std::string& dir) {
+  auto startProfilerOn = zemFn<int (*)(const char*, int32_t, int32_t, int32_t)>("StartProfilerOn");
+  auto idMapFile = zemFn<void (*)(const char*, const char*)>("IdMapFile");
+  auto logGcFile = zemFn<void (*)(const char*)>("LogGcFile");
+  auto dumpCallTree = zemFn<void (*)(const char*)>("DumpCallTree");
+  auto dumpObjectMap = zemFn<void (*)(const char*)>("DumpObjectMap");
+  auto setFrameAtEnd = zemFn<void (*)(int)>("SetFrameAtEnd");
+  auto stopProfiling = zemFn<int (*)()>("StopProfiling");
+  if (wincheck::failed()) return wincheck::summary();
+  MonoAssembly* callback = mono_domain_assembly_open(domain, (asmDir + "ZemCallBack.dll").c_str());
+  MonoAssembly* game = mono_domain_assembly_open(domain, (asmDir + "Game.dll").c_str());
+  if (!WCHECK(callback && game)) return wincheck::summary();
+  MonoImage* image = mono_assembly_get_image(game);
+  MonoMethod* keep = findMethod(image, "", "AllocLoop", "Keep", 2);
+  MonoMethod* churn = findMethod(image, "", "AllocLoop", "Churn", 1);
+  MonoMethod* drop = findMethod(image, "", "AllocLoop", "Drop", 0);
+  MonoClass* bullet = mono_class_from_name(image, "", "Bullet");
+  MonoClass* shell = mono_class_from_name(image, "", "Shell");
+  if (!WCHECK(keep && churn && drop && bullet && shell)) return wincheck::summary();
+  const long long bulletSize = mono_class_instance_size(bullet), shellSize = mono_class_instance_size(shell);
+
+  WCHECK_EQ(startProfilerOn(monoPath.c_str(), 1, 0, 0), 1);
+  idMapFile((dir + "ids.txt").c_str(), nullptr);
+  logGcFile((dir + "gc.txt").c_str());
+  const int kBullets = 60000, kShells = 30000, kChurn = 200000;
+  int bullets = kBullets, shells = kShells, churned = kChurn;
+  void* keepArgs[] = {&bullets, &shells};
+  invoke(keep, keepArgs);
+  setFrameAtEnd(1);
+  void* churnArgs[] = {&churned};
+  invoke(churn, churnArgs);
+  setFrameAtEnd(2);
+  dumpObjectMap((dir + "objects_live.txt").c_str());
+  dumpCallTree((dir + "tree_live.txt").c_str());
+  invoke(drop);
+  dumpObjectMap((dir + "objects_dropped.txt").c_str());
+  dumpCallTree((dir + "tree_dropped.txt").c_str());
+  WCHECK_EQ(stopProfiling(), 0);
+
+  const std::string makeBullets = "AllocLoop:MakeBullets (int)", makeShells = "Armory:MakeShells (int,int)",
+                    churnName = "AllocLoop:Churn (int)";
+  // The frame allocation trees: each frame holds its own allocations, every one counted.
+  std::vector<Frame> frames = readTrees(dir, "gc.txt");
+  if (!WCHECK_EQ(frames.size(), 2u)) return wincheck::summary();
+  for (size_t i = 0; i < frames.size(); ++i) {
+    std::printf("allocation frame %zu:\n", i + 1);
+    print(frames[i]);
+  }
+  const Sum b = sum(subtree(frames[0], makeBullets)), sh = sum(subtree(frames[0], makeShells));
+  const Sum c = sum(subtree(frames[1], churnName));
+  WCHECK_EQ(b.calls, kBullets);
+  WCHECK_EQ(b.total, kBullets * bulletSize);
+  WCHECK_EQ(sh.calls, kShells);
+  WCHECK_EQ(sh.total, kShells * shellSize);
+  WCHECK(!subtree(subtree(frames[0], "AllocLoop:Keep (int,int)"), makeShells).empty());
+  WCHECK_EQ(c.calls, kChurn);  // garbage addresses handed out again are counted every time
+  WCHECK_EQ(c.total, kChurn * bulletSize);
+  WCHECK(subtree(frames[1], makeBullets).empty());
+
+  // The cumulative tree and the object map after a full collection: the kept objects
+  // are live wherever the collector moved them; of the garbage only the last object.
+  std::vector<Frame> live = readTrees(dir, "tree_live.txt");
+  if (!WCHECK_EQ(live.size(), 1u)) return wincheck::summary();
+  print(live[0]);
+  const zem::ObjectMap objects = readObjects(dir + "objects_live.txt");
+  WCHECK(liveObjects(objects, subtree(live[0], makeBullets), "Bullet") ==
+         std::make_pair(kBullets * bulletSize, 1LL * kBullets));
+  WCHECK(liveObjects(objects, subtree(live[0], makeShells), "Shell") ==
+         std::make_pair(kShells * shellSize, 1LL * kShells));
+  WCHECK(liveObjects(objects, subtree(live[0], churnName), "Bullet") == std::make_pair(bulletSize, 1LL));
+  const Sum churnTotal = sum(subtree(live[0], churnName));
+  WCHECK_EQ(churnTotal.calls, kChurn);
+  WCHECK_EQ(churnTotal.extra2, 1);  // live objects of the path after the dump's collection
+  WCHECK_EQ(churnTotal.extra1, bulletSize);
+
+  // Dropped: they leave the live map; totals stay.
+  std::vector<Frame> dropped = readTrees(dir, "tree_dropped.txt");
+  if (!WCHECK_EQ(dropped.size(), 1u)) return wincheck::summary();
+  const zem::ObjectMap after = readObjects(dir + "objects_dropped.txt");
+  for (const std::string& leaf : {makeBullets, makeShells, churnName}) {
+    const Frame nodes = subtree(dropped[0], leaf);
+    for (const char* cls : {"Bullet", "Shell"}) WCHECK(liveObjects(after, nodes, cls).second == 0);
+    const Sum n = sum(nodes);
+    WCHECK_EQ(n.extra1, 0);
+    WCHECK_EQ(n.extra2, 0);
+    WCHECK(n.calls == (leaf == churnName ? kChurn : leaf == makeBullets ? kBullets : kShells));
+  }
+  return wincheck::summary();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -116,11 +265,14 @@ int main(int argc, char** argv) {
   }
   const std::string zemPath = argv[1], monoPath = argv[2];
   const std::string asmDir = std::string(argv[3]) + "/", dir = std::string(argv[4]) + "/";
+  const bool memory = argc > 5 && std::string(argv[5]) == "memory";
 
   // What an engine does before starting the runtime: call instrumentation through the
   // runtime's current profiler interface, without which the legacy hooks see no calls.
   MonoProfilerHandle handle = mono_profiler_create(nullptr);
   mono_profiler_set_call_instrumentation_filter_callback(handle, instrumentAll);
+  // Allocation events exist only when asked for before the runtime starts.
+  if (memory) WCHECK(mono_profiler_enable_allocations());
   mono_config_parse(nullptr);
   MonoDomain* domain = mono_jit_init("zemgame");
   if (!WCHECK(domain != nullptr)) return wincheck::summary();
@@ -128,6 +280,7 @@ int main(int argc, char** argv) {
 
   g_zem = dlopen(zemPath.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!WCHECK(g_zem != nullptr)) return wincheck::summary();
+  if (memory) return checkMemoryMode(domain, monoPath, asmDir, dir);
   auto preLoad = zemFn<int32_t (*)(const char*, int32_t)>("PreLoad");
   auto hookEntry = zemFn<int (*)(const char*)>("hook_entry");
   auto monoEnterLeave = zemFn<int32_t (*)()>("MonoEnterLeave");
