@@ -12,6 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   zem::dumpFile(bytes, "k", out, err);
   std::vector<zem::FrameBlock> frames;
   zem::readFrames(bytes, frames, err);
+  zem::ObjectMap objects;
+  zem::readObjectMap(bytes, objects, err);
   // Trace export: the first line as the identifier file, the rest as the tree file.
   size_t cut = bytes.find('\n');
   std::string ids = cut == std::string::npos ? bytes : bytes.substr(0, cut + 1);
