@@ -81,8 +81,9 @@ TEST_F(AllocTest, DeadObjectsLeaveTheLiveCountsAndTheMap) {
     bool handles;
     int sweepEvent;
   };
-  for (const Case& k : {Case{STANDIN_FULL_PATH, true, kWorldRestarted}, Case{STANDIN_LEGACY_PATH, true, kWorldRestarted},
-                        Case{STANDIN_FULL_PATH, false, kMarkEnd}, Case{STANDIN_FULL_PATH, false, kWorldRestarted}}) {
+  for (const Case& k :
+       {Case{STANDIN_FULL_PATH, true, kWorldRestarted}, Case{STANDIN_LEGACY_PATH, true, kWorldRestarted},
+        Case{STANDIN_FULL_PATH, false, kMarkEnd}, Case{STANDIN_FULL_PATH, false, kWorldRestarted}}) {
     SCOPED_TRACE(std::string(k.module) + (k.handles ? " handles " : " is_alive ") + std::to_string(k.sweepEvent));
     Standin s(k.module);
     zem::Profiler p;
@@ -168,8 +169,7 @@ TEST_F(AllocTest, MovedObjectsStayLiveUnderTheirNewAddress) {
   EXPECT_EQ(c.objectMap.begin()->first, 0x1000u);
   EXPECT_EQ(c.objectMap.rbegin()->first, 0x9100u);
   EXPECT_EQ(c.objectMap.rbegin()->second.size, 32u);
-  EXPECT_EQ(lines(p, c.allocTotalTree),
-            (std::vector<std::string>{"0 [Root] 0 0 0 0", "1 Game:Update () 96 3 72 2"}));
+  EXPECT_EQ(lines(p, c.allocTotalTree), (std::vector<std::string>{"0 [Root] 0 0 0 0", "1 Game:Update () 96 3 72 2"}));
   EXPECT_EQ(s.counter("live_handles"), 2);
 }
 
@@ -305,7 +305,8 @@ TEST_F(AllocTest, DumpsReadBackWithTheObjectMapGroupedByLeafAndClass) {
     got.push_back(names[l[2]] + " " + std::to_string(l[3]) + " " + std::to_string(l[4]) + " " + std::to_string(l[5]) +
                   " " + std::to_string(l[6]));
   }
-  EXPECT_EQ(got, (std::vector<std::string>{"[Root] 10 1 10 1", "Game:Update () 88 3 64 2", "Game:Level2 () 24 1 24 1"}));
+  EXPECT_EQ(got,
+            (std::vector<std::string>{"[Root] 10 1 10 1", "Game:Update () 88 3 64 2", "Game:Level2 () 24 1 24 1"}));
 
   zem::ObjectMap objects, again;
   ASSERT_TRUE(zem::readObjectMap(readFile(path("objects")), objects, err)) << err;

@@ -83,8 +83,8 @@ std::vector<Frame> readTrees(const std::string& dir, const std::string& file = "
     for (auto& l : b.lines) {
       if (!WCHECK(l.size() == 5 || l.size() == 7)) continue;
       const bool full = l.size() == 7;
-      out.back().push_back({static_cast<int>(l[0]), names[l[2]], l[4], l[2], l[1], l[3], full ? l[5] : 0,
-                            full ? l[6] : 0});
+      out.back().push_back(
+          {static_cast<int>(l[0]), names[l[2]], l[4], l[2], l[1], l[3], full ? l[5] : 0, full ? l[6] : 0});
     }
   }
   return out;

@@ -304,7 +304,8 @@ STANDIN_API void standin_alloc(uintptr_t address, int klass, uint32_t size) {
     g.objectAt[address] = g.objects.size() - 1;
   }
   if (AllocationCallback f = g.allocation.load())
-    f(g.profiler.load(), reinterpret_cast<void*>(address), klass >= 0 && klass < kClassCount ? classHandle(klass) : nullptr);
+    f(g.profiler.load(), reinterpret_cast<void*>(address),
+      klass >= 0 && klass < kClassCount ? classHandle(klass) : nullptr);
 }
 STANDIN_API void standin_kill(uintptr_t address) {
   std::lock_guard<std::mutex> l(g.objectLock);

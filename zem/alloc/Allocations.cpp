@@ -101,8 +101,8 @@ void Allocations::onAllocMemory(void* object, void* klass) {
         // The earlier object left this address: it died, or was moved and lives on there.
         const AllocationRecord earlier = old;
         old = fresh;
-        const bool movedOn = !earlier.dead && oldTarget &&
-                             c.objectMap.emplace(reinterpret_cast<uintptr_t>(oldTarget), earlier).second;
+        const bool movedOn =
+            !earlier.dead && oldTarget && c.objectMap.emplace(reinterpret_cast<uintptr_t>(oldTarget), earlier).second;
         if (!movedOn) {
           if (!earlier.dead) gone = earlier;
           spareHandle = earlier.weakHandle;

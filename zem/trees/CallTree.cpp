@@ -57,7 +57,8 @@ MonoMethodCallNode* addStack(CallTree& tree, const StackSnapshot& snapshot, bool
     while (start > 0) {
       const MonoMethodCallNode& frame = snapshot.frames[start];
       auto it = cache.find(frame.key);
-      if (it == cache.end()) it = cache.emplace(frame.key, !frame.isSample && entryFrames.isEntryFrame(frame.key)).first;
+      if (it == cache.end())
+        it = cache.emplace(frame.key, !frame.isSample && entryFrames.isEntryFrame(frame.key)).first;
       if (it->second) break;
       --start;
     }
