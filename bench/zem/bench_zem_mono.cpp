@@ -2,6 +2,9 @@
 // the engine thread recording (filtered path, the call pushed and popped),
 // another thread (zem returns after the thread check), and the floor: the same
 // instrumented calls with zem's no-op callbacks installed (WinProfileCPU(3)).
+// Then one allocation through zem's memory mode (shadow stack, call path, live
+// object map, sweeps at the collections) against the same loop with zem's
+// empty allocation and enter/leave callbacks (after StopProfiling).
 #include <dlfcn.h>
 #include <mono/jit/jit.h>
 #include <mono/metadata/assembly.h>
@@ -23,14 +26,15 @@ MonoProfilerCallInstrumentationFlags instrumentAll(MonoProfiler*, MonoMethod*) {
 MonoMethod* g_run = nullptr;
 MonoDomain* g_domain = nullptr;
 
-// Nanoseconds per call of Bench.Run(calls); the best of several runs.
-double nsPerCall(int calls) {
+// Nanoseconds per unit of method(count) (Bench.Run: calls, Bench.Allocate:
+// allocations); the best of several runs.
+double nsPerCall(int calls, MonoMethod* method = g_run) {
   double best = 1e300;
   for (int round = 0; round < 5; ++round) {
     void* args[1] = {&calls};
     MonoObject* exc = nullptr;
     auto a = std::chrono::steady_clock::now();
-    mono_runtime_invoke(g_run, nullptr, args, &exc);
+    mono_runtime_invoke(method, nullptr, args, &exc);
     auto b = std::chrono::steady_clock::now();
     double ns = std::chrono::duration<double, std::nano>(b - a).count() / calls;
     if (ns < best) best = ns;
@@ -43,6 +47,7 @@ double nsPerCall(int calls) {
 int main() {
   MonoProfilerHandle handle = mono_profiler_create(nullptr);
   mono_profiler_set_call_instrumentation_filter_callback(handle, instrumentAll);
+  mono_profiler_enable_allocations();  // only before the runtime starts
   mono_config_parse(nullptr);
   g_domain = mono_jit_init("zembench");
   void* zem = dlopen(ZEM_PATH, RTLD_NOW | RTLD_LOCAL);
@@ -57,7 +62,10 @@ int main() {
   auto setFrameAtEnd = reinterpret_cast<void (*)(int)>(dlsym(zem, "SetFrameAtEnd"));
   MonoClass* k = mono_class_from_name(mono_assembly_get_image(bench), "", "Bench");
   g_run = mono_class_get_method_from_name(k, "Run", 1);
-  if (!startProfilerOn || !winProfileCpu || !setFrameAtEnd || !g_run || startProfilerOn(MONO_LIB, 0, 1, 0) != 1) {
+  MonoMethod* allocate = mono_class_get_method_from_name(k, "Allocate", 1);
+  auto stopProfiling = reinterpret_cast<int (*)()>(dlsym(zem, "StopProfiling"));
+  if (!startProfilerOn || !winProfileCpu || !setFrameAtEnd || !stopProfiling || !g_run || !allocate ||
+      startProfilerOn(MONO_LIB, 0, 1, 0) != 1) {
     std::printf("cannot bind zem to the runtime\n");
     return 1;
   }
@@ -77,5 +85,15 @@ int main() {
   std::printf("enter/leave through zem, engine thread       %7.1f ns  (%.2fx floor)\n", recorded, recorded / floor);
   std::printf("enter/leave through zem, another thread      %7.1f ns  (%.2fx floor)\n", otherThread,
               otherThread / floor);
+
+  const int allocations = 1000000;
+  startProfilerOn(MONO_LIB, 1, 0, 0);  // memory mode
+  nsPerCall(1000, allocate);           // compile Allocate
+  const double tracked = nsPerCall(allocations, allocate);
+  setFrameAtEnd(2);
+  stopProfiling();  // zem's empty allocation and enter/leave callbacks stay installed
+  const double empty = nsPerCall(allocations, allocate);
+  std::printf("allocation with empty callbacks               %7.1f ns\n", empty);
+  std::printf("allocation recorded by zem (memory mode)      %7.1f ns  (%.2fx empty)\n", tracked, tracked / empty);
   return 0;
 }
