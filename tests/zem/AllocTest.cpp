@@ -212,6 +212,31 @@ TEST_F(AllocTest, SweepNeverWaitsWhileTheWorldIsStoppedAndLocksWhenItRuns) {
   EXPECT_TRUE(c.objectMap.empty());
 }
 
+// The runtime reports an allocation from inside its allocator's wrappers: those
+// innermost frames are no part of the path; a script's native method is.
+TEST_F(AllocTest, TheRuntimesAllocatorFramesAreLeftOutOfThePath) {
+  Standin s(STANDIN_LEGACY_PATH);
+  zem::Profiler p;
+  start(p, s, STANDIN_LEGACY_PATH, true);
+  s.enter(kUpdate);
+  s.enter(kAllocWrapper);
+  s.alloc(0x1000, kBullet, 24);  // fast path
+  s.enter(kAllocIcall);
+  s.alloc(0x2000, kBullet, 24);  // slow path
+  s.leave(kAllocIcall);
+  s.leave(kAllocWrapper);
+  s.enter(kNative);
+  s.enter(kAllocWrapper);
+  s.alloc(0x3000, kString, 40);
+  s.leave(kAllocWrapper);
+  s.leave(kNative);
+  s.leave(kUpdate);
+  const std::vector<std::string> expected{"0 [Root] 0 0 0 0", "1 Game:Update () 48 2 48 2",
+                                          "2 (wrapper managed-to-native) Game:Native () 40 1 40 1"};
+  EXPECT_EQ(lines(p, p.mainContext()->allocTotalTree), expected);
+  EXPECT_EQ(lines(p, p.mainContext()->allocFrameTree), expected);
+}
+
 TEST_F(AllocTest, FrameTreeKeepsOuterAndInnerFramesAndIsWrittenAndResetEachFrame) {
   Standin s(STANDIN_LEGACY_PATH);
   zem::Profiler p;

@@ -43,23 +43,26 @@ const FakeClass kClasses[] = {
     {"UnityEngine", "Behaviour", "Assembly-CSharp"},
     {"", "Bullet", "Assembly-CSharp"},  // 5: allocated by the tests
     {"System", "String", "mscorlib"},   // 6
+    {"", "object", "mscorlib"},         // 7: the runtime's allocator wrappers
 };
 const int kClassCount = sizeof kClasses / sizeof kClasses[0];
 // Indexes used by the tests (standin_method).
 const FakeMethod kMethods[] = {
-    {0, "Update", "", ""},                              // 0
-    {0, "Deep", "int", ""},                             // 1
-    {0, "Native", "", "(wrapper managed-to-native) "},  // 2
-    {1, "PushSample", "string", ""},                    // 3
-    {1, "PopSample", "", ""},                           // 4
-    {1, "StaticInit", "", ""},                          // 5
-    {1, "LogInt", "string,int", ""},                    // 6
-    {2, "CheckAllApi", "", ""},                         // 7
-    {3, "Load", "byte[]", ""},                          // 8
-    {0, "Render", "", ""},                              // 9
-    {4, "Awake", "", ""},                               // 10
-    {0, "Level2", "", ""},                              // 11
-    {0, "Level3", "", ""},                              // 12
+    {0, "Update", "", ""},                                                                      // 0
+    {0, "Deep", "int", ""},                                                                     // 1
+    {0, "Native", "", "(wrapper managed-to-native) "},                                          // 2
+    {1, "PushSample", "string", ""},                                                            // 3
+    {1, "PopSample", "", ""},                                                                   // 4
+    {1, "StaticInit", "", ""},                                                                  // 5
+    {1, "LogInt", "string,int", ""},                                                            // 6
+    {2, "CheckAllApi", "", ""},                                                                 // 7
+    {3, "Load", "byte[]", ""},                                                                  // 8
+    {0, "Render", "", ""},                                                                      // 9
+    {4, "Awake", "", ""},                                                                       // 10
+    {0, "Level2", "", ""},                                                                      // 11
+    {0, "Level3", "", ""},                                                                      // 12
+    {7, "ProfilerAllocSmall", "intptr,intptr", "(wrapper alloc) "},                             // 13
+    {7, "__icall_wrapper_mono_gc_alloc_obj", "intptr,intptr", "(wrapper managed-to-native) "},  // 14
 };
 const int kMethodCount = sizeof kMethods / sizeof kMethods[0];
 

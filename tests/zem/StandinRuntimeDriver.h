@@ -23,7 +23,9 @@ enum {
   kRender = 9,
   kAwake = 10,
   kLevel2 = 11,
-  kLevel3 = 12
+  kLevel3 = 12,
+  kAllocWrapper = 13,  // the runtime's allocator: "(wrapper alloc) ..."
+  kAllocIcall = 14     // and its internal call "(wrapper managed-to-native) object:__icall_wrapper_..."
 };
 
 struct Standin {

@@ -54,8 +54,18 @@ void Allocations::onShadowLeave(void*) {
 
 void Allocations::walkShadowStack(ThreadContext& c, bool isMain) {
   const std::vector<Key>& methods = stacks_.forCaller(isMain).methods;
+  // The allocation is reported from inside the runtime's allocator: its frames
+  // are the innermost ones and are left out.
+  size_t inner = methods.size();
+  while (inner > 0) {
+    auto it = c.allocatorFrames.find(methods[inner - 1]);
+    if (it == c.allocatorFrames.end())
+      it = c.allocatorFrames.emplace(methods[inner - 1], runtime_.isAllocatorFrame(methods[inner - 1])).first;
+    if (!it->second) break;
+    --inner;
+  }
   MonoMethodCallNode& t = c.frameTemplate;
-  for (size_t i = methods.size(); i-- > 0;) {
+  for (size_t i = inner; i-- > 0;) {
     t.key = methods[i];
     t.isSample = false;
     t.total = t.calls = t.extra1 = t.extra2 = 0;

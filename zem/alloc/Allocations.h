@@ -34,6 +34,9 @@ class ObjectRuntime : public EntryFrames {
   virtual void freeWeakHandle(uint32_t handle) = 0;
   // A full collection, when the runtime offers one.
   virtual void collectAll() = 0;
+  // A method of the runtime's own allocator (entered like any method on the way to
+  // every allocation), which is no part of the allocating call path.
+  virtual bool isAllocatorFrame(Key method) = 0;
 };
 
 // The methods entered and not yet left, one list per thread, outermost first.

@@ -305,6 +305,13 @@ void ManagedRuntime::collectAll() {
   monoApi_.mono_gc_collect(monoApi_.mono_gc_max_generation());
 }
 
+bool ManagedRuntime::isAllocatorFrame(Key method) {
+  // Mono's allocation wrappers and the internal calls they make (never script code).
+  const std::string name = methodDisplayName(reinterpret_cast<void*>(method), false);
+  return beginsWith(name, "(wrapper alloc) ") ||
+         beginsWith(name, "(wrapper managed-to-native) object:__icall_wrapper_");
+}
+
 // ---- callbacks ----
 
 bool ManagedRuntime::passesOuterFilter(void* method) const {

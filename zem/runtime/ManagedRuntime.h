@@ -73,6 +73,7 @@ class ManagedRuntime : public MethodNames, public ObjectRuntime {
   void* weakTarget(uint32_t handle) override;
   void freeWeakHandle(uint32_t handle) override;
   void collectAll() override;
+  bool isAllocatorFrame(Key method) override;
 
   // heap figures for the statistics files (null when the runtime lacks them)
   using HeapSizeFn = int64_t (*)();

@@ -120,10 +120,12 @@ struct ThreadContext {
   MonoMethodCallNode* current = nullptr;  // innermost open scope in cpuTree
   uint32_t threadId;
 
-  // guarded by treeLock: both allocation trees, the snapshot and the entry-frame answers
+  // guarded by treeLock: both allocation trees, the snapshot, the entry-frame and
+  // allocator-frame answers
   StackSnapshot snapshot;
   MonoMethodCallNode frameTemplate{0, false, 0};
   std::unordered_map<Key, bool> entryFrames;
+  std::unordered_map<Key, bool> allocatorFrames;
   NamedLock treeLock{"tree"};
   // guarded by objmapLock: the live objects by address, and the dump's cells
   std::map<uintptr_t, AllocationRecord> objectMap;
