@@ -1,4 +1,4 @@
-// zemdump FILE [KEY]: prints any zem output file (identifier maps, tree files,
+// zemdump FILE [KEY]: prints any zem output file (identifier maps, tree files, object maps,
 // value logs, statistics, time and hardware files) as readable text. KEY
 // unscrambles binary identifier files.
 // zemdump --trace IDFILE CPUFILE [KEY]: writes the CPU tree file as Chrome
