@@ -180,9 +180,11 @@ int checkMemoryMode(MonoDomain* domain, const std::string& monoPath, const std::
   MonoMethod* keep = findMethod(image, "", "AllocLoop", "Keep", 2);
   MonoMethod* churn = findMethod(image, "", "AllocLoop", "Churn", 1);
   MonoMethod* drop = findMethod(image, "", "AllocLoop", "Drop", 0);
+  MonoMethod* churnOnThreads = findMethod(image, "", "AllocLoop", "ChurnOnThreads", 2);
+  auto multiThread = zemFn<void (*)(int32_t)>("MultiThread");
   MonoClass* bullet = mono_class_from_name(image, "", "Bullet");
   MonoClass* shell = mono_class_from_name(image, "", "Shell");
-  if (!WCHECK(keep && churn && drop && bullet && shell)) return wincheck::summary();
+  if (!WCHECK(keep && churn && drop && churnOnThreads && multiThread && bullet && shell)) return wincheck::summary();
   const long long bulletSize = mono_class_instance_size(bullet), shellSize = mono_class_instance_size(shell);
 
   WCHECK_EQ(startProfilerOn(monoPath.c_str(), 1, 0, 0), 1);
@@ -201,15 +203,23 @@ int checkMemoryMode(MonoDomain* domain, const std::string& monoPath, const std::
   invoke(drop);
   dumpObjectMap((dir + "objects_dropped.txt").c_str());
   dumpCallTree((dir + "tree_dropped.txt").c_str());
+  // Other threads, recorded in the shared context, while collections run on any of them.
+  multiThread(1);
+  int threads = 2, each = 100000;
+  void* threadArgs[] = {&threads, &each};
+  invoke(churnOnThreads, threadArgs);
+  setFrameAtEnd(3);
+  dumpObjectMap((dir + "objects_threads.txt").c_str());
+  dumpCallTree((dir + "tree_threads.txt").c_str());
   WCHECK_EQ(stopProfiling(), 0);
 
   const std::string makeBullets = "AllocLoop:MakeBullets (int)", makeShells = "Armory:MakeShells (int,int)",
                     churnName = "AllocLoop:Churn (int)";
   // The frame allocation trees: each frame holds its own allocations, every one counted.
   std::vector<Frame> frames = readTrees(dir, "gc.txt");
-  if (!WCHECK_EQ(frames.size(), 2u)) return wincheck::summary();
+  if (!WCHECK_EQ(frames.size(), 4u)) return wincheck::summary();  // frame 3: main and shared contexts
   for (size_t i = 0; i < frames.size(); ++i) {
-    std::printf("allocation frame %zu:\n", i + 1);
+    std::printf("allocation frame block %zu:\n", i + 1);
     print(frames[i]);
   }
   const Sum b = sum(subtree(frames[0], makeBullets)), sh = sum(subtree(frames[0], makeShells));
@@ -258,6 +268,21 @@ int checkMemoryMode(MonoDomain* domain, const std::string& monoPath, const std::
     WCHECK_EQ(n.extra2, 0);
     WCHECK(n.calls == (leaf == churnName ? kChurn : leaf == makeBullets ? kBullets : kShells));
   }
+
+  // Threads: every allocation counted in the shared context, the last object of each live.
+  const std::string work = "AllocLoop:Work (int,int)";
+  const Sum frameWork = sum(subtree(frames[3], work));
+  WCHECK_EQ(frameWork.calls, 1LL * threads * each);
+  WCHECK(subtree(frames[2], work).empty());
+  std::vector<Frame> perContext = readTrees(dir, "tree_threads.txt");
+  if (!WCHECK_EQ(perContext.size(), 2u)) return wincheck::summary();
+  print(perContext[1]);
+  const Sum totalWork = sum(subtree(perContext[1], work));
+  WCHECK_EQ(totalWork.calls, 1LL * threads * each);
+  WCHECK_EQ(totalWork.extra2, threads);
+  const zem::ObjectMap threadObjects = readObjects(dir + "objects_threads.txt");
+  WCHECK(liveObjects(threadObjects, subtree(perContext[1], work), "Bullet") ==
+         std::make_pair(threads * bulletSize, 1LL * threads));
   return wincheck::summary();
 }
 

@@ -1,6 +1,7 @@
 // Allocations of known classes at known call paths for the engine stand-in:
 // objects kept across frames, garbage made in a loop (the collector moves the
-// kept ones and hands the garbage's addresses out again), then everything dropped.
+// kept ones and hands the garbage's addresses out again), then everything dropped;
+// last, garbage made on several threads at once.
 public class Bullet { public int X, Y; }
 public class Shell { public long A, B, C; }
 
@@ -31,6 +32,26 @@ public static class AllocLoop
     {
         Kept = null;
         Last = null;
+    }
+
+    // The last object of each thread stays.
+    public static object[] Slots = new object[8];
+
+    public static void ChurnOnThreads(int threads, int n)
+    {
+        var workers = new System.Threading.Thread[threads];
+        for (int t = 0; t < threads; t++)
+        {
+            int slot = t;
+            workers[t] = new System.Threading.Thread(() => Work(slot, n));
+            workers[t].Start();
+        }
+        foreach (var w in workers) w.Join();
+    }
+
+    static void Work(int slot, int n)
+    {
+        for (int i = 0; i < n; i++) Slots[slot] = new Bullet();
     }
 }
 
