@@ -129,6 +129,29 @@ TEST_F(RuntimeTest, DefaultLevelKeepsThreeNestingLevelsAndLeavesOfSkippedOnesPop
   EXPECT_EQ(p.runtime().depth(), 0u);
 }
 
+TEST_F(RuntimeTest, OtherThreadsRecordNothingWhileTheEngineThreadRecordsAndRestarts) {
+  Standin s(STANDIN_LEGACY_PATH);
+  zem::Profiler p;
+  p.startProfiling();
+  ASSERT_EQ(p.startMonoOn(STANDIN_LEGACY_PATH, 1, false), 1);
+  // One worker never asked zem for its thread number, the other holds one.
+  std::atomic<bool> done{false};
+  auto worker = [&](bool numbered) {
+    if (numbered) zem::currentThreadId();
+    while (!done.load()) s.call(kRender);
+  };
+  std::thread plain(worker, false), numbered(worker, true);
+  for (int i = 0; i < 200; ++i) {
+    p.startProfiling();  // the engine thread names itself the main thread again while others call
+    s.call(kUpdate);
+  }
+  done = true;
+  plain.join();
+  numbered.join();
+  EXPECT_EQ(tree(p), (std::vector<std::string>{"1 Game:Update () 200"}));
+  EXPECT_EQ(p.runtime().depth(), 0u);
+}
+
 TEST_F(RuntimeTest, SelfCheckLearnsTheWrapperApiWhichNeverShowsUp) {
   Standin s(STANDIN_LEGACY_PATH);
   zem::Profiler p;

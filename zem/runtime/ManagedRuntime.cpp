@@ -17,11 +17,19 @@ std::atomic<ManagedRuntime*> g_runtime{nullptr};
 
 ManagedRuntime* target(void* profiler) { return profiler ? g_runtime.load() : nullptr; }
 
+// The enter/leave callbacks run on every managed call of every thread, and only the main
+// thread records: the others leave after the thread test, with no call and no stack frame.
+ManagedRuntime* mainThreadTarget(void* profiler) {
+  if (knownThreadId() == 0 || !profiler) return nullptr;
+  ManagedRuntime* r = g_runtime.load(std::memory_order_acquire);
+  return r && r->onMain() ? r : nullptr;
+}
+
 void enterHook(void* p, void* method) {
-  if (auto* r = target(p)) r->onEnter(method);
+  if (auto* r = mainThreadTarget(p)) r->onEnter(method);
 }
 void leaveHook(void* p, void* method) {
-  if (auto* r = target(p)) r->onLeave(method);
+  if (auto* r = mainThreadTarget(p)) r->onLeave(method);
 }
 void gcHook(void* p, int event, int generation) {
   if (auto* r = target(p)) r->onGcEvent(event, generation);
@@ -319,7 +327,8 @@ bool ManagedRuntime::passesOuterFilter(void* method) const {
   return !apiSet_.count(method) && (!wrapperDetection_ || !wrapperMethods_.count(reinterpret_cast<Key>(method)));
 }
 
-void ManagedRuntime::onEnter(void* method) {
+// Kept out of the trampolines, so the other threads' early return saves no registers.
+[[gnu::noinline]] void ManagedRuntime::onEnter(void* method) {
   if (!onMain()) return;
   Samples& samples = session_.samples();
   const Key key = reinterpret_cast<Key>(method);
@@ -349,7 +358,7 @@ void ManagedRuntime::onEnter(void* method) {
   if (!skip) samples.push(key, false);
 }
 
-void ManagedRuntime::onLeave(void* method) {
+[[gnu::noinline]] void ManagedRuntime::onLeave(void* method) {
   if (!onMain()) return;
   Samples& samples = session_.samples();
   const Key key = reinterpret_cast<Key>(method);

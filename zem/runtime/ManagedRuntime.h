@@ -54,6 +54,7 @@ class ManagedRuntime : public MethodNames, public ObjectRuntime {
   void onShadowLeave(void* method);
   void onAllocMemory(void* object, void* klass);
   void onAllocCombined(void* object);
+  bool onMain() const;  // the calling thread is the session's main thread
 
   // frame end: open method scopes do not carry over
   void clearDepth() { depth_ = 0; }
@@ -112,7 +113,6 @@ class ManagedRuntime : public MethodNames, public ObjectRuntime {
   void* findMethod(void* klass, const char* prefix);
   void invoke(void* method, void** args) const;
   bool passesOuterFilter(void* method) const;
-  bool onMain() const;
 
   Profiler& session_;
   Module module_;

@@ -2,6 +2,7 @@
 // files and the frame-end pass. The work itself is done by the rooms it
 // holds: names and call trees, sample scopes, logged values, record writing.
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 
@@ -98,7 +99,12 @@ class Profiler {
   ThreadContext* contextIfCreated(int key) const { return contexts_.peek(key); }
 
   // for the runtime's callbacks
-  bool onMain() const { return currentThreadId() == mainThread_ && mainThread_ != 0; }
+  // A thread that never asked for its number cannot be the main one: no number is handed
+  // out here, so other threads' callbacks leave after two loads.
+  bool onMain() const {
+    const uint32_t id = knownThreadId();
+    return id != 0 && id == mainThread_.load(std::memory_order_relaxed);
+  }
   Samples& samples() { return samples_; }
   int managedMode() const { return managedMode_; }
   void setManagedMode(int mode) { managedMode_ = mode; }
@@ -109,7 +115,7 @@ class Profiler {
   bool samplesOn() const { return (managedMode_ == 1 || managedMode_ == 0xffff) && onMain(); }
 
   bool started_ = false;
-  uint32_t mainThread_ = 0;
+  std::atomic<uint32_t> mainThread_{0};  // read by the runtime's callbacks on any thread
   int managedMode_ = 0;
   bool managedStarted_ = false;
   int currentFrame_ = -1;
