@@ -7,7 +7,7 @@ export DEBIAN_FRONTEND=noninteractive
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config dpkg-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libjsoncpp-dev libtinyxml-dev zlib1g-dev libstb-dev liblua5.1-0-dev liblua5.4-dev
+  libjsoncpp-dev libtinyxml-dev zlib1g-dev libstb-dev liblua5.1-0-dev liblua5.3-dev liblua5.4-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64 libz-mingw-w64-dev
   wine wine64 xvfb xauth fonts-wqy-microhei
   qemu-user-static wine32:i386 wine32-preloader:i386

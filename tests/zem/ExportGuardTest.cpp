@@ -37,6 +37,7 @@ void InitTimeLog(const char*);
 int32_t SetLogFile(const char*);
 void AddFilter(const char*, int);
 int32_t PreLoad(const char*, int32_t);
+int32_t StartLuaOn(const char*, int32_t, int32_t);
 void UnitySetGraphicsDevice(void*, int, int);
 void Setups(int, int, int, int, int, const char*);
 int NativeInit();
@@ -121,6 +122,11 @@ std::vector<GuardCase> cases(const std::string& dir) {
       // Last: the session binds a runtime once, and this binding fails.
       {"PreLoad lists the functions the runtime lacks", [] {},
        [] { return static_cast<int>(PreLoad(STANDIN_LEGACY_PATH, 0)); }, 0},
+#if defined(LUA53_MODULE_PATH)
+      // Likewise the Lua binding, made once per process.
+      {"StartLuaOn lists the functions the Lua module lacks", [] {},
+       [] { return static_cast<int>(StartLuaOn(LUA53_MODULE_PATH, 1, 0)); }, 0},
+#endif
   };
 }
 

@@ -52,8 +52,32 @@ int Profiler::startProfilerOn(const char* module, bool memory, bool cpu, bool il
   return startMonoOn(module, mode, il2cpp);
 }
 
+int Profiler::startLuaOn(const char* module, bool samples, bool direct) {
+  const bool bound = lua_.start(module, samples, direct);
+  if (bound) started_ = true;
+  mainThread_ = currentThreadId();
+  if (lua_.mode() == LuaProfiler::kDirect) {
+    mainContext()->cpuTree.fullLines = true;
+    samples_.restartClock();
+  }
+  return bound;
+}
+
+void Profiler::logCurrentNodeMarker() {
+  ThreadContext* c = contexts_.mainIfCreated();
+  if (!c || !c->current) return;
+  const MonoMethodCallNode& n = *c->current;
+  if (n.isSample) {
+    values_.logMarker(names_.nameOf(n.key));
+  } else {
+    const std::string name = runtime_.displayName(n.key);
+    values_.logMarker(name.c_str());
+  }
+}
+
 int Profiler::stopProfiling() {
   runtime_.stop();
+  lua_.stop();
   int rc = 0;
   treeWriter_.closeTreeIdFile(rc);
   treeWriter_.closeUnregisteredFile(rc);
@@ -144,7 +168,10 @@ void Profiler::frameEnd(int frame) {
     for (auto& [key, c] : contexts_.list()) {
       (void)key;
       if (cpuFile_) {
-        c->cpuTree.pruneInsignificant = true;
+        // Direct Lua nodes count memory and time: only empty leaves are dropped.
+        const bool luaDirect = lua_.mode() == LuaProfiler::kDirect;
+        c->cpuTree.kind = luaDirect ? 3 : 2;
+        c->cpuTree.pruneInsignificant = !luaDirect;
         std::fprintf(cpuFile_, "#%d\r\n", frame);
         treeWriter_.write(c->cpuTree, cpuFile_, true);
         std::fflush(cpuFile_);
@@ -155,7 +182,7 @@ void Profiler::frameEnd(int frame) {
     values_.writeFrame(frame);
     frameStats_.frameEnd(frame);
   }
-  if (managedMode_ == 1) {
+  if (lua_.mode() != LuaProfiler::kOff || managedMode_ == 1) {
     if (ThreadContext* c = contexts_.mainIfCreated()) c->current = nullptr;
     runtime_.clearDepth();
   }

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "Threads.h"
+#include "lua/LuaProfiler.h"
 #include "records/RecordWriter.h"
 #include "runtime/ManagedRuntime.h"
 #include "stats/EventTimes.h"
@@ -65,6 +66,12 @@ class Profiler {
   void dumpCallTree(const char* path);
   void dumpObjectMap(const char* path);
 
+  // Lua
+  int startLuaOn(const char* module, bool samples, bool direct);
+  LuaProfiler& lua() { return lua_; }
+  // AddLuaMarker: the main context's current node's name as a marker.
+  void logCurrentNodeMarker();
+
   // files
   void idMapFile(const char* path1, const char* path2);
   void logCpuFile(const char* path);
@@ -106,6 +113,7 @@ class Profiler {
     return id != 0 && id == mainThread_.load(std::memory_order_relaxed);
   }
   Samples& samples() { return samples_; }
+  RecordWriter& records() { return records_; }
   int managedMode() const { return managedMode_; }
   void setManagedMode(int mode) { managedMode_ = mode; }
 
@@ -133,6 +141,8 @@ class Profiler {
   Hardware hardware_{records_};
   ManagedRuntime runtime_{*this};
   Allocations allocations_{*this, contexts_, runtime_};
+
+  LuaProfiler lua_{*this};
 };
 
 // The one session of the process, behind the exports.

@@ -66,6 +66,8 @@ void Samples::pop(Key key) {
 
 void Samples::restartClock() { lastStamp_ = now(); }
 
+uint32_t Samples::elapsedSinceStamp() const { return elapsedUs(now()); }
+
 void Samples::pushSample(const char* name) {
   if (!name) return;
   push(names_.intern(name), true);

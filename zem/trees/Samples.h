@@ -38,10 +38,13 @@ class Samples {
   void pop(Key key);
   // Starts the time charged to the next scope from now.
   void restartClock();
+  // Microseconds since the last stamp (shared with the Lua hook).
+  uint32_t elapsedSinceStamp() const;
+  // The context's current scope becomes its parent (none at the root).
+  void moveUp(ThreadContext& c);
 
  private:
   MonoMethodCallNode* ensureRegistered(Key id);
-  void moveUp(ThreadContext& c);
   uint32_t elapsedUs(int64_t stamp) const;
 
   Names& names_;
