@@ -4,12 +4,15 @@
 // zemdump --trace IDFILE CPUFILE [KEY]: writes the CPU tree file as Chrome
 // trace-event JSON, which Perfetto (ui.perfetto.dev) and chrome://tracing show
 // as a flame graph.
+// zemdump --lua IDFILE DUMP [KEY]: the Lua object dump DUMP.lo and DUMP.lk
+// with names from the Lua identifier file.
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
 
+#include "records/LuaCounts.h"
 #include "records/Records.h"
 
 namespace {
@@ -28,12 +31,26 @@ bool slurp(const char* path, std::string& out) {
 
 int main(int argc, char** argv) {
   const bool trace = argc >= 2 && std::strcmp(argv[1], "--trace") == 0;
-  if (trace ? (argc < 4 || argc > 5) : (argc < 2 || argc > 3)) {
-    std::fprintf(stderr, "usage: zemdump FILE [KEY]\n       zemdump --trace IDFILE CPUFILE [KEY]\n");
+  const bool lua = argc >= 2 && std::strcmp(argv[1], "--lua") == 0;
+  if (trace || lua ? (argc < 4 || argc > 5) : (argc < 2 || argc > 3)) {
+    std::fprintf(stderr,
+                 "usage: zemdump FILE [KEY]\n       zemdump --trace IDFILE CPUFILE [KEY]\n"
+                 "       zemdump --lua IDFILE DUMP [KEY]\n");
     return 2;
   }
   std::string out, err;
-  if (trace) {
+  if (lua) {
+    std::string ids, objects, names;
+    const std::string base = argv[3];
+    if (!slurp(argv[2], ids) || !slurp((base + ".lo").c_str(), objects) || !slurp((base + ".lk").c_str(), names))
+      return 1;
+    zem::LuaObjectCounts counts;
+    if (!zem::readLuaObjectCounts(ids, objects, names, argc == 5 ? argv[4] : "", counts, err)) {
+      std::fprintf(stderr, "zemdump: %s\n", err.c_str());
+      return 1;
+    }
+    out = zem::formatLuaObjectCounts(counts);
+  } else if (trace) {
     std::string ids, tree;
     if (!slurp(argv[2], ids) || !slurp(argv[3], tree)) return 1;
     if (!zem::exportTrace(ids, tree, argc == 5 ? argv[4] : "", out, err)) {
