@@ -89,3 +89,24 @@ set_target_properties(vekt_jpeg PROPERTIES
   INTERFACE_INCLUDE_DIRECTORIES ${_jpeg_prefix}/include)
 add_dependencies(vekt_jpeg vekt_libjpeg_build)
 add_library(vekt::jpeg ALIAS vekt_jpeg)
+
+# Lua 5.1 and 5.3 as a game ships them (DLLs with C exports), for the tests in
+# which zem binds a Lua module by path: vekt_lua51 (lua51.dll) and vekt_lua53
+# (lua53.dll), both written into ${CMAKE_BINARY_DIR}/lua beside the programs
+# that link them.
+function(vekt_lua_dll version package)
+  vekt_debian_source(${package} _lua_src)
+  file(GLOB _lua_c ${_lua_src}/src/*.c)
+  list(FILTER _lua_c EXCLUDE REGEX "/(lua|luac|print)\\.c$")
+  add_library(vekt_lua${version} SHARED ${_lua_c})
+  set_target_properties(vekt_lua${version} PROPERTIES PREFIX "" IMPORT_PREFIX "" OUTPUT_NAME lua${version}
+                        RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lua)
+  target_compile_definitions(vekt_lua${version} PUBLIC LUA_BUILD_AS_DLL)
+  if(version STREQUAL "53")
+    target_compile_definitions(vekt_lua${version} PRIVATE LUA_COMPAT_5_2)
+  endif()
+  target_include_directories(vekt_lua${version} SYSTEM PUBLIC ${_lua_src}/src)
+  target_compile_options(vekt_lua${version} PRIVATE -w)
+endfunction()
+vekt_lua_dll(51 lua5.1)
+vekt_lua_dll(53 lua5.3)
