@@ -404,14 +404,20 @@ void CActiveXUI::SetVisible(bool visible) {
   ShowHostWindow();
 }
 
+void CActiveXUI::SetInternVisible(bool visible) {
+  CControlUI::SetInternVisible(visible);
+  ShowHostWindow();
+}
+
 void CActiveXUI::ShowHostWindow() {
   if (!m_hwndHost) return;
-  if (!IsVisible()) {
+  const bool shown = IsVisible() && IsInternVisible();
+  if (!shown) {
     // Hidden with the focus inside: the focus goes back to the skinned window.
     const HWND focus = GetFocus();
     if (focus && (focus == m_hwndHost || IsChild(m_hwndHost, focus))) SetFocus(GetOwnerWindow());
   }
-  ::ShowWindow(m_hwndHost, IsVisible() ? SW_SHOW : SW_HIDE);
+  ::ShowWindow(m_hwndHost, shown ? SW_SHOW : SW_HIDE);
 }
 
 LRESULT CActiveXUI::MessageHandler(UINT, WPARAM, LPARAM, bool& bHandled) {

@@ -24,6 +24,7 @@ class CActiveXUI : public CControlUI, public IMessageFilterUI {
   void SetAttribute(const std::wstring& name, const std::wstring& value) override;
   void SetPos(const UIRect& rc) override;
   void SetVisible(bool visible) override;
+  void SetInternVisible(bool visible) override;
   // Windowless objects only, which are not hosted: never handles anything.
   LRESULT MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled) override;
 

@@ -152,9 +152,20 @@ void CControlUI::DoEvent(const UIEvent&) {}
 bool CContainerUI::Add(std::unique_ptr<CControlUI> control) {
   if (!control) return false;
   control->SetManager(m_manager, this);
+  control->SetInternVisible(IsVisible() && IsInternVisible());
   m_items.push_back(std::move(control));
   NeedUpdate();
   return true;
+}
+
+void CContainerUI::SetVisible(bool visible) {
+  CControlUI::SetVisible(visible);
+  for (auto& item : m_items) item->SetInternVisible(IsVisible() && IsInternVisible());
+}
+
+void CContainerUI::SetInternVisible(bool visible) {
+  CControlUI::SetInternVisible(visible);
+  for (auto& item : m_items) item->SetInternVisible(IsVisible() && IsInternVisible());
 }
 
 CControlUI* CContainerUI::GetItemAt(int index) const {

@@ -58,6 +58,9 @@ class CControlUI {
 
   bool IsVisible() const { return m_bVisible; }
   virtual void SetVisible(bool visible);
+  // Whether every container above is visible; containers pass it down.
+  bool IsInternVisible() const { return m_bInternVisible; }
+  virtual void SetInternVisible(bool visible) { m_bInternVisible = visible; }
   bool IsEnabled() const { return m_bEnabled; }
   void SetEnabled(bool enabled);
 
@@ -97,6 +100,7 @@ class CControlUI {
   UIPoint m_ptFixedXY;
   bool m_bFloat = false;
   bool m_bVisible = true;
+  bool m_bInternVisible = true;
   bool m_bEnabled = true;
   UIColor m_dwBkColor = 0;
   std::wstring m_sBkImage;
@@ -114,6 +118,8 @@ class CContainerUI : public CControlUI {
 
   void SetManager(CManagerUI* manager, CControlUI* parent) override;
   void SetPos(const UIRect& rc) override;
+  void SetVisible(bool visible) override;
+  void SetInternVisible(bool visible) override;
   void SetAttribute(const std::wstring& name, const std::wstring& value) override;
   void DoPaint(IRenderUI& render, const UIRect& dirty) override;
   CControlUI* FindControlAt(UIPoint pt) override;

@@ -203,6 +203,27 @@ TEST(LayoutTest, LaterNameWinsAndTabSelection) {
   EXPECT_EQ(tab->GetCurSel(), 1);
 }
 
+TEST(LayoutTest, HiddenContainersHideWhatTheyHold) {
+  Built b("",
+          "<TabLayout name='tab'><VerticalLayout><HorizontalLayout><Label name='deep'/></HorizontalLayout>"
+          "</VerticalLayout><VerticalLayout><Label name='other'/></VerticalLayout></TabLayout>",
+          100, 100);
+  ASSERT_TRUE(b.ok) << b.error;
+  CControlUI* deep = b.manager.FindControl(L"deep");
+  CControlUI* other = b.manager.FindControl(L"other");
+  EXPECT_TRUE(deep->IsInternVisible());
+  EXPECT_FALSE(other->IsInternVisible());
+  auto* tab = static_cast<CTabLayoutUI*>(b.manager.FindControl(L"tab"));
+  tab->SelectItem(1);
+  EXPECT_FALSE(deep->IsInternVisible());
+  EXPECT_TRUE(deep->IsVisible());
+  EXPECT_TRUE(other->IsInternVisible());
+  tab->SelectItem(0);
+  EXPECT_TRUE(deep->IsInternVisible());
+  tab->SetVisible(false);
+  EXPECT_FALSE(deep->IsInternVisible());
+}
+
 TEST(LayoutTest, ProgressValueRules) {
   int repaints = 0;
   Built b("",
