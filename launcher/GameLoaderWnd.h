@@ -6,8 +6,11 @@
 
 #include <string>
 
+#include "BridgeRequest.h"
 #include "CustomMsgBox.h"
 #include "GameLoaderWndCore.h"
+#include "IeBrowserWin.h"
+#include "WebBrowserEventWin.h"
 #include "WindowImplBase.h"
 
 namespace vekt {
@@ -15,10 +18,16 @@ namespace vekt {
 constexpr const wchar_t* kMainWindowClass = L"GameLoaderResClass";
 constexpr const wchar_t* kMainWindowSkinFile = L"GameLoader.xml";
 constexpr int kMainIconResourceId = 107;
+// Environment value that replaces the whole home page base address (a
+// staging server, or a local page in tests).
+constexpr const wchar_t* kHomePageVariable = L"VEKT_HOME_PAGE";
+
+// HomePageBase(), or the base address the environment names.
+std::wstring ConfiguredHomePage();
 
 class GameLoaderWnd : public VantorUI::WindowImplBase {
  public:
-  explicit GameLoaderWnd(std::wstring cmdJson);
+  explicit GameLoaderWnd(std::wstring cmdJson, std::wstring homePage = ConfiguredHomePage());
   // Ends the message loop: the window is the launcher's only one.
   ~GameLoaderWnd() override;
 
@@ -47,10 +56,16 @@ class GameLoaderWnd : public VantorUI::WindowImplBase {
   bool performBox(const WindowAction& action);
   void LoadGame();
   void LoadWeb();
+  void OnOpenGame(uintptr_t token);
+  bool StartGame(const WindowAction& action);
 
   GameLoaderWndCore core_;
   DeferredDeletion deletion_;
-  VantorUI::CControlUI* ie_ = nullptr;
+  // The page's "open_game" texts, waiting for their 1131 (which carries a token).
+  browser::RequestTextQueue requests_;
+  browser::CWebBrowserEvent* events_ = nullptr;
+  CIeBrowserUI* ie_ = nullptr;
+  std::wstring m_strHomePage;
   VantorUI::CTabLayoutUI* wizardTab_ = nullptr;
   VantorUI::CProgressUI* progress_ = nullptr;
   VantorUI::CLabelUI* progTip_ = nullptr;

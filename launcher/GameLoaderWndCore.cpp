@@ -3,6 +3,7 @@
 #include <json/json.h>
 
 #include "Common.h"
+#include "GameStart.h"
 #include "InstallRegistration.h"
 #include "Logger.h"
 
@@ -124,6 +125,40 @@ WindowReply GameLoaderWndCore::onOpenGame(const std::string& request) {
     takeString(root, "ocext", params_.ocext);
   }
   return handled({act(WindowStep::kLoadGame)});
+}
+
+WindowReply GameLoaderWndCore::loadGame(const std::wstring& gameExePath, bool exeExists) {
+  if (destroyed_) return handled();
+  VEKT_LOG(2, L"GameLoaderWnd LoadGame start");
+  if (gameStartAttempted_) {
+    VEKT_LOG(2, L"GameLoaderWnd LoadGame: the game was started already");
+    return handled();
+  }
+  if (params_.token.empty()) return handled();
+  gameStartAttempted_ = true;
+  if (!exeExists) {
+    VEKT_LOG(2, L"PathFileExists " << gameExePath << L" not exists");
+    return onGameStartResult(false);
+  }
+  WindowAction start = act(WindowStep::kStartGame);
+  start.text = gameExePath;
+  start.caption = GameParameters(params_);
+  return handled({act(WindowStep::kHideWindow), start});
+}
+
+WindowReply GameLoaderWndCore::onGameStartResult(bool started) {
+  WindowReply reply = handled();
+  if (destroyed_) return reply;
+  if (!started) {
+    WindowAction failed = act(WindowStep::kPostStartFailed);
+    failed.target = WindowHandleFromDecimal(params_.gameMgrId);
+    reply.actions.push_back(failed);
+  }
+  if (!closePosted_) {
+    closePosted_ = true;
+    reply.actions.push_back(act(WindowStep::kPostClose));
+  }
+  return reply;
 }
 
 WindowReply GameLoaderWndCore::onMessageBoxClosed(BoxPurpose purpose) {

@@ -36,7 +36,10 @@ enum class WindowStep {
   kRefreshGameExePath,  // m_strGameExePath from the registry again
   kSetProgressTip,      // "progTip" shows text
   kSetProgress,         // the bar takes value and repaints
-  kLoadGame,
+  kLoadGame,           // the window checks the game executable, then calls loadGame
+  kHideWindow,         // SW_HIDE, if the window exists
+  kStartGame,          // ShellExecuteExW "open" text (the executable) with caption (its parameters); then onGameStartResult
+  kPostStartFailed,    // 1347 to target (the game manager)
   kShowMessageBox,     // the launcher's box with text; then onMessageBoxClosed(box)
   kShowSystemBox,      // the system's box with text, caption and OK; then onMessageBoxClosed(box)
   kRunCleanupAndWait,  // end game processes on a worker, the window waiting
@@ -84,6 +87,13 @@ class GameLoaderWndCore {
   WindowReply onCustomMessage(uint32_t message, uintptr_t wParam);
   // The page's request to start the game (ANSI JSON text): token and ocext.
   WindowReply onOpenGame(const std::string& request);
+  // LoadGame with the executable's path and whether it exists. The game is
+  // started at most once per process: a second request (two queued 1131, a
+  // late 1134) does nothing. Without a token nothing starts and the page stays.
+  WindowReply loadGame(const std::wstring& gameExePath, bool exeExists);
+  // The start (kStartGame) has been tried: on failure the game manager hears of it; the window closes.
+  WindowReply onGameStartResult(bool started);
+  bool gameStartAttempted() const { return gameStartAttempted_; }
   WindowReply onMessageBoxClosed(BoxPurpose box);
   // OnBtnCloseClick: the exit notice (once per process), then WM_CLOSE.
   WindowReply closeRoutine();
@@ -103,6 +113,7 @@ class GameLoaderWndCore {
   bool noticeSent_ = false;
   bool closePosted_ = false;
   bool gameStarted_ = false;
+  bool gameStartAttempted_ = false;
   bool destroyed_ = false;
 };
 

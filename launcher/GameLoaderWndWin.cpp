@@ -1,11 +1,12 @@
 #include "GameLoaderWnd.h"
 
+#include <shellapi.h>
+#include <shlwapi.h>
 #include <wininet.h>
-
-#include <memory>
 
 #include "Common.h"
 #include "GameLoader.h"
+#include "GameStart.h"
 #include "InstallRegistration.h"
 #include "Logger.h"
 #include "StartUp.h"
@@ -16,16 +17,33 @@ namespace {
 // The option value that keeps cookies for this run only (not in every SDK's headers).
 constexpr DWORD kSuppressCookiePersist = 3;
 
+// The bridge's log lines carry the function that handled the request.
+void logBridgeLine(const char* line) {
+  Logger::instance().write(0, VEKT_SOURCE_FILE, __LINE__, "CallCppFunc", AnsiToWide(line));
+}
+
 }  // namespace
+
+std::wstring ConfiguredHomePage() {
+  wchar_t value[2048] = {};
+  const DWORD length = GetEnvironmentVariableW(kHomePageVariable, value, 2048);
+  if (length > 0 && length < 2048) return std::wstring(value, length);
+  return HomePageBase();
+}
 
 using VantorUI::CControlUI;
 using VantorUI::CLabelUI;
 using VantorUI::CProgressUI;
 using VantorUI::CTabLayoutUI;
 
-GameLoaderWnd::GameLoaderWnd(std::wstring cmdJson) : m_strCmdJson(std::move(cmdJson)) {}
+GameLoaderWnd::GameLoaderWnd(std::wstring cmdJson, std::wstring homePage)
+    : m_strHomePage(std::move(homePage)), m_strCmdJson(std::move(cmdJson)) {}
 
-GameLoaderWnd::~GameLoaderWnd() { PostQuitMessage(0); }
+GameLoaderWnd::~GameLoaderWnd() {
+  // The browser control keeps its own reference to the sink until it goes.
+  if (events_) events_->Release();
+  PostQuitMessage(0);
+}
 
 LRESULT GameLoaderWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
   // A message box's loop can dispatch this window's destruction while a
@@ -48,8 +66,9 @@ void GameLoaderWnd::InitWindow() {
   HICON icon = LoadIconW(GetInstance(), MAKEINTRESOURCEW(kMainIconResourceId));
   ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
   ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-  // The browser event sink comes with the web browser control.
-  ie_ = FindControl(L"ie");
+  ie_ = dynamic_cast<CIeBrowserUI*>(FindControl(L"ie"));
+  if (events_) events_->Release();
+  events_ = new browser::CWebBrowserEvent(m_hWnd);
   wizardTab_ = dynamic_cast<CTabLayoutUI*>(FindControl(L"wizardTab"));
   progress_ = dynamic_cast<CProgressUI*>(FindControl(L"progress"));
   progTip_ = dynamic_cast<CLabelUI*>(FindControl(L"progTip"));
@@ -89,14 +108,11 @@ LRESULT GameLoaderWnd::OnSysCommand(UINT uMsg, WPARAM wParam, LPARAM lParam, BOO
 }
 
 LRESULT GameLoaderWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM, BOOL& bHandled) {
-  // The page's request text belongs to this window from the moment it is posted.
-  std::unique_ptr<std::string> request;
-  if (uMsg == WM_GL_OPEN_GAME) request.reset(reinterpret_cast<std::string*>(wParam));
   const WindowReply reply = core_.onCustomMessage(uMsg, wParam);
   bHandled = reply.handled ? TRUE : FALSE;
   for (const WindowAction& action : reply.actions) {
     if (action.step == WindowStep::kOpenGame) {
-      perform(core_.onOpenGame(request ? *request : std::string()));
+      OnOpenGame(wParam);
       return 0;
     }
   }
@@ -104,9 +120,15 @@ LRESULT GameLoaderWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM, BOO
   return 0;
 }
 
-CControlUI* GameLoaderWnd::CreateCustomControl(const std::wstring&) {
-  // "IeBrowser" is answered by the web browser control once it exists.
-  return nullptr;
+void GameLoaderWnd::OnOpenGame(uintptr_t token) {
+  // 1131 carries a token of this window's queue; a forged or spent one names no text.
+  std::string request;
+  if (!requests_.take(token, request)) return;
+  perform(core_.onOpenGame(request));
+}
+
+CControlUI* GameLoaderWnd::CreateCustomControl(const std::wstring& className) {
+  return CreateIeBrowser(className, m_hWnd, requests_, logBridgeLine);
 }
 
 void GameLoaderWnd::OnBtnCloseClick() { perform(core_.closeRoutine()); }
@@ -124,14 +146,31 @@ void GameLoaderWnd::TopMainWnd() {
 }
 
 void GameLoaderWnd::LoadGame() {
-  // Starting the game comes with the web page's bridge; until then this says what it would do.
-  VEKT_LOG(2, L"GameLoaderWnd LoadGame start");
-  VEKT_LOG(2, L"GameLoaderWnd LoadGame would start:" << m_strGameExePath << L" token:" << core_.params().token);
+  perform(core_.loadGame(m_strGameExePath, PathFileExistsW(m_strGameExePath.c_str()) != FALSE));
+}
+
+bool GameLoaderWnd::StartGame(const WindowAction& action) {
+  SHELLEXECUTEINFOW info{};
+  info.cbSize = sizeof info;
+  info.lpVerb = L"open";
+  info.lpFile = action.text.c_str();
+  info.lpParameters = action.caption.c_str();
+  info.nShow = SW_SHOWNORMAL;
+  const bool started = ShellExecuteExW(&info) != FALSE;
+  if (!started) VEKT_LOG(0, L"ShellExecuteExW " << action.text << L" failed:" << GetLastError());
+  return started;
 }
 
 void GameLoaderWnd::LoadWeb() {
   VEKT_LOG(2, L"GameLoaderWnd LoadWeb");
-  VEKT_LOG(2, L"GameLoaderWnd LoadWeb would open the home page, fileparam=" << m_strFileParam);
+  if (!ie_) return;
+  ie_->SetWebBrowserEventHandler(events_);
+  if (IWebBrowser2* browser = ie_->GetWebBrowser2()) browser->put_Silent(VARIANT_TRUE);
+  VEKT_LOG(2, L"fileparam=" << m_strFileParam);
+  const std::wstring address = HomePageAddress(m_strHomePage, m_strFileParam, core_.params());
+  ie_->Navigate2(address.c_str());
+  // Shown again when the page has loaded (1128).
+  ie_->SetVisible(false);
 }
 
 bool GameLoaderWnd::performBox(const WindowAction& action) {
@@ -180,6 +219,15 @@ void GameLoaderWnd::perform(const WindowReply& reply) {
         break;
       case WindowStep::kLoadGame:
         LoadGame();
+        break;
+      case WindowStep::kHideWindow:
+        if (IsWindow(m_hWnd)) ::ShowWindow(m_hWnd, SW_HIDE);
+        break;
+      case WindowStep::kStartGame:
+        perform(core_.onGameStartResult(StartGame(action)));
+        break;
+      case WindowStep::kPostStartFailed:
+        PostWindowMessage(action.target, WM_GM_START_FAILED, 0, 0);
         break;
       case WindowStep::kShowMessageBox:
       case WindowStep::kShowSystemBox:

@@ -10,7 +10,7 @@ namespace vekt {
 constexpr uint32_t WM_GL_PAGE_LOADED = 1128;   // browser events: the page has loaded
 constexpr uint32_t WM_GL_MINIMIZE = 1129;      // script bridge: "min_wnd"
 constexpr uint32_t WM_GL_CLOSE = 1130;         // script bridge: "close_wnd"
-constexpr uint32_t WM_GL_OPEN_GAME = 1131;     // script bridge: "open_game", wParam an owned ANSI text
+constexpr uint32_t WM_GL_OPEN_GAME = 1131;     // script bridge: "open_game", wParam a token of the window's request queue
 constexpr uint32_t WM_GL_DRAG = 1132;          // script bridge: "wnd_mousemove"
 constexpr uint32_t WM_GL_ACTIVATE = 1133;      // a second launcher instance
 constexpr uint32_t WM_GL_UNPACK_DONE = 1134;   // game manager: 0 = files released

@@ -287,6 +287,76 @@ TEST(GameLoaderWndCore, OpenGameRequests) {
   }
 }
 
+WindowAction startGame(const wchar_t* exe, const wchar_t* parameters) {
+  return WindowAction{WindowStep::kStartGame, exe, parameters, 0, BoxPurpose::kNone, 0};
+}
+WindowAction startFailed(WindowHandle manager) {
+  return WindowAction{WindowStep::kPostStartFailed, {}, {}, 0, BoxPurpose::kNone, manager};
+}
+
+TEST(GameLoaderWndCore, LoadGameStartsCloseAndReportsFailures) {
+  const wchar_t* exe = L"C:\\Program Files (x86)\\vekt\\vekt.exe";
+  LaunchParams params = paramsOf(Launch::kPlatform);
+  params.gameMgrId = L"777";
+  params.typeMode = L"1";
+
+  // Started: hidden, then ShellExecuteExW with the quoted parameters; the window closes.
+  GameLoaderWndCore core(params);
+  const WindowReply start = core.loadGame(exe, true);
+  EXPECT_TRUE(start.handled);
+  EXPECT_ACTIONS(start.actions, (std::vector<WindowAction>{step(WindowStep::kHideWindow),
+                                                           startGame(exe, L"--source=OC --token=abc --winid=777 --typeMode=1")}));
+  EXPECT_EQ(start.actions[1].caption, L"--source=OC --token=abc --winid=777 --typeMode=1");
+  EXPECT_ACTIONS(core.onGameStartResult(true).actions, std::vector<WindowAction>{kClose});
+  // The close that follows still owes the platform client its notice.
+  EXPECT_ACTIONS(core.onWindowMessage(kMessageClose).actions, std::vector<WindowAction>{notice(1234)});
+
+  // ShellExecuteExW failed: 1347 to the game manager, then the close.
+  GameLoaderWndCore failing(params);
+  failing.loadGame(exe, true);
+  EXPECT_ACTIONS(failing.onGameStartResult(false).actions, (std::vector<WindowAction>{startFailed(777), kClose}));
+
+  // The executable is missing: logged, 1347, closed; nothing is started.
+  GameLoaderWndCore missing(params);
+  const size_t before = gltest::logText().size();
+  EXPECT_ACTIONS(missing.loadGame(exe, false).actions, (std::vector<WindowAction>{startFailed(777), kClose}));
+  EXPECT_NE(gltest::logText().find("] : PathFileExists C:\\Program Files (x86)\\vekt\\vekt.exe not exists", before),
+            std::string::npos);
+
+  // Without a token nothing happens and the page stays; a later request with one starts.
+  params.token.clear();
+  GameLoaderWndCore noToken(params);
+  EXPECT_TRUE(noToken.loadGame(exe, true).actions.empty());
+  EXPECT_FALSE(noToken.gameStartAttempted());
+  EXPECT_ACTIONS(noToken.onOpenGame("{\"token\":\"t 1\"}").actions, std::vector<WindowAction>{step(WindowStep::kLoadGame)});
+  EXPECT_EQ(noToken.loadGame(exe, true).actions.size(), 2u);
+}
+
+TEST(GameLoaderWndCore, TheGameStartsAtMostOnce) {
+  const wchar_t* exe = L"C:\\vekt\\vekt.exe";
+  struct Case {
+    const char* what;
+    bool firstExists;
+  } cases[] = {{"after a start", true}, {"after a missing executable", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    GameLoaderWndCore core(paramsOf(Launch::kPlatform));
+    EXPECT_FALSE(core.loadGame(exe, c.firstExists).actions.empty());
+    EXPECT_TRUE(core.gameStartAttempted());
+    // A second queued open_game, then a late "files released" from the game manager.
+    EXPECT_ACTIONS(core.onOpenGame("{\"token\":\"again\"}").actions, std::vector<WindowAction>{step(WindowStep::kLoadGame)});
+    EXPECT_TRUE(core.loadGame(exe, true).actions.empty());
+    const WindowReply late = core.onCustomMessage(WM_GL_UNPACK_DONE, 0);
+    ASSERT_FALSE(late.actions.empty());
+    EXPECT_EQ(late.actions.back().step, WindowStep::kLoadGame);
+    EXPECT_TRUE(core.loadGame(exe, true).actions.empty());
+  }
+  GameLoaderWndCore gone(paramsOf(Launch::kPlatform));
+  gone.onWindowDestroyed();
+  EXPECT_TRUE(gone.loadGame(exe, true).actions.empty());
+  EXPECT_TRUE(gone.onGameStartResult(false).actions.empty());
+}
+
 TEST(DeferredDeletion, WaitsForTheOutermostHandler) {
   DeferredDeletion idle;
   EXPECT_TRUE(idle.windowGone());  // no handler running: delete at once

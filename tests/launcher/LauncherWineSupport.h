@@ -155,4 +155,57 @@ inline HWND findMainWindow(DWORD pid, DWORD waitMs = 60000) {
   return nullptr;
 }
 
+
+// Handles this process's messages until none is left (the window's own work
+// then is done), at most waitMs.
+inline void pump(DWORD waitMs = 300) {
+  const DWORD deadline = GetTickCount() + waitMs;
+  MSG msg;
+  do {
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) return;
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    Sleep(10);
+  } while (static_cast<LONG>(deadline - GetTickCount()) > 0);
+}
+
+// Handles this process's messages until cond holds, at most waitMs; the
+// launcher answers at its own pace on a shared machine or under emulation.
+template <class Cond>
+bool waitUntil(Cond cond, DWORD waitMs = 60000) {
+  const DWORD deadline = GetTickCount() + waitMs;
+  while (!cond()) {
+    if (static_cast<LONG>(deadline - GetTickCount()) <= 0) return false;
+    pump(50);
+  }
+  return true;
+}
+
+struct TextSearch {
+  const wchar_t* text;
+  bool found;
+};
+
+inline BOOL CALLBACK findChildText(HWND child, LPARAM lp) {
+  auto* search = reinterpret_cast<TextSearch*>(lp);
+  wchar_t text[128] = {};
+  GetWindowTextW(child, text, 128);
+  if (std::wstring(text) == search->text) search->found = true;
+  return TRUE;
+}
+
+inline HWND waitForWindow(const wchar_t* cls, const wchar_t* title, DWORD pid) {
+  for (int i = 0; i < 1200; ++i) {
+    for (HWND w = FindWindowExW(nullptr, nullptr, cls, title); w; w = FindWindowExW(nullptr, w, cls, title)) {
+      DWORD owner = 0;
+      GetWindowThreadProcessId(w, &owner);
+      if (owner == pid && IsWindowVisible(w)) return w;
+    }
+    Sleep(50);
+  }
+  return nullptr;
+}
+
 }  // namespace launcherwine

@@ -26,21 +26,6 @@ namespace {
 
 std::wstring g_shots;
 
-// Handles this process's messages until none is left (the window's own work
-// then is done), at most waitMs.
-void pump(DWORD waitMs = 300) {
-  const DWORD deadline = GetTickCount() + waitMs;
-  MSG msg;
-  do {
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      if (msg.message == WM_QUIT) return;
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-    Sleep(10);
-  } while (static_cast<LONG>(deadline - GetTickCount()) > 0);
-}
-
 // The window saved as PNG in the screenshot folder.
 Picture screenshot(HWND window, const char* name) {
   const Picture picture = winshot::capture(window, WideToMulti(g_shots + L"\\" + AnsiToWide(name), kCodePageAnsi));
@@ -50,18 +35,6 @@ Picture screenshot(HWND window, const char* name) {
 
 int channelDistance(COLORREF a, COLORREF b) {
   return abs(GetRValue(a) - GetRValue(b)) + abs(GetGValue(a) - GetGValue(b)) + abs(GetBValue(a) - GetBValue(b));
-}
-
-// Handles this process's messages until cond holds, at most waitMs; the
-// launcher answers at its own pace on a shared machine or under emulation.
-template <class Cond>
-bool waitUntil(Cond cond, DWORD waitMs = 60000) {
-  const DWORD deadline = GetTickCount() + waitMs;
-  while (!cond()) {
-    if (static_cast<LONG>(deadline - GetTickCount()) <= 0) return false;
-    pump(50);
-  }
-  return true;
 }
 
 // A click of the left button at a point of the window's client area (no move
@@ -163,31 +136,6 @@ void checkLaunchAndWindowCommands(const std::wstring& launcher, const std::wstri
 
 // ---- (d): every box closes the launcher with one notice ----
 
-struct TextSearch {
-  const wchar_t* text;
-  bool found;
-};
-
-BOOL CALLBACK findChildText(HWND child, LPARAM lp) {
-  auto* search = reinterpret_cast<TextSearch*>(lp);
-  wchar_t text[128] = {};
-  GetWindowTextW(child, text, 128);
-  if (std::wstring(text) == search->text) search->found = true;
-  return TRUE;
-}
-
-HWND waitForWindow(const wchar_t* cls, const wchar_t* title, DWORD pid) {
-  for (int i = 0; i < 1200; ++i) {
-    for (HWND w = FindWindowExW(nullptr, nullptr, cls, title); w; w = FindWindowExW(nullptr, w, cls, title)) {
-      DWORD owner = 0;
-      GetWindowThreadProcessId(w, &owner);
-      if (owner == pid && IsWindowVisible(w)) return w;
-    }
-    Sleep(50);
-  }
-  return nullptr;
-}
-
 void checkBoxesClose(const std::wstring& launcher, const std::wstring& standInExe) {
   struct Case {
     const char* what;
@@ -240,7 +188,8 @@ VantorUI::CControlUI* control(GameLoaderWnd& window, const wchar_t* name) { retu
 void checkProgressAndRelease(const std::wstring& standInExe) {
   StandIn platform(standInExe, L"inproc_platform");
   SHDeleteKeyW(HKEY_CURRENT_USER, UninstallKeyPath(kGameId).c_str());
-  auto* window = new GameLoaderWnd(L"{\"source\":\"OC\",\"token\":\"abc\",\"winid\":\"" + platform.handle + L"\"}");
+  // Without a token LoadGame starts nothing and the window stays, so its page can be read back.
+  auto* window = new GameLoaderWnd(L"{\"source\":\"OC\",\"token\":\"\",\"winid\":\"" + platform.handle + L"\"}");
   HWND hwnd = window->Create(nullptr, L"Tarnveil", kMainWindowStyle, 0, 0, 0, 0, 0);
   if (!WCHECK(hwnd != nullptr)) return;
   window->CenterWindow();
@@ -324,10 +273,13 @@ int wmain(int argc, wchar_t** argv) {
   const std::wstring logDir = tempFolder(L"vekt_main_window_log");
   Logger::initializePathDir(WideToMulti(logDir + L"\\", kCodePageAnsi));
   VantorUI::CWindowWnd::SetInstance(GetModuleHandleW(nullptr));
-  CoInitialize(nullptr);
+  // A quiet page for every launcher here (inherited by the started ones): under
+  // Wine it neither loads nor fails with "server not found", and nothing leaves the machine.
+  SetEnvironmentVariableW(kHomePageVariable, L"about:blank");
+  OleInitialize(nullptr);
   checkLaunchAndWindowCommands(argv[1], argv[2]);
   checkBoxesClose(argv[1], argv[2]);
   checkProgressAndRelease(argv[2]);
-  CoUninitialize();
+  OleUninitialize();
   return wincheck::summary();
 }
