@@ -105,15 +105,16 @@ bool LuaProfiler::isMainThread(LuaState* L) const {
 // ---- function records ----
 
 LuaProfiler::FunctionRecord* LuaProfiler::functionRecord(LuaState* L, LuaDebugRecord* ar) {
-  api_.lua_getinfo(L, "S", ar);
-  if (!beginsWith(viewOf(ar, version_).what, "Lua")) return nullptr;
+  // The function first: a cached one (C functions and main chunks are cached
+  // as none) costs no "S" query, whose source text Lua formats every time.
   api_.lua_getinfo(L, "f", ar);
   const void* key = api_.lua_topointer(L, -1);
   api_.lua_settop(L, -2);
   auto it = cache_.find(key);
   if (it != cache_.end()) return it->second;
   FunctionRecord* rec = nullptr;
-  if (api_.lua_getinfo(L, "n", ar)) {
+  api_.lua_getinfo(L, "S", ar);
+  if (beginsWith(viewOf(ar, version_).what, "Lua") && api_.lua_getinfo(L, "n", ar)) {
     const LuaRecordView v = viewOf(ar, version_);
     const bool skipped = v.line == -1 || beginsWith(v.name, "__index") || beginsWith(v.name, "__newindex") ||
                          (empty(v.name) && empty(v.shortSrc));
@@ -245,7 +246,8 @@ void LuaProfiler::onHook(LuaState* L, LuaDebugRecord* ar) {
     onCall(L, *rec, elapsed, tailCall);
   else
     onReturn(L, rec->sampleId, elapsed);
-  session_.samples().restartClock();
+  // Sample pushes and pops stamp the clock themselves.
+  if (mode_ == kDirect) session_.samples().restartClock();
 }
 
 // ---- object dump ----
