@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "records/Records.h"
+#include "LoadedZem.h"
 #include "wincheck.h"
 #if defined(_WIN32)
 #include "winpath.h"
@@ -26,21 +27,11 @@
 
 namespace {
 
-void* g_lib = nullptr;
-
-void* sym(const char* name) {
-#if defined(_WIN32)
-  return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(g_lib), name));
-#else
-  return dlsym(g_lib, name);
-#endif
-}
+void*& g_lib = loadedzem::library();
 
 template <typename F>
 F fn(const char* name) {
-  void* p = sym(name);
-  if (!WCHECK(p != nullptr)) std::printf("missing export %s\n", name);
-  return reinterpret_cast<F>(p);
+  return loadedzem::exportOf<F>(name);
 }
 
 std::string slurp(const std::string& path) {

@@ -20,6 +20,7 @@ extern "C" {
 
 #include "records/LuaCounts.h"
 #include "records/Records.h"
+#include "LoadedZem.h"
 #include "wincheck.h"
 
 #if defined(_WIN32)
@@ -35,20 +36,11 @@ namespace {
 
 const bool kLua53 = LUA_VERSION_NUM >= 502;
 
-void* g_zem = nullptr;
+void*& g_zem = loadedzem::library();
 
-void* sym(const char* name) {
-#if defined(_WIN32)
-  return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(g_zem), name));
-#else
-  return dlsym(g_zem, name);
-#endif
-}
 template <typename F>
 F fn(const char* name) {
-  void* p = sym(name);
-  if (!WCHECK(p != nullptr)) std::printf("missing export %s\n", name);
-  return reinterpret_cast<F>(p);
+  return loadedzem::exportOf<F>(name);
 }
 
 int32_t (*StartLuaOn)(const char*, int32_t, int32_t);

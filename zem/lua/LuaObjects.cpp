@@ -252,17 +252,20 @@ void LuaObjects::markTable(LuaState* L, const char* desc, size_t length) {
   pop(L);
 }
 
+void LuaObjects::markEnvironment(LuaState* L, const char* desc) {
+  if (version_ == LuaVersion::k52) return;  // 5.2/5.3 have no environments to walk
+  api_.lua_getfenv(L, -1);
+  if (api_.lua_type(L, -1) == kTable) {
+    const Desc d = literal(desc);
+    markTable(L, d.text, d.length);
+  } else {
+    pop(L);
+  }
+}
+
 void LuaObjects::markFunction(LuaState* L, const char* desc, size_t length) {
   if (!readObject(L, 2, desc, length)) return;
-  if (version_ != LuaVersion::k52) {
-    api_.lua_getfenv(L, -1);
-    if (api_.lua_type(L, -1) == kTable) {
-      const Desc d = literal("[environment]");
-      markTable(L, d.text, d.length);
-    } else {
-      pop(L);
-    }
-  }
+  markEnvironment(L, "[environment]");
   for (int i = 1;; ++i) {
     const char* name = api_.lua_getupvalue(L, -1, i);
     if (!name) break;
@@ -278,15 +281,7 @@ void LuaObjects::markUserdata(LuaState* L, const char* desc, size_t length) {
     const Desc d = literal("[metatable]");
     markTable(L, d.text, d.length);
   }
-  if (version_ != LuaVersion::k52) {
-    api_.lua_getfenv(L, -1);
-    if (api_.lua_type(L, -1) == kTable) {
-      const Desc d = literal("[uservalue]");
-      markTable(L, d.text, d.length);
-    } else {
-      pop(L);
-    }
-  }
+  markEnvironment(L, "[uservalue]");
   pop(L);
 }
 

@@ -64,6 +64,8 @@ class LuaObjects {
   void markFunction(LuaState* L, const char* desc, size_t length);
   void markUserdata(LuaState* L, const char* desc, size_t length);
   void markThread(LuaState* L, const char* desc, size_t length);
+  // 5.1: the environment table of the function or userdata on top, under desc.
+  void markEnvironment(LuaState* L, const char* desc);
   void pop(LuaState* L, int n = 1) { api_.lua_settop(L, -n - 1); }
   void writeCounts(int frame);
 

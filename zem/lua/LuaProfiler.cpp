@@ -170,15 +170,20 @@ int32_t LuaProfiler::memoryDelta(LuaState* L) {
   return delta;
 }
 
+ThreadContext& LuaProfiler::chargeCurrent(LuaState* L, uint32_t time) {
+  const int32_t delta = memoryDelta(L);
+  ThreadContext& c = *session_.mainContext();
+  if (c.current) {
+    c.current->total += static_cast<uint32_t>(delta > 0 ? delta : 0);
+    c.current->extra1 += time;
+  }
+  return c;
+}
+
 void LuaProfiler::popAccounting(LuaState* L, uint32_t time) {
   if (mode_ == kDirect) {
-    const int32_t delta = memoryDelta(L);
-    ThreadContext& c = *session_.mainContext();
-    if (c.current) {
-      c.current->total += static_cast<uint32_t>(delta > 0 ? delta : 0);
-      c.current->extra1 += time;
-      session_.samples().moveUp(c);
-    }
+    ThreadContext& c = chargeCurrent(L, time);
+    if (c.current) session_.samples().moveUp(c);
   } else if (mode_ == kSamples) {
     session_.popSample();
   }
@@ -214,12 +219,7 @@ void LuaProfiler::onCall(LuaState* L, FunctionRecord& rec, uint32_t elapsed, boo
   stack_.push_back(Entry{rec.sampleId, L});
   if (stack_.size() > kRecordedEntries) return;
   if (mode_ == kDirect) {
-    const int32_t delta = memoryDelta(L);
-    ThreadContext& c = *session_.mainContext();
-    if (c.current) {
-      c.current->total += static_cast<uint32_t>(delta > 0 ? delta : 0);
-      c.current->extra1 += elapsed;
-    }
+    ThreadContext& c = chargeCurrent(L, elapsed);
     MonoMethodCallNode& t = c.pushTemplate;
     t.key = rec.sampleId;
     t.isSample = true;

@@ -81,6 +81,9 @@ class LuaProfiler {
   bool isMainThread(LuaState* L) const;
   void onCall(LuaState* L, FunctionRecord& rec, uint32_t elapsed, bool tailCall);
   void onReturn(LuaState* L, Key id, uint32_t elapsed);
+  // Direct mode: the memory growth since the last reading and time go to the
+  // main context's current node.
+  ThreadContext& chargeCurrent(LuaState* L, uint32_t time);
   void popAccounting(LuaState* L, uint32_t time);
   int32_t memoryDelta(LuaState* L);
 

@@ -1,0 +1,36 @@
+// zem as a test host loads it: by path, its exports looked up by name (a
+// missing export is a failed check).
+#pragma once
+#include <cstdio>
+
+#include "wincheck.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+namespace loadedzem {
+
+inline void*& library() {
+  static void* lib = nullptr;
+  return lib;
+}
+
+inline void* symbol(const char* name) {
+#if defined(_WIN32)
+  return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library()), name));
+#else
+  return dlsym(library(), name);
+#endif
+}
+
+template <typename F>
+F exportOf(const char* name) {
+  void* p = symbol(name);
+  if (!WCHECK(p != nullptr)) std::printf("missing export %s\n", name);
+  return reinterpret_cast<F>(p);
+}
+
+}  // namespace loadedzem
