@@ -1,10 +1,10 @@
 #include "PlatformLink.h"
 
-#include <cstring>
 #include <memory>
 
 #include "Common.h"
 #include "Logger.h"
+#include "base/XmlDepth.h"
 
 namespace vekt {
 namespace {
@@ -90,60 +90,6 @@ bool saveDocument(const TiXmlDocument& doc, const std::wstring& path, const std:
   return ok;
 }
 
-size_t skipPast(const std::string& text, size_t from, const char* end) {
-  const size_t found = text.find(end, from);
-  return found == std::string::npos ? std::string::npos : found + std::strlen(end);
-}
-
-}  // namespace
-
-int SettingNestingDepth(const std::string& text, int limit) {
-  int depth = 0;
-  int deepest = 0;
-  size_t i = 0;
-  const size_t n = text.size();
-  while (i < n) {
-    if (text[i] != '<') {
-      ++i;
-      continue;
-    }
-    if (text.compare(i, 4, "<!--") == 0) {
-      i = skipPast(text, i + 4, "-->");
-    } else if (depth > 0 && text.compare(i, 9, "<![CDATA[") == 0) {
-      // Only inside an element; at the top the parser reads "<!" to the next ">".
-      i = skipPast(text, i + 9, "]]>");
-    } else if (i + 1 < n && (text[i + 1] == '?' || text[i + 1] == '!')) {
-      i = skipPast(text, i + 2, ">");
-    } else if (i + 1 < n && text[i + 1] == '/') {
-      if (depth > 0) --depth;
-      i = skipPast(text, i + 2, ">");
-    } else {
-      size_t j = i + 1;
-      char quote = 0;
-      for (; j < n; ++j) {
-        const char c = text[j];
-        if (quote) {
-          if (c == quote) quote = 0;
-        } else if (c == '"' || c == '\'') {
-          quote = c;
-        } else if (c == '>') {
-          break;
-        }
-      }
-      // An unterminated tag still opens a level for the parser.
-      if (j >= n || text[j - 1] != '/') {
-        if (++depth > deepest) deepest = depth;
-        if (deepest > limit) return deepest;
-      }
-      i = j >= n ? std::string::npos : j + 1;
-    }
-    if (i == std::string::npos) break;
-  }
-  return deepest;
-}
-
-namespace {
-
 // Text beside other nodes is laid out by the printer with line ends and
 // indents of its own; trimmed on reading, a document stays the same however
 // often it is saved. Text alone in its element is kept exactly.
@@ -170,7 +116,7 @@ bool ParseSettingDocument(const std::string& bytes, TiXmlDocument& doc) {
   // XML has no NUL; the library would read past one inside a UTF-8 sequence
   // and print the rest of the document cut off at it.
   if (bytes.find('\0') != std::string::npos) return false;
-  if (SettingNestingDepth(bytes, kSettingMaxDepth) > kSettingMaxDepth) return false;
+  if (base::xmlNestingDepth(bytes, kSettingMaxDepth) > kSettingMaxDepth) return false;
   std::string text = normaliseLineEnds(bytes);
   // The XML library steps over a UTF-8 sequence by its lead byte alone: one cut
   // short by the end of the text would carry it past the terminating NUL.

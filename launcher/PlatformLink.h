@@ -51,9 +51,6 @@ bool GetSettingElement(const TiXmlDocument& doc, const std::string& key, std::st
 // True when written parses back to the same document as doc (compared as
 // the library prints them).
 bool SettingTextMatches(const std::string& written, const TiXmlDocument& doc);
-// Maximum element nesting of XML text (comments, CDATA, declarations and quoted
-// attribute values skipped); stops counting past limit.
-int SettingNestingDepth(const std::string& bytes, int limit);
 
 // ---- window messages ----
 

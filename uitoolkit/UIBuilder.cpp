@@ -2,60 +2,13 @@
 
 #include <tinyxml.h>
 
-#include <cstring>
-
 #include "UIManager.h"
 #include "UIResource.h"
 #include "UIText.h"
+#include "base/XmlDepth.h"
 
 namespace VantorUI {
 namespace {
-
-// Deepest element nesting in the text, as TinyXML will see it; stops counting
-// past `limit`. TinyXML parses recursively, so deep input must not reach it.
-int nestingDepth(const std::string& text, int limit) {
-  int depth = 0;
-  size_t i = 0;
-  const size_t n = text.size();
-  auto skipPast = [&](const char* end) {
-    const size_t at = text.find(end, i);
-    i = at == std::string::npos ? n : at + std::strlen(end);
-  };
-  while (i < n) {
-    if (text[i] != '<') {
-      ++i;
-      continue;
-    }
-    if (text.compare(i, 4, "<!--") == 0) {
-      skipPast("-->");
-    } else if (text.compare(i, 9, "<![CDATA[") == 0) {
-      skipPast("]]>");
-    } else if (text.compare(i, 2, "<?") == 0 || text.compare(i, 2, "<!") == 0) {
-      skipPast(">");
-    } else if (text.compare(i, 2, "</") == 0) {
-      if (depth > 0) --depth;
-      skipPast(">");
-    } else {
-      // An opening tag: find its end outside quoted attribute values.
-      size_t j = i + 1;
-      char quote = 0;
-      for (; j < n; ++j) {
-        const char c = text[j];
-        if (quote) {
-          if (c == quote) quote = 0;
-        } else if (c == '"' || c == '\'') {
-          quote = c;
-        } else if (c == '>') {
-          break;
-        }
-      }
-      const bool selfClosing = j < n && j > i + 1 && text[j - 1] == '/';
-      if (!selfClosing && ++depth > limit) return depth;
-      i = j < n ? j + 1 : n;
-    }
-  }
-  return depth;
-}
 
 std::wstring attrValue(const TiXmlAttribute* a) { return Utf8ToWide(a->ValueStr()); }
 
@@ -154,7 +107,7 @@ std::unique_ptr<CControlUI> CDialogBuilder::CreateFromBytes(const std::vector<ui
     m_error = "Layout holds a NUL byte";
     return nullptr;
   }
-  if (nestingDepth(text, 2 * kMaxLayoutDepth) > 2 * kMaxLayoutDepth) {
+  if (vekt::base::xmlNestingDepth(text, 2 * kMaxLayoutDepth) > 2 * kMaxLayoutDepth) {
     m_error = "Layout nested too deeply";
     return nullptr;
   }

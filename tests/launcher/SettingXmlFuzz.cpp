@@ -10,7 +10,6 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string bytes(reinterpret_cast<const char*>(data), size);
-  vekt::SettingNestingDepth(bytes, 64);
   TiXmlDocument doc;
   if (!vekt::ParseSettingDocument(bytes, doc)) return 0;
   std::string old;
