@@ -10,13 +10,14 @@
 #include <string>
 #include <vector>
 
+#define STB_IMAGE_WRITE_IMPLEMENTATION
 #include "CustomMsgBox.h"
-#include "PngWrite.h"
 #include "UIShadow.h"
 #include "UIText.h"
 #include "WindowImplBase.h"
 #include "wincheck.h"
 #include "winpath.h"
+#include "winshot.h"
 
 using namespace VantorUI;
 
@@ -41,41 +42,11 @@ void pump(DWORD ms) {
   } while (static_cast<LONG>(GetTickCount() - end) < 0);
 }
 
-struct Shot {
-  int width = 0, height = 0;
-  std::vector<uint32_t> px;  // 0x00RRGGBB
-  uint32_t at(int x, int y) const {
-    return x >= 0 && y >= 0 && x < width && y < height ? px[static_cast<size_t>(y) * width + x] & 0xFFFFFF : 0xFF000000;
-  }
-};
-
 // Copies a screen rectangle and saves it as PNG.
-Shot capture(const RECT& rc, const char* name) {
-  Shot s;
-  s.width = rc.right - rc.left;
-  s.height = rc.bottom - rc.top;
-  HDC screen = GetDC(nullptr);
-  HDC mem = CreateCompatibleDC(screen);
-  BITMAPINFO bmi{};
-  bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  bmi.bmiHeader.biWidth = s.width;
-  bmi.bmiHeader.biHeight = -s.height;
-  bmi.bmiHeader.biPlanes = 1;
-  bmi.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
-  HBITMAP dib = CreateDIBSection(screen, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(mem, dib);
-  BitBlt(mem, 0, 0, s.width, s.height, screen, rc.left, rc.top, SRCCOPY | CAPTUREBLT);
-  GdiFlush();
-  s.px.assign(static_cast<uint32_t*>(bits), static_cast<uint32_t*>(bits) + s.width * s.height);
-  SelectObject(mem, old);
-  DeleteObject(dib);
-  DeleteDC(mem);
-  ReleaseDC(nullptr, screen);
-  std::vector<uint8_t> rgba;
-  for (uint32_t p : s.px) rgba.insert(rgba.end(), {uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p), 255});
+winshot::Picture capture(const RECT& rc, const char* name) {
   const std::string path = g_shotDir + "/" + name;
-  WCHECK(WritePngFile(path, s.width, s.height, rgba));
+  winshot::Picture s = winshot::captureRect(rc, path);
+  WCHECK(s.saved);
   std::printf("screenshot %s\n", path.c_str());
   return s;
 }
@@ -87,10 +58,10 @@ bool closeTo(uint32_t rgb, uint32_t want, int tolerance = 24) {
   return true;
 }
 
-int countNotWhite(const Shot& s, RECT r, int tolerance = 40) {
+int countNotWhite(const winshot::Picture& s, RECT r, int tolerance = 40) {
   int n = 0;
   for (int y = r.top; y < r.bottom; ++y)
-    for (int x = r.left; x < r.right; ++x) n += !closeTo(s.at(x, y), 0xFFFFFF, tolerance);
+    for (int x = r.left; x < r.right; ++x) n += !closeTo(s.rgb(x, y), 0xFFFFFF, tolerance);
   return n;
 }
 
@@ -188,18 +159,18 @@ void checkMainWindow(TestMainWnd& wnd) {
   RECT rc = windowRect(h);
   WCHECK_EQ(rc.right - rc.left, 960);
   WCHECK_EQ(rc.bottom - rc.top, 620);
-  const Shot s = capture(rc, "main_window.png");
-  WCHECK(closeTo(s.at(100, 500), 0xFFFFFF, 2));
-  WCHECK(closeTo(s.at(600, 200), 0xFFFFFF, 2));
+  const winshot::Picture s = capture(rc, "main_window.png");
+  WCHECK(closeTo(s.rgb(100, 500), 0xFFFFFF, 2));
+  WCHECK(closeTo(s.rgb(600, 200), 0xFFFFFF, 2));
   // Progress at 50 of 0..100 over 530 pixels: 265 filled.
-  WCHECK(closeTo(s.at(325, 326), 0x008AFF));
-  WCHECK(closeTo(s.at(845, 326), 0xDDDDDD));
+  WCHECK(closeTo(s.rgb(325, 326), 0x008AFF));
+  WCHECK(closeTo(s.rgb(845, 326), 0xDDDDDD));
   int edge = 320;
-  while (edge < 850 && closeTo(s.at(edge, 326), 0x008AFF)) ++edge;
+  while (edge < 850 && closeTo(s.rgb(edge, 326), 0x008AFF)) ++edge;
   std::printf("progress fill ends at x=%d (expected 585)\n", edge);
   WCHECK(std::abs(edge - 585) <= 1);
-  WCHECK(closeTo(s.at(942, 19), 0x666666, 60));                // close button mark
-  WCHECK(closeTo(s.at(914, 18), 0x666666, 60));                // minimise button mark
+  WCHECK(closeTo(s.rgb(942, 19), 0x666666, 60));               // close button mark
+  WCHECK(closeTo(s.rgb(914, 18), 0x666666, 60));               // minimise button mark
   WCHECK(countNotWhite(s, RECT{320, 333, 850, 352}, 3) > 20);  // status text, light on white
 
   // Hit testing: border, caption, buttons in the caption, client below it.
@@ -267,7 +238,8 @@ void checkShadow(TestMainWnd& wnd) {
         const uint32_t p = pixels->Pixels()[i];
         rgba.insert(rgba.end(), {uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p), uint8_t(p >> 24)});
       }
-      WCHECK(WritePngFile(g_shotDir + "/shadow_layer.png", pixels->Width(), pixels->Height(), rgba));
+      WCHECK(stbi_write_png((g_shotDir + "/shadow_layer.png").c_str(), pixels->Width(), pixels->Height(), 4,
+                            rgba.data(), (pixels->Width()) * 4) != 0);
     }
   }
   RECT around = windowRect(h);
@@ -361,10 +333,10 @@ void checkMessageBox(TestMainWnd& owner) {
       WCHECK(m.FindControl(UIPoint{20, 20})->GetText() == L"\u63D0\u793A");  // caption stays 提示
     }
     pump(400);
-    const Shot s = capture(b, "message_box.png");
-    WCHECK(closeTo(s.at(300, 90), 0xFFFFFF, 2));
-    WCHECK(closeTo(s.at(200, 80), 0xF5A623, 30));             // warning icon
-    WCHECK(closeTo(s.at(172, 224), 0x008AFF, 40));            // OK button border
+    const winshot::Picture s = capture(b, "message_box.png");
+    WCHECK(closeTo(s.rgb(300, 90), 0xFFFFFF, 2));
+    WCHECK(closeTo(s.rgb(200, 80), 0xF5A623, 30));            // warning icon
+    WCHECK(closeTo(s.rgb(172, 224), 0x008AFF, 40));           // OK button border
     WCHECK(countNotWhite(s, RECT{10, 134, 430, 162}) > 30);   // message text
     WCHECK(countNotWhite(s, RECT{14, 11, 114, 39}) > 20);     // caption text
     WCHECK(countNotWhite(s, RECT{190, 212, 250, 236}) > 20);  // "确定"

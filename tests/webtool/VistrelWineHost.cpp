@@ -17,10 +17,9 @@
 #include <vector>
 
 #define STB_IMAGE_WRITE_IMPLEMENTATION
-#include <stb_image_write.h>
-
 #include "wincheck.h"
 #include "winpath.h"
+#include "winshot.h"
 
 namespace {
 
@@ -142,52 +141,11 @@ LRESULT sendCopyData(HWND window, ULONG_PTR code, const void* data, DWORD bytes,
   return static_cast<LRESULT>(result);
 }
 
-struct Pixels {
-  int width = 0;
-  int height = 0;
-  std::vector<unsigned char> rgb;
-  COLORREF at(int x, int y) const {
-    const size_t i = (static_cast<size_t>(y) * width + x) * 3;
-    return RGB(rgb[i], rgb[i + 1], rgb[i + 2]);
-  }
-};
-
-Pixels captureScreen(const RECT& area) {
-  Pixels pixels;
-  pixels.width = area.right - area.left;
-  pixels.height = area.bottom - area.top;
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = pixels.width;
-  info.bmiHeader.biHeight = -pixels.height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, pixels.width, pixels.height, screen, area.left, area.top, SRCCOPY);
-  GdiFlush();
-  pixels.rgb.resize(static_cast<size_t>(pixels.width) * pixels.height * 3);
-  const auto* bgra = static_cast<const unsigned char*>(bits);
-  for (size_t i = 0; i < static_cast<size_t>(pixels.width) * pixels.height; ++i) {
-    pixels.rgb[i * 3] = bgra[i * 4 + 2];
-    pixels.rgb[i * 3 + 1] = bgra[i * 4 + 1];
-    pixels.rgb[i * 3 + 2] = bgra[i * 4];
-  }
-  SelectObject(memory, old);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-  return pixels;
-}
-
 constexpr COLORREF kOwnerColour = RGB(0, 128, 255);
 
 // Probes of one picture: the owner's colour beside the tool, something else
 // inside it. Empty when all hold, else the first that failed.
-const char* failedProbe(const Pixels& picture, const RECT& pictureRect, HWND owner, HWND tool) {
+const char* failedProbe(const winshot::Picture& picture, const RECT& pictureRect, HWND owner, HWND tool) {
   RECT toolRect{};
   GetWindowRect(tool, &toolRect);
   const auto probe = [&](LONG x, LONG y) { return picture.at(x - pictureRect.left, y - pictureRect.top); };
@@ -223,11 +181,8 @@ void checkPicture(HWND owner, HWND tool) {
       SetWindowPos(tool, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
     Sleep(500);
-    const Pixels picture = captureScreen(ownerRect);
-    if (!WCHECK(stbi_write_png(file.c_str(), picture.width, picture.height, 3, picture.rgb.data(), picture.width * 3) !=
-                0)) {
-      return;
-    }
+    const winshot::Picture picture = winshot::captureRect(ownerRect, file);
+    if (!WCHECK(picture.saved)) return;
     failed = failedProbe(picture, ownerRect, owner, tool);
   }
   std::printf("picture: %s\n", file.c_str());

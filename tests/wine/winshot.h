@@ -4,6 +4,7 @@
 #pragma once
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -20,16 +21,20 @@ struct Picture {
     const unsigned char* p = &rgba[(static_cast<size_t>(y) * width + x) * 4];
     return RGB(p[0], p[1], p[2]);
   }
+  // The pixel as 0x00RRGGBB; 0xFF000000 outside the picture.
+  uint32_t rgb(int x, int y) const {
+    const COLORREF c = at(x, y);
+    return c == CLR_INVALID ? 0xFF000000u
+                            : (uint32_t{GetRValue(c)} << 16) | (uint32_t{GetGValue(c)} << 8) | GetBValue(c);
+  }
 };
 
-// The window as it is on the screen (under Xvfb: what a person would see),
-// saved as PNG at path when one is given.
-inline Picture capture(HWND window, const std::string& path) {
+// A screen rectangle as it is (under Xvfb: what a person would see, layered
+// windows included), saved as PNG at path when one is given.
+inline Picture captureRect(const RECT& area, const std::string& path) {
   Picture picture;
-  RECT rc{};
-  GetWindowRect(window, &rc);
-  picture.width = rc.right - rc.left;
-  picture.height = rc.bottom - rc.top;
+  picture.width = area.right - area.left;
+  picture.height = area.bottom - area.top;
   if (picture.width <= 0 || picture.height <= 0) return picture;
   HDC screen = GetDC(nullptr);
   HDC memory = CreateCompatibleDC(screen);
@@ -42,7 +47,8 @@ inline Picture capture(HWND window, const std::string& path) {
   void* bits = nullptr;
   HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, picture.width, picture.height, screen, rc.left, rc.top, SRCCOPY);
+  BitBlt(memory, 0, 0, picture.width, picture.height, screen, area.left, area.top, SRCCOPY | CAPTUREBLT);
+  GdiFlush();
   picture.rgba.resize(static_cast<size_t>(picture.width) * picture.height * 4);
   const unsigned char* bgra = static_cast<const unsigned char*>(bits);
   for (size_t i = 0; i < picture.rgba.size(); i += 4) {
@@ -58,6 +64,13 @@ inline Picture capture(HWND window, const std::string& path) {
   picture.saved = !path.empty() && stbi_write_png(path.c_str(), picture.width, picture.height, 4, picture.rgba.data(),
                                                   picture.width * 4) != 0;
   return picture;
+}
+
+// The window as it is on the screen.
+inline Picture capture(HWND window, const std::string& path) {
+  RECT rc{};
+  GetWindowRect(window, &rc);
+  return captureRect(rc, path);
 }
 
 }  // namespace winshot
