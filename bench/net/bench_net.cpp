@@ -17,7 +17,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -25,7 +24,9 @@
 #include <thread>
 #include <vector>
 
+#include "NetFrames.h"
 #include "NetworkManager.h"
+#include "PeakMemory.h"
 
 namespace {
 namespace net = vexolib::net;
@@ -40,19 +41,6 @@ struct Result {
   double highWaterMiB = 0;  // flood case only
   double floodPerSecond = 0;
 };
-
-// Peak resident memory since the last reset (Linux: VmHWM, reset by clear_refs 5).
-void resetHighWater() {
-  std::ofstream f("/proc/self/clear_refs");
-  f << "5";
-}
-double highWaterMiB() {
-  std::ifstream f("/proc/self/status");
-  std::string line;
-  while (std::getline(f, line))
-    if (line.rfind("VmHWM:", 0) == 0) return std::atof(line.c_str() + 6) / 1024.0;
-  return 0;
-}
 
 // Round trips completed inside the measuring window.
 class Recorder {
@@ -92,23 +80,16 @@ std::atomic<uint64_t> floodDelivered{0};
 
 Result measure(Recorder& rec, double seconds, bool flood) {
   std::this_thread::sleep_for(std::chrono::milliseconds(300));  // warm-up
-  if (flood) resetHighWater();
+  if (flood) resetPeakMemory();
   const uint64_t floodBefore = floodDelivered.load();
   rec.begin();
   std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
   Result r = rec.end();
   if (flood) {
-    r.highWaterMiB = highWaterMiB();
+    r.highWaterMiB = peakMemoryMiB();
     r.floodPerSecond = (floodDelivered.load() - floodBefore) / seconds;
   }
   return r;
-}
-
-std::string framed(const std::string& payload) {
-  const uint32_t n = static_cast<uint32_t>(payload.size());
-  std::string out(4, '\0');
-  std::memcpy(&out[0], &n, 4);
-  return out + payload;
 }
 
 // Sends 8-byte frames as fast as the socket takes them, never reading.
@@ -116,7 +97,7 @@ class Flooder {
  public:
   explicit Flooder(uint16_t port) {
     std::string block;
-    for (int i = 0; i < 4096; ++i) block += framed(std::string(1, kFloodMark) + "1234567");
+    for (int i = 0; i < 4096; ++i) block += nettest::frame(std::string(1, kFloodMark) + "1234567");
     thread_ = std::thread([this, port, block] {
       boost::asio::io_context io;
       boost::asio::ip::tcp::socket s(io);

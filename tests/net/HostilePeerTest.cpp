@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <thread>
@@ -16,6 +15,7 @@
 
 #include "NetTestUtil.h"
 #include "NetworkManager.h"
+#include "PeakMemory.h"
 
 using namespace nettest;
 namespace net = vexolib::net;
@@ -34,27 +34,6 @@ constexpr bool kSanitized = false;
 #else
 constexpr bool kSanitized = false;
 #endif
-
-// Peak resident memory of the process in MiB since the last reset.
-void resetPeakMemory() {
-  std::ofstream f("/proc/self/clear_refs");
-  f << "5";
-}
-double peakMemoryMiB() {
-  std::ifstream f("/proc/self/status");
-  std::string line;
-  while (std::getline(f, line))
-    if (line.rfind("VmHWM:", 0) == 0) return std::atof(line.c_str() + 6) / 1024.0;
-  return 0;
-}
-
-// 8-byte flood frames: 'F', then a 32-bit sequence number, then padding.
-std::string floodFrame(uint32_t seq) {
-  std::string payload(8, '.');
-  payload[0] = 'F';
-  std::memcpy(&payload[1], &seq, 4);
-  return frame(payload);
-}
 
 // Sends numbered flood frames as fast as the socket takes them, on its own
 // thread, never reading; stops when asked (it never blocks for long).
@@ -112,16 +91,9 @@ class Flooder {
 class GameSink : public net::DefaultCallback {
  public:
   net::NetworkService* service = nullptr;
-  uint32_t floodReceived = 0;
-  int floodOutOfOrder = 0;
+  nettest::FloodCheck flood;
   void onRecv(int32_t id, const uint8_t* data, int32_t length) override {
-    if (length == 8 && data[0] == 'F') {
-      uint32_t seq;
-      std::memcpy(&seq, data + 1, 4);
-      floodOutOfOrder += seq != floodReceived;
-      ++floodReceived;
-      return;
-    }
+    if (flood.take(data, length)) return;
     service->loop().send(id, data, length);
   }
 };
@@ -194,12 +166,12 @@ TEST(HostilePeer, FloodNextToAnEchoingConnection) {
   std::printf(
       "flood: %u frames sent, %u delivered, echo round trips %zu, p50 %.2f ms, p99 %.2f ms, "
       "backlog peak %.2f MiB, memory peak +%.1f MiB, Stop %.1f ms\n",
-      flooder.framesSent(), game.floodReceived, roundTripsMs.size(), percentile(roundTripsMs, 0.5), p99,
+      flooder.framesSent(), game.flood.received, roundTripsMs.size(), percentile(roundTripsMs, 0.5), p99,
       backlogPeak / 1048576.0, memoryPeak - memoryBefore, stopMs);
   EXPECT_EQ(echoError, "");
   EXPECT_GT(roundTripsMs.size(), kSanitized ? 5u : 100u) << "the echoing connection keeps its turns";
-  EXPECT_GT(game.floodReceived, 10000u);
-  EXPECT_EQ(game.floodOutOfOrder, 0) << "flood frames must arrive whole and in order";
+  EXPECT_GT(game.flood.received, 10000u);
+  EXPECT_EQ(game.flood.outOfOrder, 0) << "flood frames must arrive whole and in order";
   // One read past the bound at most: 64 KiB of 12-byte frames at 72 bytes each.
   EXPECT_LE(backlogPeak, net::SocketLoop::kConnectionBacklog + 65536 / 12 * 72 + 4096);
   EXPECT_LT(stopMs, 200.0);

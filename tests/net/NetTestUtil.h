@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Jobs.h"
+#include "NetFrames.h"
 #include "SocketCalls.h"
 
 namespace nettest {
@@ -141,27 +142,5 @@ class Peer {
  private:
   vexolib::net::Sock s_ = vexolib::net::kNoSock;
 };
-
-inline std::string frame(const std::string& payload) {
-  const uint32_t n = static_cast<uint32_t>(payload.size());
-  std::string out;
-  out.push_back(static_cast<char>(n & 0xFF));
-  out.push_back(static_cast<char>((n >> 8) & 0xFF));
-  out.push_back(static_cast<char>((n >> 16) & 0xFF));
-  out.push_back(static_cast<char>((n >> 24) & 0xFF));
-  return out + payload;
-}
-
-inline std::string lengthOnly(int32_t n) {
-  const uint32_t u = static_cast<uint32_t>(n);
-  return std::string{static_cast<char>(u & 0xFF), static_cast<char>((u >> 8) & 0xFF),
-                     static_cast<char>((u >> 16) & 0xFF), static_cast<char>((u >> 24) & 0xFF)};
-}
-
-inline std::string pattern(size_t n, unsigned seed = 1) {
-  std::string s(n, '\0');
-  for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>((i * 131 + seed * 7) & 0xFF);
-  return s;
-}
 
 }  // namespace nettest

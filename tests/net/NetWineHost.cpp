@@ -12,8 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "NetFrames.h"
 #include "wincheck.h"
 #include "winpath.h"
+#include "winport.h"
 
 namespace {
 using AcceptFn = void(__cdecl*)(uint32_t, int32_t, uint32_t, uint32_t);
@@ -63,17 +65,10 @@ void __cdecl onAccept(uint32_t listenPort, int32_t id, uint32_t ip, uint32_t pee
 // messages on the echo connection go straight back.
 Api* game = nullptr;
 int32_t echoServerId = -1;
-uint32_t floodReceived = 0;
-int floodOutOfOrder = 0;
+nettest::FloodCheck flood;
 
 void __cdecl onRecv(int32_t id, const uint8_t* data, int32_t length) {
-  if (length == 8 && data[0] == 'F') {
-    uint32_t seq;
-    std::memcpy(&seq, data + 1, 4);
-    floodOutOfOrder += seq != floodReceived;
-    ++floodReceived;
-    return;
-  }
+  if (flood.take(data, length)) return;
   if (id == echoServerId) {
     game->Send(nullptr, id, data, length);
     return;
@@ -100,18 +95,6 @@ bool updateUntil(Api& api, char kind, size_t n) {
   return false;
 }
 
-uint16_t unusedPort() {
-  SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  int n = sizeof a;
-  getsockname(s, reinterpret_cast<sockaddr*>(&a), &n);
-  closesocket(s);
-  return ntohs(a.sin_port);
-}
-
 SOCKET rawClient(uint16_t port) {
   SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   sockaddr_in a{};
@@ -135,19 +118,6 @@ std::string recvExactly(SOCKET s, size_t n) {
   }
   out.resize(at);
   return out;
-}
-
-std::string pattern(size_t n) {
-  std::string s(n, '\0');
-  for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>(i * 7 + 3);
-  return s;
-}
-
-std::string frame(const std::string& payload) {
-  const uint32_t n = static_cast<uint32_t>(payload.size());
-  std::string out(4, '\0');
-  std::memcpy(&out[0], &n, 4);
-  return out + payload;
 }
 
 bool sendAll(SOCKET s, const std::string& bytes) {
@@ -176,13 +146,7 @@ struct Flooder {
     while (!f->stop) {
       if (at == block.size()) {
         block.clear();
-        for (uint32_t i = 0; i < 1024; ++i) {
-          std::string payload(8, '.');
-          payload[0] = 'F';
-          const uint32_t seq = next + i;
-          std::memcpy(&payload[1], &seq, 4);
-          block += frame(payload);
-        }
+        for (uint32_t i = 0; i < 1024; ++i) block += nettest::floodFrame(next + i);
         next += 1024;
         at = 0;
       }
@@ -212,7 +176,7 @@ struct Echoer {
     LARGE_INTEGER freq;
     QueryPerformanceFrequency(&freq);
     for (uint32_t i = 0; !e->stop; ++i) {
-      const std::string message = frame("echo " + std::to_string(i));
+      const std::string message = nettest::frame("echo " + std::to_string(i));
       LARGE_INTEGER a, b;
       QueryPerformanceCounter(&a);
       if (!sendAll(e->s, message) || recvExactly(e->s, message.size()) != message) {
@@ -276,7 +240,7 @@ int main(int argc, char** argv) {
   WCHECK(mgr != nullptr);
   api.Start();
 
-  const uint16_t port = unusedPort();
+  const uint16_t port = winport::unusedLoopbackPort();
   int32_t listener = -1, client = -1;
   WCHECK(api.Listen(mgr, port, 16, &listener, "127.0.0.1"));
   WCHECK(api.Connect(mgr, 0x7F000001, port, &client, 3000));
@@ -289,7 +253,7 @@ int main(int argc, char** argv) {
 
   // Client to server, sizes around the buffer classes and the maximum.
   const size_t sizes[] = {0, 1, 16, 17, 2048, 2049, 4096, 262144, 262145, 1048576};
-  for (size_t n : sizes) WCHECK(api.Send(mgr, client, pattern(n).data(), static_cast<int32_t>(n)));
+  for (size_t n : sizes) WCHECK(api.Send(mgr, client, nettest::pattern(n).data(), static_cast<int32_t>(n)));
   WCHECK(!api.Send(mgr, listener, "x", 1));
   WCHECK(!api.Send(mgr, 4242, "x", 1));
   WCHECK(updateUntil(api, 'r', sizeof sizes / sizeof sizes[0]));
@@ -297,7 +261,7 @@ int main(int argc, char** argv) {
   for (const auto& e : events) {
     if (e.kind != 'r') continue;
     WCHECK(e.id == server);
-    WCHECK(k < sizeof sizes / sizeof sizes[0] && e.data == pattern(sizes[k]));
+    WCHECK(k < sizeof sizes / sizeof sizes[0] && e.data == nettest::pattern(sizes[k]));
     ++k;
   }
   // And back.
@@ -413,12 +377,12 @@ int main(int argc, char** argv) {
     std::printf(
         "  flood %d s: %ld frames sent, %u delivered in order, echo round trips %zu, p50 %.2f ms, "
         "p99 %.2f ms, memory growth %.1f MiB, Stop %.1f ms\n",
-        floodSeconds, static_cast<long>(flooder.sent), floodReceived, echoer.roundTripsMs.size(),
+        floodSeconds, static_cast<long>(flooder.sent), flood.received, echoer.roundTripsMs.size(),
         percentile(echoer.roundTripsMs, 0.5), percentile(echoer.roundTripsMs, 0.99), growthMiB, stopMs);
     WCHECK(!echoer.lost);
     WCHECK(echoer.roundTripsMs.size() >= 5);
-    WCHECK(floodReceived > 100);
-    WCHECK(floodOutOfOrder == 0);
+    WCHECK(flood.received > 100);
+    WCHECK(flood.outOfOrder == 0);
     WCHECK(growthMiB < 48.0);  // the backlog bounds: 256 KiB per connection, 64 MiB in all
     // Loose enough for 32-bit Wine under emulation; a Stop that waited for the
     // flood to end would never return here, as the flooder only stops after it.

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <string>
 
+#include "winport.h"
+
 namespace {
 
 using NewLogAgentFn = void*(__cdecl*)();
@@ -74,18 +76,6 @@ void __cdecl onConnect(uint32_t ok, int32_t request, int32_t id, uint32_t, uint3
   if (ok & 0xFF) clientSide = id;
 }
 
-uint16_t freePort() {
-  SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  int n = sizeof a;
-  getsockname(s, reinterpret_cast<sockaddr*>(&a), &n);
-  closesocket(s);
-  return ntohs(a.sin_port);
-}
-
 int networkDemo(HMODULE dll) {
   using AcceptFn = void(__cdecl*)(uint32_t, int32_t, uint32_t, uint32_t);
   using RecvFn = void(__cdecl*)(int32_t, const uint8_t*, int32_t);
@@ -110,7 +100,7 @@ int networkDemo(HMODULE dll) {
   WSAStartup(MAKEWORD(2, 2), &wsa);
   void* manager = reg(init(nullptr), onAccept, onRecv, onDisconnect, onConnect);
   start();
-  const uint16_t port = freePort();
+  const uint16_t port = winport::unusedLoopbackPort();
   int32_t listener = -1, request = -1;
   std::printf("vexolib network: listening on 127.0.0.1:%u, connecting in the background\n", port);
   if (!listen(manager, port, 8, &listener, "127.0.0.1") || !connectAsyn(manager, "127.0.0.1", port, &request, 3000)) {
