@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <functional>
 #include <future>
 #include <new>
 #include <stdexcept>
+#include <thread>
 
 #include "LogExports.h"
 #include "LogImpl.h"
@@ -34,9 +36,19 @@ class RefuseChunks {
   ~RefuseChunks() { setChunkAllocator(nullptr); }
 };
 
-// Asked from another thread, so a lock held by this one shows as taken.
+// Asked from another thread, so a lock held by this one shows as taken. The
+// flush thread takes the lock for a moment now and then, so a lock left held
+// is one that stays taken for a whole second.
 bool lockFreeSeenFromAnotherThread(ILogImpl* out) {
-  return std::async(std::launch::async, [out] { return out->lockIsFree(); }).get();
+  return std::async(std::launch::async,
+                    [out] {
+                      for (int attempt = 0; attempt < 1000; ++attempt) {
+                        if (out->lockIsFree()) return true;
+                        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                      }
+                      return false;
+                    })
+      .get();
 }
 
 class RecordingLog : public ILogImpl {
