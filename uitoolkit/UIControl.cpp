@@ -338,18 +338,6 @@ bool CTabLayoutUI::SelectItem(int index) {
   return true;
 }
 
-void CTabLayoutUI::SetPos(const UIRect& rc) {
-  CControlUI::SetPos(rc);
-  const UIRect area = InnerRect(rc);
-  for (auto& item : m_items) {
-    if (!item->IsVisible()) continue;
-    if (item->IsFloat())
-      SetFloatPos(*item);
-    else
-      item->SetPos(area);
-  }
-}
-
 void CTabLayoutUI::SetAttribute(const std::wstring& name, const std::wstring& value) {
   int v;
   if (name == L"selectedid" && ParseInt(value, v)) {

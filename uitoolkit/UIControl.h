@@ -152,7 +152,6 @@ class CTabLayoutUI : public CContainerUI {
   std::wstring GetClass() const override { return L"TabLayoutUI"; }
   bool SelectItem(int index);
   int GetCurSel() const { return m_iCurSel; }
-  void SetPos(const UIRect& rc) override;
   void SetAttribute(const std::wstring& name, const std::wstring& value) override;
   // Pages other than the selected one start hidden.
   bool Add(std::unique_ptr<CControlUI> control) override;

@@ -77,15 +77,15 @@ HFONT CManagerUI::GetHFont(int index) {
   if (m_hFonts.size() < m_fonts.size()) m_hFonts.resize(m_fonts.size(), nullptr);
   HFONT& font = m_hFonts[static_cast<size_t>(i)];
   if (!font) {
-    const FontSpec& spec = m_fonts[static_cast<size_t>(i)];
+    const FontSpec& wanted = m_fonts[static_cast<size_t>(i)];
     LOGFONTW lf{};
-    lf.lfHeight = -spec.size;
-    lf.lfWeight = spec.bold ? FW_BOLD : FW_NORMAL;
-    lf.lfItalic = spec.italic;
-    lf.lfUnderline = spec.underline;
+    lf.lfHeight = -wanted.size;
+    lf.lfWeight = wanted.bold ? FW_BOLD : FW_NORMAL;
+    lf.lfItalic = wanted.italic;
+    lf.lfUnderline = wanted.underline;
     lf.lfCharSet = DEFAULT_CHARSET;
     lf.lfQuality = DEFAULT_QUALITY;
-    lstrcpynW(lf.lfFaceName, spec.face.c_str(), LF_FACESIZE);
+    lstrcpynW(lf.lfFaceName, wanted.face.c_str(), LF_FACESIZE);
     font = CreateFontIndirectW(&lf);
   }
   return font ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
