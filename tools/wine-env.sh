@@ -10,6 +10,7 @@
 #                                 a fresh prefix, an Xvfb display of its own and a Wine
 #                                 server kept up, with the session's services started
 #   vekt_wine_session_stop
+#   vekt_wine_end_strays          ends this prefix's Wine programs left without a server
 
 vekt_tools_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
@@ -41,6 +42,21 @@ vekt_wine32_loader_folder() {
   mv "$tmp" "$dir"
 }
 
+# Ends what is left of this prefix's Wine programs after its server crashed or
+# was killed: they would otherwise wait forever on a server that is gone.
+vekt_wine_end_strays() {
+  local proc exe
+  for proc in /proc/[0-9]*; do
+    exe=$(readlink "$proc/exe" 2>/dev/null) || continue
+    case $exe in
+      */qemu-i386* | */wine64-preloader | */wine-preloader | */wine64 | */wine) ;;
+      *) continue ;;
+    esac
+    tr '\0' '\n' <"$proc/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && kill -9 "${proc#/proc/}" 2>/dev/null
+  done
+  return 0
+}
+
 vekt_wine_prefix_ready() {
   mkdir -p "$(dirname "$WINEPREFIX")"
   (
@@ -56,15 +72,18 @@ vekt_wine_prefix_ready() {
     # bounded in time, everything is ended and the prefix is made once more.
     local attempt
     for attempt in 1 2; do
-      timeout 300 "$WINELOADER" wineboot -i >"$WINEPREFIX.boot.log" 2>&1 </dev/null
-      timeout 180 "$WINESERVER" -w || "$WINESERVER" -k
+      # Wine's programs must not inherit the lock (fd 9): one left running
+      # after a failed boot would hold it and every later caller would wait.
+      timeout 300 "$WINELOADER" wineboot -i >"$WINEPREFIX.boot.log" 2>&1 </dev/null 9>&-
+      timeout 180 "$WINESERVER" -w 9>&- || "$WINESERVER" -k 9>&-
       if [ -f "$WINEPREFIX/system.reg" ] && [ -d "$WINEPREFIX/drive_c/windows/system32" ]; then
         touch "$WINEPREFIX/.vekt-ready"
         exit 0
       fi
       echo "Wine prefix $WINEPREFIX was not created (attempt $attempt):" >&2
       tail -n 20 "$WINEPREFIX.boot.log" >&2
-      "$WINESERVER" -k >/dev/null 2>&1
+      "$WINESERVER" -k >/dev/null 2>&1 9>&-
+      vekt_wine_end_strays
       rm -rf "$WINEPREFIX"
     done
     exit 1
@@ -96,6 +115,7 @@ vekt_wine_session_start() {
     timeout 150 "$WINELOADER" cmd /c exit >"$WINEPREFIX.warmup.log" 2>&1 </dev/null && return 0
     echo "Wine session start-up did not finish (attempt $attempt); starting it again" >&2
     "$WINESERVER" -k >/dev/null 2>&1
+    vekt_wine_end_strays
     sleep 1
   done
   return 1
@@ -103,6 +123,7 @@ vekt_wine_session_start() {
 
 vekt_wine_session_stop() {
   "$WINESERVER" -k >/dev/null 2>&1
+  vekt_wine_end_strays
   [ -n "${vekt_xvfb_pid:-}" ] && kill "$vekt_xvfb_pid" >/dev/null 2>&1
   unset DISPLAY vekt_xvfb_pid
   return 0
