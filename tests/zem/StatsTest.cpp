@@ -58,6 +58,39 @@ TEST_F(StatsTest, TimeFpsAndGraphicsFilesFollowTheFrameClock) {
             "#60\r\n1,208,0,0\r\n2,209,0,495\r\n");
 }
 
+int g_gpuUs = -1;
+int fakeGpuTime() { return g_gpuUs; }
+
+TEST_F(StatsTest, GpuTimeGoesToGetStatAndTheGraphicsGroupOnlyWhileATimerRuns) {
+  zem::Profiler p(clock_);
+  p.startProfiling();
+  p.logGraphicsFile(path("gfx").c_str());
+  p.frameEnd(0);
+  EXPECT_EQ(p.getStat(3), 0);  // no source at all
+  clock_.atMs(16);
+  p.frameEnd(1);
+  p.setGpuTimeFunction(fakeGpuTime);
+  const struct {
+    int gpuUs;      // what the timer reports
+    int stat;       // GetStat(3)
+    bool grouped;   // group 206 written
+  } rows[] = {{-1, 0, false}, {0, 0, true}, {4321, 4321, true}};
+  int frame = 2;
+  for (const auto& r : rows) {
+    g_gpuUs = r.gpuUs;
+    EXPECT_EQ(p.getStat(3), r.stat) << r.gpuUs;
+    clock_.atMs(16 * (frame));
+    p.frameEnd(frame++);
+  }
+  p.stopProfiling();
+  EXPECT_EQ(readFile(path("gfx")),
+            "#1\r\n1,208,0,0\r\n2,209,0,16\r\n"
+            "#2\r\n1,208,0,0\r\n2,209,0,16\r\n"
+            "#3\r\n1,208,0,0\r\n2,209,0,16\r\n1,206,0,0\r\n2,207,0,0\r\n"
+            "#4\r\n1,208,0,0\r\n2,209,0,16\r\n1,206,0,0\r\n2,207,0,4321\r\n");
+  g_gpuUs = -1;
+}
+
 TEST_F(StatsTest, FpsRightAfterTheClockStartsDoesNotDivideByZero) {
   zem::Profiler p(clock_);
   p.startProfiling();

@@ -2,12 +2,16 @@
 // and the render events that drive the screenshot steps.
 #include "Exports.h"
 #include "capture/ScreenshotSession.h"
+#include "session/Profiler.h"
 
 using zem::guardedCall;
 using zem::capture::screenshots;
 
 ZEM_API void UnitySetGraphicsDevice(void* device, int type, int) {
-  guardedCall([&] { screenshots().setGraphicsDevice(device, type); });
+  guardedCall([&] {
+    screenshots().setGraphicsDevice(device, type);
+    zem::session().setGpuTimeFunction(zem::capture::gpuFrameMicroseconds);
+  });
 }
 ZEM_API void UnityRenderEvent(int eventId) {
   guardedCall([&] { screenshots().renderEvent(eventId); });

@@ -5,19 +5,12 @@
 #include <d3d9.h>
 #include <windows.h>
 
+#include "ComRelease.h"
 #include "ScreenShotHelper.h"
 
 namespace zem::capture {
 
 namespace {
-
-template <typename T>
-void release(T*& p) {
-  if (p) {
-    p->Release();
-    p = nullptr;
-  }
-}
 
 // The frame is copied into the worker's own render target at once: the back
 // buffer itself may hold anything after Present. That render target lives only

@@ -5,8 +5,8 @@
 
 namespace zem::capture {
 
-ScreenshotSession::ScreenshotSession(WorkerFactory factory, TraceFn trace)
-    : factory_(std::move(factory)), trace_(std::move(trace)) {}
+ScreenshotSession::ScreenshotSession(WorkerFactory factory, TraceFn trace, GpuSourceFactory gpuFactory)
+    : factory_(std::move(factory)), trace_(std::move(trace)), gpuFactory_(std::move(gpuFactory)) {}
 
 void ScreenshotSession::setGraphicsDevice(void* device, int type) {
   if (type != 1 && type != 2) return;
@@ -57,6 +57,12 @@ int ScreenshotSession::nativeInit() {
     trace("Screenshot init failed : no worker for the graphics device\n");
     return 0;
   }
+  // The queries are made at the first begin-draw, on the render thread.
+  GpuSourceFactory gpuFactory = gpuFactory_;
+  void* device = device_.load();
+  std::atomic_store(&gpuTimer_, std::make_shared<GpuFrameTimer>([gpuFactory, type, device] {
+                      return gpuFactory ? gpuFactory(type, device) : nullptr;
+                    }));
   std::atomic_store(&helper_, helper);
   return 1;
 }
@@ -71,12 +77,21 @@ bool ScreenshotSession::screenshotSuccess(const char* name) {
   return false;
 }
 
+// The GPU timer measures the engine's frame between the two events, not the
+// screenshot steps: it starts after the copy and stops before the capture.
 void ScreenshotSession::beginDraw() {
   if (auto h = helper()) h->beginDraw();
+  if (auto t = std::atomic_load(&gpuTimer_)) t->frameBegin();
 }
 
 void ScreenshotSession::endDraw() {
+  if (auto t = std::atomic_load(&gpuTimer_)) t->frameEnd();
   if (auto h = helper()) h->endDraw();
+}
+
+int ScreenshotSession::gpuFrameMicroseconds() const {
+  auto t = std::atomic_load(&gpuTimer_);
+  return t ? t->latestMicroseconds() : -1;
 }
 
 void ScreenshotSession::renderEvent(int eventId) {
@@ -93,5 +108,7 @@ ScreenshotSession& screenshots() {
   static ScreenshotSession* session = new ScreenshotSession();  // lives until the process ends
   return *session;
 }
+
+int gpuFrameMicroseconds() { return screenshots().gpuFrameMicroseconds(); }
 
 }  // namespace zem::capture

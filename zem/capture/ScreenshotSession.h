@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 
+#include "GpuTimer.h"
 #include "ScreenShotHelper.h"
 
 namespace zem::capture {
@@ -14,9 +15,11 @@ namespace zem::capture {
 class ScreenshotSession {
  public:
   using WorkerFactory = std::function<std::unique_ptr<D3DWorker>(int deviceType, void* device)>;
+  using GpuSourceFactory = std::function<std::unique_ptr<GpuQuerySource>(int deviceType, void* device)>;
   enum DeviceType { kD3D9 = 0, kD3D11 = 1, kNoDevice = 2 };
 
-  explicit ScreenshotSession(WorkerFactory factory = makeD3DWorker, TraceFn trace = {});
+  explicit ScreenshotSession(WorkerFactory factory = makeD3DWorker, TraceFn trace = {},
+                             GpuSourceFactory gpuFactory = makeGpuQuerySource);
 
   // Engine types: 1 Direct3D 9, 2 Direct3D 11; others change nothing.
   void setGraphicsDevice(void* device, int type);
@@ -29,6 +32,10 @@ class ScreenshotSession {
   void endDraw();
   void renderEvent(int eventId);
 
+  // GPU microseconds of a recent frame (measured between begin-draw and end-draw);
+  // -1 while no device timer runs.
+  int gpuFrameMicroseconds() const;
+
   int deviceType() const { return deviceType_.load(); }
   bool ready() const { return std::atomic_load(&helper_) != nullptr; }
   std::shared_ptr<CScreenShotHelperD3D> helper() const { return std::atomic_load(&helper_); }
@@ -40,6 +47,7 @@ class ScreenshotSession {
 
   WorkerFactory factory_;
   TraceFn trace_;
+  GpuSourceFactory gpuFactory_;
   std::atomic<int> deviceType_{kNoDevice};
   std::atomic<void*> device_{nullptr};
 
@@ -54,9 +62,12 @@ class ScreenshotSession {
   std::atomic<int> initEvent_{-1}, beginEvent_{-1}, endEvent_{-1}, fallbackEvent_{-1};
   // Swapped whole by NativeInit; a thread still using the old one keeps it alive.
   std::shared_ptr<CScreenShotHelperD3D> helper_;
+  std::shared_ptr<GpuFrameTimer> gpuTimer_;  // replaced with the helper, used by the render thread
 };
 
 // The plug-in's one screenshot session.
 ScreenshotSession& screenshots();
+// Its GPU frame time, for the statistics (a plain function the session can hold).
+int gpuFrameMicroseconds();
 
 }  // namespace zem::capture

@@ -94,6 +94,7 @@ class Profiler {
   void logMemoryFile(const char* path);
   int addOverhead(int ms) { return frameStats_.addOverhead(ms); }
   int getStat(int type) const { return frameStats_.getStat(type); }
+  void setGpuTimeFunction(FrameStats::GpuTimeFn fn) { frameStats_.setGpuTimeFunction(fn); }
   EventTimes& eventTimes() { return eventTimes_; }
   Hardware& hardware() { return hardware_; }
 

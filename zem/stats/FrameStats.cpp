@@ -62,8 +62,10 @@ int FrameStats::getStat(int type) const {
       return static_cast<int>(static_cast<uint32_t>(heapUnused_ + heapUsed_));
     case 2:
       return static_cast<int>(static_cast<uint32_t>(heapUsed_));
-    case 3:
-      return 0;  // GPU time: no source
+    case 3: {
+      const int us = gpuTimeFn_ ? gpuTimeFn_() : -1;
+      return us > 0 ? us : 0;
+    }
     default:
       return -1;
   }
@@ -113,6 +115,9 @@ void FrameStats::writeGraphics(int frame) {
   const int64_t value = frameTime < overheadMs_ ? 0 : frameTime - overheadMs_;
   overheadMs_ = 0;
   std::fprintf(graphicsFile_, "1,208,0,0\r\n2,209,0,%d\r\n", clampToInt(value));
+  // GPU time in microseconds (a frame's GPU work is often below one millisecond).
+  const int gpuUs = gpuTimeFn_ ? gpuTimeFn_() : -1;
+  if (gpuUs >= 0) std::fprintf(graphicsFile_, "1,206,0,0\r\n2,207,0,%d\r\n", gpuUs);
   prevMs_ = curMs_;
   std::fflush(graphicsFile_);
 }

@@ -13,6 +13,8 @@ namespace zem {
 class FrameStats {
  public:
   using HeapSizeFn = int64_t (*)();
+  // GPU microseconds of a recent frame, or -1 while the device has no timer.
+  using GpuTimeFn = int (*)();
   FrameStats(StatsClock& clock, RecordWriter& records) : clock_(clock), records_(records) {}
   ~FrameStats();
 
@@ -28,6 +30,9 @@ class FrameStats {
     heapUsedFn_ = used;
     heapTotalFn_ = total;
   }
+  // Where the GPU frame time comes from; without one GetStat(3) is 0 and the
+  // graphics file has no GPU group.
+  void setGpuTimeFunction(GpuTimeFn fn) { gpuTimeFn_ = fn; }
   int addOverhead(int ms) {
     overheadMs_ += ms;
     return ms;
@@ -56,6 +61,7 @@ class FrameStats {
   FILE* memoryFile_ = nullptr;
   HeapSizeFn heapUsedFn_ = nullptr;
   HeapSizeFn heapTotalFn_ = nullptr;
+  GpuTimeFn gpuTimeFn_ = nullptr;
 
   // Times are kept in 64 bits: a 32-bit microsecond clock wraps after 71.6 minutes.
   bool clockStarted_ = false;

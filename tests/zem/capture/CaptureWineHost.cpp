@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -50,6 +51,11 @@ struct Zem {
   void (*EndDraw)();
   void (*Screenshot)(const char*);
   int32_t (*ScreenshotSuccess)(const char*);
+  int (*GetStat)(int);
+  int (*StartProfiling)();
+  int (*StopProfiling)();
+  void (*LogGraphicsFile)(const char*);
+  void (*SetFrameAtEnd)(int);
 
   bool load(const std::wstring& path) {
     HMODULE lib = LoadLibraryW(path.c_str());
@@ -71,6 +77,11 @@ struct Zem {
     bind(EndDraw, "EndDraw");
     bind(Screenshot, "Screenshot");
     bind(ScreenshotSuccess, "ScreenshotSuccess");
+    bind(GetStat, "GetStat");
+    bind(StartProfiling, "StartProfiling");
+    bind(StopProfiling, "StopProfiling");
+    bind(LogGraphicsFile, "LogGraphicsFile");
+    bind(SetFrameAtEnd, "SetFrameAtEnd");
     return WCHECK(ok);
   }
 };
@@ -103,6 +114,8 @@ class Renderer {
   virtual void present() = 0;
   virtual void* device() = 0;
   virtual int engineType() const = 0;  // the engine's number for this interface
+  // Whether the device makes the timestamp queries a GPU frame time needs.
+  virtual bool timestampQueries() = 0;
 };
 
 class D3D9Renderer : public Renderer {
@@ -152,6 +165,15 @@ class D3D9Renderer : public Renderer {
     device_->EndScene();
   }
   void present() override { device_->Present(nullptr, nullptr, nullptr, nullptr); }
+  bool timestampQueries() override {
+    bool all = true;
+    for (D3DQUERYTYPE type : {D3DQUERYTYPE_TIMESTAMPDISJOINT, D3DQUERYTYPE_TIMESTAMPFREQ, D3DQUERYTYPE_TIMESTAMP}) {
+      IDirect3DQuery9* q = nullptr;
+      all = all && SUCCEEDED(device_->CreateQuery(type, &q));
+      release(q);
+    }
+    return all;
+  }
   void* device() override { return device_; }
   int engineType() const override { return 1; }
 
@@ -207,6 +229,16 @@ class D3D11Renderer : public Renderer {
     context_->Draw(3, 0);
   }
   void present() override { swapChain_->Present(0, 0); }
+  bool timestampQueries() override {
+    bool all = true;
+    for (D3D11_QUERY type : {D3D11_QUERY_TIMESTAMP_DISJOINT, D3D11_QUERY_TIMESTAMP}) {
+      D3D11_QUERY_DESC desc{type, 0};
+      ID3D11Query* q = nullptr;
+      all = all && SUCCEEDED(device_->CreateQuery(&desc, &q));
+      release(q);
+    }
+    return all;
+  }
   void* device() override { return device_; }
   int engineType() const override { return 2; }
 
@@ -291,6 +323,7 @@ class RenderThread {
     thread_.join();
   }
   int frames() const { return frames_.load(); }
+  bool timestampQueries() const { return timestampQueries_.load(); }
   void waitFrames(int n) {
     const int until = frames() + n;
     while (frames() < until) std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -307,6 +340,7 @@ class RenderThread {
       state_ = 2;
       return;
     }
+    timestampQueries_ = r->timestampQueries();
     zem.UnitySetGraphicsDevice(r->device(), r->engineType(), 0);
     // The init event creates the helper on this thread, as the engine would.
     r->draw();
@@ -343,6 +377,7 @@ class RenderThread {
   std::atomic<int> state_{0};  // 1 running, 2 failed
   std::atomic<bool> stop_{false};
   std::atomic<int> frames_{0};
+  std::atomic<bool> timestampQueries_{false};
 };
 
 bool waitAccepted(const std::string& name) {
@@ -417,6 +452,30 @@ void printStepTimes(const char* name, const std::vector<EventTime>& times, int s
   std::printf("\n");
 }
 
+// GPU time of the device's recent frames, from its timestamp queries, over a
+// few frames (a software renderer may stamp both ends of a small frame alike);
+// the frame end also writes it into the graphics file.
+void checkGpuTime(const char* name, RenderThread& render, int frame) {
+  int least = INT_MAX, most = -1;
+  for (int i = 0; i < 10; ++i) {
+    const int us = zem.GetStat(3);
+    least = std::min(least, us);
+    most = std::max(most, us);
+    render.waitFrames(1);
+  }
+  zem.SetFrameAtEnd(frame);
+  if (!render.timestampQueries()) {
+    std::printf("%s: Wine's device has no timestamp queries: GPU time stays 0\n", name);
+    WCHECK_EQ(most, 0);
+    WCHECK_EQ(least, 0);
+    return;
+  }
+  std::printf("%s: GPU time of recent frames %d..%d us\n", name, least, most);
+  WCHECK(least >= 0);
+  WCHECK(most > 0);
+  WCHECK(most < 2000000);  // a 320x240 picture, even rendered in software
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -443,6 +502,11 @@ int main(int argc, char** argv) {
   zem.Setups(pattern.width, pattern.height, 0, 0, sliceCount, folder.c_str());
   zem.SetEventId(kInitEvent, kBeginEvent, kEndEvent, 0, kFallbackEvent);
 
+  const std::string graphics = folder + "graphics.txt";
+  WCHECK_EQ(zem.StartProfiling(), 1);
+  zem.LogGraphicsFile(graphics.c_str());
+  zem.SetFrameAtEnd(0);
+  int frame = 0, timedDevices = 0;
   const Config configs[] = {
       {"d3d9", false, DXGI_FORMAT_UNKNOWN, false, false},
       {"d3d9_msaa", false, DXGI_FORMAT_UNKNOWN, true, true},
@@ -463,6 +527,8 @@ int main(int argc, char** argv) {
     WCHECK(!zem.ScreenshotSuccess((first + "_skipped").c_str()));  // the first is still running
     WCHECK(waitAccepted(second));                                  // accepted once the first is complete
     render.waitFrames(sliceCount + 6);
+    checkGpuTime(c.name, render, ++frame);
+    if (render.timestampQueries()) ++timedDevices;
     render.stop();
     checkImage(folder, first, pattern);
     checkImage(folder, second, pattern);
@@ -476,5 +542,18 @@ int main(int argc, char** argv) {
       }
     }
   }
+  zem.StopProfiling();
+  // One GPU group per frame whose device measures ("1,206,0,0" then "2,207,0,us").
+  std::string text;
+  if (FILE* f = std::fopen(graphics.c_str(), "rb")) {
+    char buf[4096];
+    text.assign(buf, std::fread(buf, 1, sizeof buf, f));
+    std::fclose(f);
+  }
+  int groups = 0;
+  for (size_t at = text.find("1,206,0,0\r\n2,207,0,"); at != std::string::npos;
+       at = text.find("1,206,0,0\r\n2,207,0,", at + 1))
+    ++groups;
+  WCHECK_EQ(groups, timedDevices);
   return wincheck::summary();
 }
