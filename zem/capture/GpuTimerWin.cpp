@@ -12,6 +12,11 @@ namespace zem::capture {
 
 namespace {
 
+// S_FALSE: the device has not answered yet.
+GpuQueryAnswer::Status statusOf(HRESULT hr) {
+  return hr == S_OK ? GpuQueryAnswer::kReady : hr == S_FALSE ? GpuQueryAnswer::kNotReady : GpuQueryAnswer::kFailed;
+}
+
 class D3D9GpuQueries : public GpuQuerySource {
  public:
   explicit D3D9GpuQueries(IDirect3DDevice9* device) : device_(device) {}
@@ -45,7 +50,7 @@ class D3D9GpuQueries : public GpuQuerySource {
     if (hr == S_OK) hr = s.frequency->GetData(&a.frequency, sizeof a.frequency, 0);
     if (hr == S_OK) hr = s.begin->GetData(&a.begin, sizeof a.begin, 0);
     if (hr == S_OK) hr = s.end->GetData(&a.end, sizeof a.end, 0);
-    a.status = hr == S_OK ? GpuQueryAnswer::kReady : hr == S_FALSE ? GpuQueryAnswer::kNotReady : GpuQueryAnswer::kFailed;
+    a.status = statusOf(hr);
     a.disjoint = disjoint != FALSE;
     return a;
   }
@@ -80,39 +85,31 @@ class D3D11GpuQueries : public GpuQuerySource {
     return ok;
   }
   bool begin(int slot) override {
-    ID3D11DeviceContext* context = nullptr;
-    device_->GetImmediateContext(&context);
-    if (!context) return false;
-    context->Begin(sets_[slot].disjoint);
-    context->End(sets_[slot].begin);
-    release(context);
-    return true;
+    return onContext([&](ID3D11DeviceContext* c) {
+      c->Begin(sets_[slot].disjoint);
+      c->End(sets_[slot].begin);
+    });
   }
   bool end(int slot) override {
-    ID3D11DeviceContext* context = nullptr;
-    device_->GetImmediateContext(&context);
-    if (!context) return false;
-    context->End(sets_[slot].end);
-    context->End(sets_[slot].disjoint);
-    release(context);
-    return true;
+    return onContext([&](ID3D11DeviceContext* c) {
+      c->End(sets_[slot].end);
+      c->End(sets_[slot].disjoint);
+    });
   }
   GpuQueryAnswer read(int slot) override {
     GpuQueryAnswer a;
     a.status = GpuQueryAnswer::kFailed;
-    ID3D11DeviceContext* context = nullptr;
-    device_->GetImmediateContext(&context);
-    if (!context) return a;
-    Set& s = sets_[slot];
-    D3D11_QUERY_DATA_TIMESTAMP_DISJOINT disjoint{};
-    const UINT flags = D3D11_ASYNC_GETDATA_DONOTFLUSH;
-    HRESULT hr = context->GetData(s.disjoint, &disjoint, sizeof disjoint, flags);
-    if (hr == S_OK) hr = context->GetData(s.begin, &a.begin, sizeof a.begin, flags);
-    if (hr == S_OK) hr = context->GetData(s.end, &a.end, sizeof a.end, flags);
-    release(context);
-    a.status = hr == S_OK ? GpuQueryAnswer::kReady : hr == S_FALSE ? GpuQueryAnswer::kNotReady : GpuQueryAnswer::kFailed;
-    a.frequency = disjoint.Frequency;
-    a.disjoint = disjoint.Disjoint != FALSE;
+    onContext([&](ID3D11DeviceContext* c) {
+      const Set& s = sets_[slot];
+      D3D11_QUERY_DATA_TIMESTAMP_DISJOINT disjoint{};
+      const UINT flags = D3D11_ASYNC_GETDATA_DONOTFLUSH;
+      HRESULT hr = c->GetData(s.disjoint, &disjoint, sizeof disjoint, flags);
+      if (hr == S_OK) hr = c->GetData(s.begin, &a.begin, sizeof a.begin, flags);
+      if (hr == S_OK) hr = c->GetData(s.end, &a.end, sizeof a.end, flags);
+      a.status = statusOf(hr);
+      a.frequency = disjoint.Frequency;
+      a.disjoint = disjoint.Disjoint != FALSE;
+    });
     return a;
   }
 
@@ -125,6 +122,17 @@ class D3D11GpuQueries : public GpuQuerySource {
       release(end);
     }
   };
+  // The immediate context, taken per call: a reference kept would outlive the engine's own.
+  template <typename Use>
+  bool onContext(Use use) {
+    ID3D11DeviceContext* context = nullptr;
+    device_->GetImmediateContext(&context);
+    if (!context) return false;
+    use(context);
+    release(context);
+    return true;
+  }
+
   ID3D11Device* device_;
   Set sets_[GpuFrameTimer::kSlots];
 };
