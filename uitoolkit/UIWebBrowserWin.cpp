@@ -135,40 +135,40 @@ void CWebBrowserUI::ReleaseControl() {
   CActiveXUI::ReleaseControl();
 }
 
-HRESULT CWebBrowserUI::ConnectEvents() {
+// The hosted object's DWebBrowserEvents2 connection point, looked up afresh.
+HRESULT CWebBrowserUI::EventPoint(IConnectionPoint** point) {
+  *point = nullptr;
   IWebBrowser2* browser = nullptr;
   if (FAILED(GetControl(IID_IWebBrowser2, reinterpret_cast<void**>(&browser))) || !browser) return E_PENDING;
   IConnectionPointContainer* container = nullptr;
   HRESULT hr = browser->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container));
   if (SUCCEEDED(hr) && container) {
-    IConnectionPoint* point = nullptr;
-    hr = container->FindConnectionPoint(DIID_DWebBrowserEvents2, &point);
-    if (SUCCEEDED(hr) && point) {
-      hr = point->Advise(static_cast<IDispatch*>(this), &m_dwCookie);
-      point->Release();
-    }
+    hr = container->FindConnectionPoint(DIID_DWebBrowserEvents2, point);
     container->Release();
   }
   browser->Release();
+  if (SUCCEEDED(hr) && !*point) hr = E_NOINTERFACE;
+  return hr;
+}
+
+HRESULT CWebBrowserUI::ConnectEvents() {
+  IConnectionPoint* point = nullptr;
+  HRESULT hr = EventPoint(&point);
+  if (SUCCEEDED(hr)) {
+    hr = point->Advise(static_cast<IDispatch*>(this), &m_dwCookie);
+    point->Release();
+  }
   return hr;
 }
 
 HRESULT CWebBrowserUI::DisconnectEvents() {
-  IWebBrowser2* browser = nullptr;
-  if (FAILED(GetControl(IID_IWebBrowser2, reinterpret_cast<void**>(&browser))) || !browser) return E_PENDING;
-  IConnectionPointContainer* container = nullptr;
-  HRESULT hr = browser->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container));
-  if (SUCCEEDED(hr) && container) {
-    IConnectionPoint* point = nullptr;
-    hr = container->FindConnectionPoint(DIID_DWebBrowserEvents2, &point);
-    if (SUCCEEDED(hr) && point) {
-      if (m_dwCookie) hr = point->Unadvise(m_dwCookie);
-      point->Release();
-    }
-    container->Release();
+  IConnectionPoint* point = nullptr;
+  HRESULT hr = EventPoint(&point);
+  if (SUCCEEDED(hr)) {
+    if (m_dwCookie) hr = point->Unadvise(m_dwCookie);
+    point->Release();
   }
-  m_dwCookie = 0;
-  browser->Release();
+  if (hr != E_PENDING) m_dwCookie = 0;
   return hr;
 }
 

@@ -9,6 +9,7 @@
 #include <downloadmgr.h>
 #include <exdisp.h>
 #include <mshtmhst.h>
+#include <ocidl.h>
 #include <servprov.h>
 
 #include <string>
@@ -87,6 +88,7 @@ class CWebBrowserUI : public CActiveXUI,
  private:
   class Accelerators;
   class Downloads;
+  HRESULT EventPoint(IConnectionPoint** point);
   HRESULT ConnectEvents();
   HRESULT DisconnectEvents();
   void InstallDocumentHost();

@@ -262,17 +262,10 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("usage: game_start_host <vekt_main.exe> <StandinWindow.exe> <StandinRecordingGame.exe> <shots>\n");
     return 2;
   }
-  g_shots = winpath::fromBuild(argv[4]);
-  CreateDirectoryW(g_shots.substr(0, g_shots.rfind(L'\\')).c_str(), nullptr);
-  CreateDirectoryW(g_shots.c_str(), nullptr);
-  const std::wstring logDir = tempFolder(L"vekt_game_start_log");
-  Logger::initializePathDir(WideToMulti(logDir + L"\\", kCodePageAnsi));
-  VantorUI::CWindowWnd::SetInstance(GetModuleHandleW(nullptr));
-  SetEnvironmentVariableW(kHomePageVariable, L"about:blank");
-  OleInitialize(nullptr);
+  const InProcessLauncher setUp(argv[4], L"vekt_game_start_log");
+  g_shots = setUp.shots;
   checkMissingPageCloses(argv[1], argv[2]);
   checkPageStartsTheGame(argv[2], argv[3]);
   checkMissingGameReported(argv[2]);
-  OleUninitialize();
   return wincheck::summary();
 }

@@ -14,8 +14,11 @@
 #include <vector>
 
 #include "Common.h"
+#include "GameLoaderWnd.h"
+#include "Logger.h"
 #include "PlatformLink.h"
 #include "wincheck.h"
+#include "winpath.h"
 
 namespace launcherwine {
 
@@ -207,5 +210,25 @@ inline HWND waitForWindow(const wchar_t* cls, const wchar_t* title, DWORD pid) {
   }
   return nullptr;
 }
+
+// A test program that builds launcher windows in its own process: the
+// screenshot folder made, its own log folder, the toolkit's instance, OLE on
+// this thread, and a quiet home page for every launcher here (inherited by the
+// started ones): under Wine about:blank neither loads nor fails with "server
+// not found", and nothing leaves the machine.
+struct InProcessLauncher {
+  std::wstring shots;
+  InProcessLauncher(const wchar_t* shotsFolder, const wchar_t* logFolder) : shots(winpath::fromBuild(shotsFolder)) {
+    CreateDirectoryW(shots.substr(0, shots.rfind(L'\\')).c_str(), nullptr);
+    CreateDirectoryW(shots.c_str(), nullptr);
+    Logger::initializePathDir(WideToMulti(tempFolder(logFolder) + L"\\", kCodePageAnsi));
+    VantorUI::CWindowWnd::SetInstance(GetModuleHandleW(nullptr));
+    SetEnvironmentVariableW(kHomePageVariable, L"about:blank");
+    OleInitialize(nullptr);
+  }
+  ~InProcessLauncher() { OleUninitialize(); }
+  InProcessLauncher(const InProcessLauncher&) = delete;
+  InProcessLauncher& operator=(const InProcessLauncher&) = delete;
+};
 
 }  // namespace launcherwine

@@ -267,19 +267,10 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("usage: main_window_host <vekt_main.exe> <StandinWindow.exe> <screenshot folder>\n");
     return 2;
   }
-  g_shots = winpath::fromBuild(argv[3]);
-  CreateDirectoryW(g_shots.substr(0, g_shots.rfind(L'\\')).c_str(), nullptr);
-  CreateDirectoryW(g_shots.c_str(), nullptr);
-  const std::wstring logDir = tempFolder(L"vekt_main_window_log");
-  Logger::initializePathDir(WideToMulti(logDir + L"\\", kCodePageAnsi));
-  VantorUI::CWindowWnd::SetInstance(GetModuleHandleW(nullptr));
-  // A quiet page for every launcher here (inherited by the started ones): under
-  // Wine it neither loads nor fails with "server not found", and nothing leaves the machine.
-  SetEnvironmentVariableW(kHomePageVariable, L"about:blank");
-  OleInitialize(nullptr);
+  const InProcessLauncher setUp(argv[3], L"vekt_main_window_log");
+  g_shots = setUp.shots;
   checkLaunchAndWindowCommands(argv[1], argv[2]);
   checkBoxesClose(argv[1], argv[2]);
   checkProgressAndRelease(argv[2]);
-  OleUninitialize();
   return wincheck::summary();
 }
