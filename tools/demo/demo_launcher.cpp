@@ -91,6 +91,8 @@ int wmain(int argc, wchar_t** argv) {
   std::wstring commandLine = L"\"" + exe + L"\" --winid=" + std::to_wstring(reinterpret_cast<intptr_t>(platform)) +
                              L" --source=OC --token=demo-token --gameMgrId=" +
                              std::to_wstring(reinterpret_cast<intptr_t>(manager)) + L" --typeMode=1";
+  // A local page: nothing leaves the machine, and under Wine it neither loads nor fails as "server not found".
+  SetEnvironmentVariableW(L"VEKT_HOME_PAGE", L"about:blank");
   STARTUPINFOW si = {};
   si.cb = sizeof si;
   si.dwFlags = STARTF_USESTDHANDLES;  // the launcher's own copy of its log stays out of this output
