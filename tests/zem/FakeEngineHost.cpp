@@ -34,13 +34,8 @@ F fn(const char* name) {
   return loadedzem::exportOf<F>(name);
 }
 
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-bool exists(const std::string& path) { return std::ifstream(path).good(); }
+using loadedzem::exists;
+using loadedzem::slurp;
 
 void busy(int us) {
   auto end = std::chrono::steady_clock::now() + std::chrono::microseconds(us);

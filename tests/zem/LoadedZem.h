@@ -2,6 +2,9 @@
 // missing export is a failed check).
 #pragma once
 #include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
 
 #include "wincheck.h"
 
@@ -12,6 +15,15 @@
 #endif
 
 namespace loadedzem {
+
+// The files the plug-in wrote, as they are.
+inline std::string slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+inline bool exists(const std::string& path) { return std::ifstream(path).good(); }
 
 inline void*& library() {
   static void* lib = nullptr;

@@ -58,13 +58,8 @@ void (*SetFrameAtEnd)(int);
 void (*DumpTotalCpuGcTree)(const char*);
 int (*StopProfiling)();
 
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-bool exists(const std::string& path) { return std::ifstream(path).good(); }
+using loadedzem::exists;
+using loadedzem::slurp;
 
 // ---- the host's C functions ----
 
@@ -141,7 +136,8 @@ std::vector<Node> readTree(const std::string& idPath, const std::string& treePat
   std::vector<zem::IdName> ids;
   std::vector<zem::FrameBlock> blocks;
   std::string error;
-  if (!WCHECK(zem::readIdMap(slurp(idPath), "", ids, error)) || !WCHECK(zem::readFrames(slurp(treePath), blocks, error))) {
+  if (!WCHECK(zem::readIdMap(slurp(idPath), "", ids, error)) ||
+      !WCHECK(zem::readFrames(slurp(treePath), blocks, error))) {
     std::printf("reader: %s\n", error.c_str());
     return nodes;
   }
@@ -172,9 +168,9 @@ std::string displayName(lua_State* L, const char* function, bool unknown) {
   return name + "@game.lua:" + std::to_string(lineDefined(L, function));
 }
 
-const char* const kFunctions[] = {"frame",  "outer",     "middle",     "leaf",   "rec",      "thrower", "after",
-                                  "catcher", "coleaf",   "cobody",     "codriver", "tailtarget", "tailer", "tailcount",
-                                  "tailhost", "indexfn", "indexuser",  "cbtarget", "cuser",  "deep"};
+const char* const kFunctions[] = {"frame",    "outer",   "middle",    "leaf",     "rec",        "thrower", "after",
+                                  "catcher",  "coleaf",  "cobody",    "codriver", "tailtarget", "tailer",  "tailcount",
+                                  "tailhost", "indexfn", "indexuser", "cbtarget", "cuser",      "deep"};
 const char* const kLongName = "a_function_whose_name_is_longer_than_forty_nine_bytes_so_cut";
 
 std::map<std::string, std::string> expectedNames(lua_State* L) {
@@ -192,16 +188,28 @@ void checkTree(const char* mode, const std::vector<Node>& nodes, const std::map<
                const std::map<std::string, long long>& counts) {
   std::printf("-- %s tree: %zu nodes\n", mode, nodes.size());
   const std::map<std::string, std::set<std::string>> parents = {
-      {"frame", {"[Root]"}},           {"outer", {"frame"}},          {"middle", {"outer"}},
-      {"leaf", {"middle", "thrower"}}, {"rec", {"frame", "rec"}},      {"thrower", {"catcher", "thrower"}},
-      {"after", {"catcher"}},          {"catcher", {"frame"}},        {"codriver", {"frame"}},
-      {"cobody", {"codriver"}},        {"coleaf", {"cobody"}},         {"tailhost", {"frame"}},
+      {"frame", {"[Root]"}},
+      {"outer", {"frame"}},
+      {"middle", {"outer"}},
+      {"leaf", {"middle", "thrower"}},
+      {"rec", {"frame", "rec"}},
+      {"thrower", {"catcher", "thrower"}},
+      {"after", {"catcher"}},
+      {"catcher", {"frame"}},
+      {"codriver", {"frame"}},
+      {"cobody", {"codriver"}},
+      {"coleaf", {"cobody"}},
+      {"tailhost", {"frame"}},
       {"tailer", {"tailhost"}},
       // 5.1 reports a tail call as a call from the frame it replaces; 5.3 replaces it.
       {"tailtarget", {kLua53 ? "tailhost" : "tailer"}},
       {"tailcount", kLua53 ? std::set<std::string>{"tailhost"} : std::set<std::string>{"tailhost", "tailcount"}},
-      {"indexuser", {"frame"}},        {"indexfn", {"indexuser"}},     {"cuser", {"frame"}},
-      {"cbtarget", {"cuser"}},         {"deep", {"frame", "deep"}},    {"longname", {"frame"}}};
+      {"indexuser", {"frame"}},
+      {"indexfn", {"indexuser"}},
+      {"cuser", {"frame"}},
+      {"cbtarget", {"cuser"}},
+      {"deep", {"frame", "deep"}},
+      {"longname", {"frame"}}};
   std::map<std::string, long long> calls;
   std::map<std::string, int> nodesOf;
   int maxRec = 0, maxThrower = 0, deepChain = 0;
@@ -213,8 +221,9 @@ void checkTree(const char* mode, const std::vector<Node>& nodes, const std::map<
       continue;
     }
     const std::string& f = it->second;
-    const std::string parent =
-        n.parent < 0 || nodes[n.parent].depth == 0 ? "[Root]" : (names.count(nodes[n.parent].name) ? names.at(nodes[n.parent].name) : "?");
+    const std::string parent = n.parent < 0 || nodes[n.parent].depth == 0
+                                   ? "[Root]"
+                                   : (names.count(nodes[n.parent].name) ? names.at(nodes[n.parent].name) : "?");
     if (!WCHECK(parents.at(f).count(parent))) std::printf("%s under %s\n", f.c_str(), parent.c_str());
     calls[f] += n.calls;
     nodesOf[f] += 1;
@@ -229,8 +238,8 @@ void checkTree(const char* mode, const std::vector<Node>& nodes, const std::map<
   }
   for (const auto& [f, c] : counts) {
     long long want = c;
-    if (f == "deep") want = 99;                    // the 100 outermost entries, frame being the first
-    if (f == "indexfn" && kLua53) want = 0;        // named "__index" by 5.3: never recorded
+    if (f == "deep") want = 99;              // the 100 outermost entries, frame being the first
+    if (f == "indexfn" && kLua53) want = 0;  // named "__index" by 5.3: never recorded
     if (!WCHECK_EQ(calls[f], want)) std::printf("%s: recorded %lld, script %lld\n", f.c_str(), calls[f], c);
   }
   WCHECK_EQ(counts.at("deep"), 130);
@@ -300,17 +309,35 @@ void dumpObjects(lua_State* L, const std::string& out, const std::string& script
   WCHECK(run(L, slurp(scripts + "graph.lua"), "@graph.lua"));
   LuaDumpObj(L, (out + "after").c_str(), 1);
   const zem::LuaObjectCounts before = readDump(out + "before", ids), after = readDump(out + "after", ids);
-  auto more = [&](const char* kind) { return after.kinds.count(kind) && before.kinds.count(kind) ? after.kinds.at(kind) - before.kinds.at(kind) : -1; };
+  auto more = [&](const char* kind) {
+    return after.kinds.count(kind) && before.kinds.count(kind) ? after.kinds.at(kind) - before.kinds.at(kind) : -1;
+  };
   WCHECK_EQ(more("table"), kLua53 ? 19 : 22);  // 5.1 also walks environments and userdata environments
   WCHECK_EQ(more("function"), 2);
   WCHECK_EQ(more("thread"), 1);
   WCHECK_EQ(more("userdata"), 1);
-  std::map<std::string, long long> want = {
-      {"zq_graph", 1}, {"zq_a", 1},      {"zq_b", 1},       {"zq_next", 2},    {"zq_shared", 2},
-      {std::string("zq\0nul", 6), 1},   {"zq", 1},         {"zq_weakv", 1},   {"zq_weakk", 1},
-      {"zq_strongk", 1}, {"zq_ud", 1},  {"zq_udmeta", 1},  {"zq_fn", 1},      {"zq_co", 1},
-      {"zqs", 1},      {"zqa", 1},       {"zq_weakval", 0}, {"[metatable]", 3}, {"[key]", 1},
-      {"[1]", 1},      {"[environment]", kLua53 ? 0 : 2},   {"[uservalue]", kLua53 ? 0 : 1}};
+  std::map<std::string, long long> want = {{"zq_graph", 1},
+                                           {"zq_a", 1},
+                                           {"zq_b", 1},
+                                           {"zq_next", 2},
+                                           {"zq_shared", 2},
+                                           {std::string("zq\0nul", 6), 1},
+                                           {"zq", 1},
+                                           {"zq_weakv", 1},
+                                           {"zq_weakk", 1},
+                                           {"zq_strongk", 1},
+                                           {"zq_ud", 1},
+                                           {"zq_udmeta", 1},
+                                           {"zq_fn", 1},
+                                           {"zq_co", 1},
+                                           {"zqs", 1},
+                                           {"zqa", 1},
+                                           {"zq_weakval", 0},
+                                           {"[metatable]", 3},
+                                           {"[key]", 1},
+                                           {"[1]", 1},
+                                           {"[environment]", kLua53 ? 0 : 2},
+                                           {"[uservalue]", kLua53 ? 0 : 1}};
   for (const auto& [name, count] : want) {
     auto get = [&](const zem::LuaObjectCounts& c) { return c.names.count(name) ? c.names.at(name) : 0; };
     if (!WCHECK_EQ(get(after) - get(before), count))
@@ -356,8 +383,10 @@ int main(int argc, char** argv) {
   g_zem = LoadLibraryW(winpath::fromBuild(argv[1]).c_str());
   // zem loads the module by a UTF-8 Windows path.
   const std::wstring wide = winpath::fromBuild(argv[2]);
-  std::string luaModule(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr)), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, &luaModule[0], static_cast<int>(luaModule.size()), nullptr, nullptr);
+  std::string luaModule(
+      static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr)), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, &luaModule[0], static_cast<int>(luaModule.size()), nullptr,
+                      nullptr);
   luaModule.resize(std::strlen(luaModule.c_str()));
 #else
   g_zem = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
