@@ -36,9 +36,9 @@ enum class WindowStep {
   kRefreshGameExePath,  // m_strGameExePath from the registry again
   kSetProgressTip,      // "progTip" shows text
   kSetProgress,         // the bar takes value and repaints
-  kLoadGame,           // the window checks the game executable, then calls loadGame
-  kHideWindow,         // SW_HIDE, if the window exists
-  kStartGame,          // ShellExecuteExW "open" text (the executable) with caption (its parameters); then onGameStartResult
+  kLoadGame,            // the window checks the game executable, then calls loadGame
+  kHideWindow,          // SW_HIDE, if the window exists
+  kStartGame,  // ShellExecuteExW "open" text (the executable) with caption (its parameters); then onGameStartResult
   kPostStartFailed,    // 1347 to target (the game manager)
   kShowMessageBox,     // the launcher's box with text; then onMessageBoxClosed(box)
   kShowSystemBox,      // the system's box with text, caption and OK; then onMessageBoxClosed(box)

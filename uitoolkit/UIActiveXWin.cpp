@@ -196,8 +196,8 @@ class CActiveXCtrl final : public IOleClientSite, public IOleInPlaceSite, public
     m_bUIActivated = true;
     return S_OK;
   }
-  STDMETHODIMP GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document, LPRECT position,
-                                LPRECT clip, LPOLEINPLACEFRAMEINFO frameInfo) override {
+  STDMETHODIMP GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document, LPRECT position, LPRECT clip,
+                                LPOLEINPLACEFRAMEINFO frameInfo) override {
     if (!frame || !document || !position || !clip || !frameInfo) return E_POINTER;
     if (!m_owner) return E_UNEXPECTED;
     const HWND ownerWindow = m_owner->GetOwnerWindow();
@@ -442,8 +442,8 @@ bool CActiveXUI::DoCreateControl() {
       auto getClassObject =
           reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
       IClassFactory* factory = nullptr;
-      if (getClassObject &&
-          SUCCEEDED(getClassObject(m_clsid, IID_IClassFactory, reinterpret_cast<void**>(&factory))) && factory) {
+      if (getClassObject && SUCCEEDED(getClassObject(m_clsid, IID_IClassFactory, reinterpret_cast<void**>(&factory))) &&
+          factory) {
         factory->CreateInstance(nullptr, IID_IOleObject, reinterpret_cast<void**>(&control));
         factory->Release();
       }

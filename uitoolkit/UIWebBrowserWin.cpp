@@ -38,8 +38,8 @@ class CWebBrowserUI::Accelerators : public ITranslateAccelerator {
     }
     if (!inside) return S_FALSE;
     IOleInPlaceActiveObject* active = nullptr;
-    if (FAILED(m_owner.m_pWebBrowser2->QueryInterface(IID_IOleInPlaceActiveObject,
-                                                      reinterpret_cast<void**>(&active))) ||
+    if (FAILED(
+            m_owner.m_pWebBrowser2->QueryInterface(IID_IOleInPlaceActiveObject, reinterpret_cast<void**>(&active))) ||
         !active) {
       return S_FALSE;
     }
@@ -229,8 +229,8 @@ STDMETHODIMP CWebBrowserUI::GetIDsOfNames(REFIID, LPOLESTR*, UINT count, LCID, D
   return S_OK;
 }
 
-STDMETHODIMP CWebBrowserUI::Invoke(DISPID id, REFIID riid, LCID locale, WORD flags, DISPPARAMS* params,
-                                   VARIANT* result, EXCEPINFO* exception, UINT* argError) {
+STDMETHODIMP CWebBrowserUI::Invoke(DISPID id, REFIID riid, LCID locale, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                   EXCEPINFO* exception, UINT* argError) {
   if (riid != IID_NULL) return E_INVALIDARG;
   switch (id) {
     case DISPID_NAVIGATECOMPLETE2:
@@ -321,9 +321,7 @@ STDMETHODIMP CWebBrowserUI::QueryService(REFGUID service, REFIID riid, void** ob
 
 // IOleCommandTarget
 
-STDMETHODIMP CWebBrowserUI::QueryStatus(const GUID*, ULONG, OLECMD*, OLECMDTEXT*) {
-  return OLECMDERR_E_NOTSUPPORTED;
-}
+STDMETHODIMP CWebBrowserUI::QueryStatus(const GUID*, ULONG, OLECMD*, OLECMDTEXT*) { return OLECMDERR_E_NOTSUPPORTED; }
 
 STDMETHODIMP CWebBrowserUI::Exec(const GUID* group, DWORD command, DWORD, VARIANT*, VARIANT* out) {
   if (!group || *group != kDocHostCommandHandler) return OLECMDERR_E_UNKNOWNGROUP;

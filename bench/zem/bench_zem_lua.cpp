@@ -61,7 +61,8 @@ int main() {
     std::printf("cannot load zem\n");
     return 1;
   }
-  auto startProfilerOn = reinterpret_cast<int (*)(const char*, int32_t, int32_t, int32_t)>(dlsym(zem, "StartProfilerOn"));
+  auto startProfilerOn =
+      reinterpret_cast<int (*)(const char*, int32_t, int32_t, int32_t)>(dlsym(zem, "StartProfilerOn"));
   auto startLuaOn = reinterpret_cast<int32_t (*)(const char*, int32_t, int32_t)>(dlsym(zem, "StartLuaOn"));
   auto doLuaHook = reinterpret_cast<void (*)(void*, int32_t)>(dlsym(zem, "DoLuaHook"));
   auto setMapPath = reinterpret_cast<int32_t (*)(const char*)>(dlsym(zem, "lua_setmap_path"));

@@ -67,7 +67,8 @@ double nsPerCallOnAnotherThread(int calls, Before before, Meanwhile meanwhile) {
   return ns;
 }
 double nsPerCallOnAnotherThread(int calls) {
-  return nsPerCallOnAnotherThread(calls, [] {}, [] {});
+  return nsPerCallOnAnotherThread(
+      calls, [] {}, [] {});
 }
 
 double median(std::vector<double> v) {

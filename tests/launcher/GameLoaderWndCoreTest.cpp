@@ -304,8 +304,9 @@ TEST(GameLoaderWndCore, LoadGameStartsCloseAndReportsFailures) {
   GameLoaderWndCore core(params);
   const WindowReply start = core.loadGame(exe, true);
   EXPECT_TRUE(start.handled);
-  EXPECT_ACTIONS(start.actions, (std::vector<WindowAction>{step(WindowStep::kHideWindow),
-                                                           startGame(exe, L"--source=OC --token=abc --winid=777 --typeMode=1")}));
+  EXPECT_ACTIONS(start.actions,
+                 (std::vector<WindowAction>{step(WindowStep::kHideWindow),
+                                            startGame(exe, L"--source=OC --token=abc --winid=777 --typeMode=1")}));
   EXPECT_EQ(start.actions[1].caption, L"--source=OC --token=abc --winid=777 --typeMode=1");
   EXPECT_ACTIONS(core.onGameStartResult(true).actions, std::vector<WindowAction>{kClose});
   // The close that follows still owes the platform client its notice.
@@ -328,7 +329,8 @@ TEST(GameLoaderWndCore, LoadGameStartsCloseAndReportsFailures) {
   GameLoaderWndCore noToken(params);
   EXPECT_TRUE(noToken.loadGame(exe, true).actions.empty());
   EXPECT_FALSE(noToken.gameStartAttempted());
-  EXPECT_ACTIONS(noToken.onOpenGame("{\"token\":\"t 1\"}").actions, std::vector<WindowAction>{step(WindowStep::kLoadGame)});
+  EXPECT_ACTIONS(noToken.onOpenGame("{\"token\":\"t 1\"}").actions,
+                 std::vector<WindowAction>{step(WindowStep::kLoadGame)});
   EXPECT_EQ(noToken.loadGame(exe, true).actions.size(), 2u);
 }
 
@@ -344,7 +346,8 @@ TEST(GameLoaderWndCore, TheGameStartsAtMostOnce) {
     EXPECT_FALSE(core.loadGame(exe, c.firstExists).actions.empty());
     EXPECT_TRUE(core.gameStartAttempted());
     // A second queued open_game, then a late "files released" from the game manager.
-    EXPECT_ACTIONS(core.onOpenGame("{\"token\":\"again\"}").actions, std::vector<WindowAction>{step(WindowStep::kLoadGame)});
+    EXPECT_ACTIONS(core.onOpenGame("{\"token\":\"again\"}").actions,
+                   std::vector<WindowAction>{step(WindowStep::kLoadGame)});
     EXPECT_TRUE(core.loadGame(exe, true).actions.empty());
     const WindowReply late = core.onCustomMessage(WM_GL_UNPACK_DONE, 0);
     ASSERT_FALSE(late.actions.empty());

@@ -86,7 +86,8 @@ struct GameFolder {
   std::wstring dir;
   std::wstring record;
   // The uninstall key names dir as the install directory; with game set, vekt.exe is that stand-in.
-  GameFolder(const wchar_t* name, const std::wstring& game) : dir(tempFolder(name)), record(dir + L"\\command-line.txt") {
+  GameFolder(const wchar_t* name, const std::wstring& game)
+      : dir(tempFolder(name)), record(dir + L"\\command-line.txt") {
     DeleteFileW(record.c_str());
     const std::wstring exe = dir + L"\\vekt.exe";
     DeleteFileW(exe.c_str());
@@ -217,12 +218,9 @@ void checkPageStartsTheGame(const std::wstring& standInExe, const std::wstring& 
   WCHECK_EQ(countOf(written, "CallCppFunc] : open_game call\r\n"), 2u);
   WCHECK_EQ(countOf(written, "] : GameLoaderWnd LoadGame start\r\n"), 2u);
   const std::vector<std::string> expected = {
-      "--source=OC",
-      "--token=t k \"q\"",
-      "--ocext=x y",
-      "--winid=" + WideToMulti(manager.handle, kCodePageUtf8),
-      "--typeMode=1",
-      "--instGamePath=" + WideToMulti(installPath, kCodePageUtf8),
+      "--source=OC",  "--token=t k \"q\"",
+      "--ocext=x y",  "--winid=" + WideToMulti(manager.handle, kCodePageUtf8),
+      "--typeMode=1", "--instGamePath=" + WideToMulti(installPath, kCodePageUtf8),
   };
   if (WCHECK_EQ(countOf(readFile(game.record), "start\n"), 1u) && WCHECK(recorded.size() == 3 + expected.size())) {
     std::printf("game started as: %s\n", recorded[1].c_str());

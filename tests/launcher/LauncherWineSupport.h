@@ -158,7 +158,6 @@ inline HWND findMainWindow(DWORD pid, DWORD waitMs = 60000) {
   return nullptr;
 }
 
-
 // Handles this process's messages until none is left (the window's own work
 // then is done), at most waitMs.
 inline void pump(DWORD waitMs = 300) {

@@ -24,9 +24,9 @@
 namespace {
 
 using browsertest::pump;
-using vekt::CIeBrowserUI;
 using VantorUI::CActiveXUI;
 using VantorUI::UIRect;
+using vekt::CIeBrowserUI;
 
 const GUID kDownloadManager = {0x988934a4, 0x064b, 0x11d3, {0xbb, 0x80, 0x00, 0x10, 0x4b, 0x35, 0xe7, 0xf9}};
 const GUID kDocHostCommandHandler = {0xf38bc242, 0xb950, 0x11d1, {0x89, 0x18, 0x00, 0xc0, 0x4f, 0xc2, 0xc8, 0x36}};
@@ -192,9 +192,9 @@ void checkDocumentHost(CIeBrowserUI& control, HWND owner, RecordingHandler& hand
     // Other identifiers reach the control's event dispatch, and the handler.
     const size_t before = handler.ids.size();
     DISPPARAMS none{nullptr, nullptr, 0, 0};
-    WCHECK_EQ(external->Invoke(DISPID_COMMANDSTATECHANGE, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr,
-                               nullptr),
-              S_OK);
+    WCHECK_EQ(
+        external->Invoke(DISPID_COMMANDSTATECHANGE, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr),
+        S_OK);
     WCHECK(handler.ids.size() == before + 1 && handler.ids.back() == DISPID_COMMANDSTATECHANGE);
     WCHECK_EQ(external->Invoke(4242, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr),
               DISP_E_MEMBERNOTFOUND);
@@ -207,11 +207,9 @@ void checkDocumentHost(CIeBrowserUI& control, HWND owner, RecordingHandler& hand
   DISPPARAMS none{nullptr, nullptr, 0, 0};
   WCHECK_EQ(events.Invoke(DISPID_STATUSTEXTCHANGE, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr),
             S_OK);
-  WCHECK_EQ(events.Invoke(DISPID_STATUSTEXTCHANGE, IID_IDispatch, 0, DISPATCH_METHOD, &none, nullptr, nullptr,
-                          nullptr),
+  WCHECK_EQ(events.Invoke(DISPID_STATUSTEXTCHANGE, IID_IDispatch, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr),
             E_INVALIDARG);
-  WCHECK_EQ(events.Invoke(1000, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr),
-            DISP_E_MEMBERNOTFOUND);
+  WCHECK_EQ(events.Invoke(1000, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr), DISP_E_MEMBERNOTFOUND);
   wchar_t anyName[] = L"g_callCppFunc";
   LPOLESTR names[] = {anyName};
   DISPID id = 0;

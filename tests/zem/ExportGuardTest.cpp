@@ -69,63 +69,64 @@ std::vector<GuardCase> cases(const std::string& dir) {
                     events = dir + "/events_with_a_long_enough_name";
   // Rows run in order against the one session of the process.
   return {
-      {"StartMonoOn combined creates the main context", [] {}, [] { return StartMonoOn(nullptr, 0xffff, 0); }, 0},
-      {"StartProfilerOn creates the main context", [] {}, [] { return StartProfilerOn(nullptr, 1, 1, 0); }, 0},
-      {"MarkStartTime copies the key", [] {}, [key] { return none([&] { MarkStartTime(key.c_str()); }); }, kNoResult},
-      {"RegisterSample interns the name", [] { StartProfiling(); },
-       [reg] { return none([&] { RegisterSample(reg.c_str(), nullptr); }); }, kNoResult},
-      {"LogSample builds the registered path",
-       [] {
-         MarkStartTime(nullptr);
-         RegisterSample("R", "P");
-       },
-       [] { return none([] { LogSample(0, 1000, 1); }); }, kNoResult},
-      {"ZEMEnginePushSample interns the name", [] { StartMonoOn(nullptr, 1, 0); },
-       [push] { return none([&] { ZEMEnginePushSample(push.c_str()); }); }, kNoResult},
-      {"ZEMEnginePushSampleId names the index", [] {}, [] { return none([] { ZEMEnginePushSampleId(4242); }); },
-       kNoResult},
-      {"ZEMEnginePopSampleId queues a frequent index",
-       [] {
-         AutoProfileCPU(1);
-         for (int k = 0; k < 99; ++k) {
+    {"StartMonoOn combined creates the main context", [] {}, [] { return StartMonoOn(nullptr, 0xffff, 0); }, 0},
+        {"StartProfilerOn creates the main context", [] {}, [] { return StartProfilerOn(nullptr, 1, 1, 0); }, 0},
+        {"MarkStartTime copies the key", [] {}, [key] { return none([&] { MarkStartTime(key.c_str()); }); }, kNoResult},
+        {"RegisterSample interns the name", [] { StartProfiling(); },
+         [reg] { return none([&] { RegisterSample(reg.c_str(), nullptr); }); }, kNoResult},
+        {"LogSample builds the registered path",
+         [] {
+           MarkStartTime(nullptr);
+           RegisterSample("R", "P");
+         },
+         [] { return none([] { LogSample(0, 1000, 1); }); }, kNoResult},
+        {"ZEMEnginePushSample interns the name", [] { StartMonoOn(nullptr, 1, 0); },
+         [push] { return none([&] { ZEMEnginePushSample(push.c_str()); }); }, kNoResult},
+        {"ZEMEnginePushSampleId names the index", [] {}, [] { return none([] { ZEMEnginePushSampleId(4242); }); },
+         kNoResult},
+        {"ZEMEnginePopSampleId queues a frequent index",
+         [] {
+           AutoProfileCPU(1);
+           for (int k = 0; k < 99; ++k) {
+             ZEMEnginePushSampleId(9);
+             ZEMEnginePopSampleId(9);
+           }
            ZEMEnginePushSampleId(9);
-           ZEMEnginePopSampleId(9);
-         }
-         ZEMEnginePushSampleId(9);
-       },
-       [] { return none([] { ZEMEnginePopSampleId(9); }); }, kNoResult},
-      {"ZEMEngineLogMarker adds a value", [vids] { LogIdMapFile(vids.c_str()); },
-       [marker] { return none([&] { ZEMEngineLogMarker(marker.c_str()); }); }, kNoResult},
-      {"ZEMEngineLogInt adds a value", [] {}, [i] { return none([&] { ZEMEngineLogInt(i.c_str(), 1); }); }, kNoResult},
-      {"ZEMEngineLogFloat adds a value", [] {}, [f] { return none([&] { ZEMEngineLogFloat(f.c_str(), 1); }); },
-       kNoResult},
-      {"ZEMEngineLogBool adds a value", [] {}, [b] { return none([&] { ZEMEngineLogBool(b.c_str(), 1); }); },
-       kNoResult},
-      {"ZEMEngineLogVector adds a value", [] {}, [v] { return none([&] { ZEMEngineLogVector(v.c_str(), 1, 2, 3); }); },
-       kNoResult},
-      {"DumpTotalCpuGcTree lists the contexts", [] {},
-       [dump] { return none([&] { DumpTotalCpuGcTree(dump.c_str()); }); }, kNoResult},
-      {"SetFrameAtEnd lists the contexts", [] {}, [] { return none([] { SetFrameAtEnd(1); }); }, kNoResult},
-      {"InitTimeLog copies the path", [] {}, [timeLog] { return none([&] { InitTimeLog(timeLog.c_str()); }); },
-       kNoResult},
-      {"AddFilter copies the prefix", [] {}, [key] { return none([&] { AddFilter(key.c_str(), 1); }); }, kNoResult},
-      {"SetLogFile copies the path", [] {}, [events] { return static_cast<int>(SetLogFile(events.c_str())); }, 0},
-      {"Setups copies the directory", [] {}, [shots] { return none([&] { Setups(64, 64, 0, 0, 2, shots.c_str()); }); },
-       kNoResult},
-      {"NativeInit reads the settings",
-       [shots] {
-         static int device;
-         UnitySetGraphicsDevice(&device, 2, 0);
-         Setups(64, 64, 0, 0, 2, shots.c_str());
-       },
-       [] { return NativeInit(); }, 0},
-      // Last: the session binds a runtime once, and this binding fails.
-      {"PreLoad lists the functions the runtime lacks", [] {},
-       [] { return static_cast<int>(PreLoad(STANDIN_LEGACY_PATH, 0)); }, 0},
+         },
+         [] { return none([] { ZEMEnginePopSampleId(9); }); }, kNoResult},
+        {"ZEMEngineLogMarker adds a value", [vids] { LogIdMapFile(vids.c_str()); },
+         [marker] { return none([&] { ZEMEngineLogMarker(marker.c_str()); }); }, kNoResult},
+        {"ZEMEngineLogInt adds a value", [] {}, [i] { return none([&] { ZEMEngineLogInt(i.c_str(), 1); }); },
+         kNoResult},
+        {"ZEMEngineLogFloat adds a value", [] {}, [f] { return none([&] { ZEMEngineLogFloat(f.c_str(), 1); }); },
+         kNoResult},
+        {"ZEMEngineLogBool adds a value", [] {}, [b] { return none([&] { ZEMEngineLogBool(b.c_str(), 1); }); },
+         kNoResult},
+        {"ZEMEngineLogVector adds a value", [] {},
+         [v] { return none([&] { ZEMEngineLogVector(v.c_str(), 1, 2, 3); }); }, kNoResult},
+        {"DumpTotalCpuGcTree lists the contexts", [] {},
+         [dump] { return none([&] { DumpTotalCpuGcTree(dump.c_str()); }); }, kNoResult},
+        {"SetFrameAtEnd lists the contexts", [] {}, [] { return none([] { SetFrameAtEnd(1); }); }, kNoResult},
+        {"InitTimeLog copies the path", [] {}, [timeLog] { return none([&] { InitTimeLog(timeLog.c_str()); }); },
+         kNoResult},
+        {"AddFilter copies the prefix", [] {}, [key] { return none([&] { AddFilter(key.c_str(), 1); }); }, kNoResult},
+        {"SetLogFile copies the path", [] {}, [events] { return static_cast<int>(SetLogFile(events.c_str())); }, 0},
+        {"Setups copies the directory", [] {},
+         [shots] { return none([&] { Setups(64, 64, 0, 0, 2, shots.c_str()); }); }, kNoResult},
+        {"NativeInit reads the settings",
+         [shots] {
+           static int device;
+           UnitySetGraphicsDevice(&device, 2, 0);
+           Setups(64, 64, 0, 0, 2, shots.c_str());
+         },
+         [] { return NativeInit(); }, 0},
+        // Last: the session binds a runtime once, and this binding fails.
+        {"PreLoad lists the functions the runtime lacks", [] {},
+         [] { return static_cast<int>(PreLoad(STANDIN_LEGACY_PATH, 0)); }, 0},
 #if defined(LUA53_MODULE_PATH)
-      // Likewise the Lua binding, made once per process.
-      {"StartLuaOn lists the functions the Lua module lacks", [] {},
-       [] { return static_cast<int>(StartLuaOn(LUA53_MODULE_PATH, 1, 0)); }, 0},
+        // Likewise the Lua binding, made once per process.
+        {"StartLuaOn lists the functions the Lua module lacks", [] {},
+         [] { return static_cast<int>(StartLuaOn(LUA53_MODULE_PATH, 1, 0)); }, 0},
 #endif
   };
 }

@@ -71,9 +71,9 @@ TEST_F(StatsTest, GpuTimeGoesToGetStatAndTheGraphicsGroupOnlyWhileATimerRuns) {
   p.frameEnd(1);
   p.setGpuTimeFunction(fakeGpuTime);
   const struct {
-    int gpuUs;      // what the timer reports
-    int stat;       // GetStat(3)
-    bool grouped;   // group 206 written
+    int gpuUs;     // what the timer reports
+    int stat;      // GetStat(3)
+    bool grouped;  // group 206 written
   } rows[] = {{-1, 0, false}, {0, 0, true}, {4321, 4321, true}};
   int frame = 2;
   for (const auto& r : rows) {

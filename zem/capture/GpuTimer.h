@@ -64,9 +64,9 @@ class GpuFrameTimer {
   bool usable_ = false;
   SlotState slots_[kSlots] = {};
   bool created_[kSlots] = {};
-  int next_ = 0;     // slot the next frame uses
-  int oldest_ = 0;   // oldest slot that may be pending
-  int open_ = -1;    // slot of the frame being drawn
+  int next_ = 0;    // slot the next frame uses
+  int oldest_ = 0;  // oldest slot that may be pending
+  int open_ = -1;   // slot of the frame being drawn
   int framesSinceFresh_ = 0;
   std::atomic<int> latest_{-1};
 };

@@ -61,8 +61,8 @@ int ScreenshotSession::nativeInit() {
   GpuSourceFactory gpuFactory = gpuFactory_;
   void* device = device_.load();
   std::atomic_store(&gpuTimer_, std::make_shared<GpuFrameTimer>([gpuFactory, type, device] {
-                      return gpuFactory ? gpuFactory(type, device) : nullptr;
-                    }));
+    return gpuFactory ? gpuFactory(type, device) : nullptr;
+  }));
   std::atomic_store(&helper_, helper);
   return 1;
 }

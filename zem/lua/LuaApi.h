@@ -16,39 +16,39 @@ using LuaCFunction = int (*)(LuaState* L);
 
 // Results that differ between versions (void in one, a value in another) are
 // declared void: zem never reads them.
-#define ZEM_LUA_FUNCTIONS(X)                                                           \
-  X(lua_sethook, void, (LuaState * L, LuaHook hook, int mask, int count))              \
-  X(lua_getinfo, int, (LuaState * L, const char* what, LuaDebugRecord* ar))            \
-  X(lua_getstack, int, (LuaState * L, int level, LuaDebugRecord* ar))                  \
-  X(lua_gc, int, (LuaState * L, int what, int data))                                   \
-  X(lua_type, int, (LuaState * L, int index))                                          \
-  X(lua_typename, const char*, (LuaState * L, int type))                               \
-  X(lua_topointer, const void*, (LuaState * L, int index))                             \
-  X(lua_tothread, LuaState*, (LuaState * L, int index))                                \
-  X(lua_tolstring, const char*, (LuaState * L, int index, size_t* length))             \
-  X(lua_tonumber, double, (LuaState * L, int index))                                   \
-  X(lua_tonumberx, double, (LuaState * L, int index, int* isNumber))                   \
-  X(lua_toboolean, int, (LuaState * L, int index))                                     \
-  X(lua_isstring, int, (LuaState * L, int index))                                      \
-  X(lua_iscfunction, int, (LuaState * L, int index))                                   \
-  X(lua_gettop, int, (LuaState * L))                                                   \
-  X(lua_settop, void, (LuaState * L, int index))                                       \
-  X(lua_pushvalue, void, (LuaState * L, int index))                                    \
-  X(lua_pushnil, void, (LuaState * L))                                                 \
-  X(lua_pushlstring, void, (LuaState * L, const char* text, size_t length))            \
-  X(lua_pushthread, int, (LuaState * L))                                               \
-  X(lua_next, int, (LuaState * L, int index))                                          \
-  X(lua_rawget, void, (LuaState * L, int index))                                       \
-  X(lua_getmetatable, int, (LuaState * L, int index))                                  \
-  X(lua_getupvalue, const char*, (LuaState * L, int function, int n))                  \
-  X(lua_getlocal, const char*, (LuaState * L, const LuaDebugRecord* ar, int n))        \
-  X(lua_getfenv, void, (LuaState * L, int index))                                      \
-  X(lua_setfield, void, (LuaState * L, int index, const char* key))                    \
-  X(lua_checkstack, int, (LuaState * L, int extra))                                    \
-  X(luaL_checkstack, void, (LuaState * L, int extra, const char* message))             \
-  X(luaL_error, int, (LuaState * L, const char* format, ...))                          \
-  X(lua_rawsetp, void, (LuaState * L, int index, const void* key))                     \
-  X(lua_rawgetp, void, (LuaState * L, int index, const void* key))                     \
+#define ZEM_LUA_FUNCTIONS(X)                                                    \
+  X(lua_sethook, void, (LuaState * L, LuaHook hook, int mask, int count))       \
+  X(lua_getinfo, int, (LuaState * L, const char* what, LuaDebugRecord* ar))     \
+  X(lua_getstack, int, (LuaState * L, int level, LuaDebugRecord* ar))           \
+  X(lua_gc, int, (LuaState * L, int what, int data))                            \
+  X(lua_type, int, (LuaState * L, int index))                                   \
+  X(lua_typename, const char*, (LuaState * L, int type))                        \
+  X(lua_topointer, const void*, (LuaState * L, int index))                      \
+  X(lua_tothread, LuaState*, (LuaState * L, int index))                         \
+  X(lua_tolstring, const char*, (LuaState * L, int index, size_t* length))      \
+  X(lua_tonumber, double, (LuaState * L, int index))                            \
+  X(lua_tonumberx, double, (LuaState * L, int index, int* isNumber))            \
+  X(lua_toboolean, int, (LuaState * L, int index))                              \
+  X(lua_isstring, int, (LuaState * L, int index))                               \
+  X(lua_iscfunction, int, (LuaState * L, int index))                            \
+  X(lua_gettop, int, (LuaState * L))                                            \
+  X(lua_settop, void, (LuaState * L, int index))                                \
+  X(lua_pushvalue, void, (LuaState * L, int index))                             \
+  X(lua_pushnil, void, (LuaState * L))                                          \
+  X(lua_pushlstring, void, (LuaState * L, const char* text, size_t length))     \
+  X(lua_pushthread, int, (LuaState * L))                                        \
+  X(lua_next, int, (LuaState * L, int index))                                   \
+  X(lua_rawget, void, (LuaState * L, int index))                                \
+  X(lua_getmetatable, int, (LuaState * L, int index))                           \
+  X(lua_getupvalue, const char*, (LuaState * L, int function, int n))           \
+  X(lua_getlocal, const char*, (LuaState * L, const LuaDebugRecord* ar, int n)) \
+  X(lua_getfenv, void, (LuaState * L, int index))                               \
+  X(lua_setfield, void, (LuaState * L, int index, const char* key))             \
+  X(lua_checkstack, int, (LuaState * L, int extra))                             \
+  X(luaL_checkstack, void, (LuaState * L, int extra, const char* message))      \
+  X(luaL_error, int, (LuaState * L, const char* format, ...))                   \
+  X(lua_rawsetp, void, (LuaState * L, int index, const void* key))              \
+  X(lua_rawgetp, void, (LuaState * L, int index, const void* key))              \
   X(lua_getuservalue, void, (LuaState * L, int index))
 
 #define ZEM_LUA_POINTER(name, result, params) result(*name) params = nullptr;

@@ -30,6 +30,5 @@ ZEM_API void LuaDumpObj(void* state, const char* path, int32_t names) {
   // The refusal is a Lua error: it long-jumps over this frame, so it comes
   // before any file is opened and while nothing here has a destructor.
   if (start == LuaProfiler::DumpStart::kRaise) session().lua().raiseNotMainThread(L);
-  if (start == LuaProfiler::DumpStart::kDump)
-    guardedCall([&] { session().lua().dump(L, path, flag(names)); });
+  if (start == LuaProfiler::DumpStart::kDump) guardedCall([&] { session().lua().dump(L, path, flag(names)); });
 }

@@ -236,8 +236,8 @@ void LuaObjects::markTable(LuaState* L, const char* desc, size_t length) {
           break;
         default: {
           const char* typeName = api_.lua_typename(L, api_.lua_type(L, -2));
-          keyLength = static_cast<size_t>(std::snprintf(text, sizeof text, "[%s:%p]", typeName ? typeName : "?",
-                                                        api_.lua_topointer(L, -2)));
+          keyLength = static_cast<size_t>(
+              std::snprintf(text, sizeof text, "[%s:%p]", typeName ? typeName : "?", api_.lua_topointer(L, -2)));
         }
       }
       if (keyLength >= sizeof text && keyDesc == text) keyLength = sizeof text - 1;

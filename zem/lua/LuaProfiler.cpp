@@ -45,13 +45,12 @@ bool LuaProfiler::bind(const char* module) {
   missing_ = bindApi(module_, api_);
   version_ = luaVersionOf(api_);
   // Every function the hook and the dump call, whatever the version.
-  const bool complete = api_.lua_sethook && api_.lua_getinfo && api_.lua_getstack && api_.lua_gc && api_.lua_type &&
-                        api_.lua_typename && api_.lua_topointer && api_.lua_tothread && api_.lua_tolstring &&
-                        (api_.lua_tonumber || api_.lua_tonumberx) && api_.lua_toboolean && api_.lua_gettop &&
-                        api_.lua_settop && api_.lua_pushvalue && api_.lua_pushnil && api_.lua_pushlstring &&
-                        api_.lua_pushthread && api_.lua_next && api_.lua_rawget && api_.lua_getmetatable &&
-                        api_.lua_getupvalue && api_.lua_getlocal && api_.lua_setfield && api_.lua_checkstack &&
-                        api_.luaL_error;
+  const bool complete =
+      api_.lua_sethook && api_.lua_getinfo && api_.lua_getstack && api_.lua_gc && api_.lua_type && api_.lua_typename &&
+      api_.lua_topointer && api_.lua_tothread && api_.lua_tolstring && (api_.lua_tonumber || api_.lua_tonumberx) &&
+      api_.lua_toboolean && api_.lua_gettop && api_.lua_settop && api_.lua_pushvalue && api_.lua_pushnil &&
+      api_.lua_pushlstring && api_.lua_pushthread && api_.lua_next && api_.lua_rawget && api_.lua_getmetatable &&
+      api_.lua_getupvalue && api_.lua_getlocal && api_.lua_setfield && api_.lua_checkstack && api_.luaL_error;
   if (version_ == LuaVersion::kNone || !complete) {
     version_ = LuaVersion::kNone;
     api_ = LuaApi{};

@@ -82,15 +82,15 @@ TEST(GpuTimerTest, TicksBecomeMicrosecondsAndUnusableAnswersAreRefused) {
     bool disjoint;
     int64_t us;
   } rows[] = {
-      {0, 2500000, 1000000000, false, 2500},               // 1 GHz
-      {100, 100 + 3579545, 3579545, false, 1000000},       // a performance-counter rate, one second
-      {5, 5 + 1790, 3579545, false, 500},                  // 500 us, remainder path
-      {0, 12, 1000000, false, 12},                         // 1 MHz: one tick per microsecond
-      {0, UINT64_MAX, 1000000000, false, INT64_MAX / 2},   // absurd: no overflow, very long
-      {7, 7, 1000, false, 0},                              // nothing drawn
-      {0, 100, 1000, true, -1},                            // disjoint
-      {0, 100, 0, false, -1},                              // no frequency
-      {100, 50, 1000, false, -1},                          // end before begin
+      {0, 2500000, 1000000000, false, 2500},              // 1 GHz
+      {100, 100 + 3579545, 3579545, false, 1000000},      // a performance-counter rate, one second
+      {5, 5 + 1790, 3579545, false, 500},                 // 500 us, remainder path
+      {0, 12, 1000000, false, 12},                        // 1 MHz: one tick per microsecond
+      {0, UINT64_MAX, 1000000000, false, INT64_MAX / 2},  // absurd: no overflow, very long
+      {7, 7, 1000, false, 0},                             // nothing drawn
+      {0, 100, 1000, true, -1},                           // disjoint
+      {0, 100, 0, false, -1},                             // no frequency
+      {100, 50, 1000, false, -1},                         // end before begin
   };
   for (const auto& r : rows) {
     GpuQueryAnswer a;
@@ -131,7 +131,7 @@ TEST(GpuTimerTest, AFullRingSkipsFramesAndAStaleFigureFallsToZero) {
   EXPECT_LT(rig.log.begins, 31);  // frames went unmeasured instead of waiting
   EXPECT_EQ(rig.timer.latestMicroseconds(), 2500);
   rig.queries->lag = 2;
-  rig.frames(10);  // answers again in every frame
+  rig.frames(10);             // answers again in every frame
   rig.queries->never = true;  // the device stops answering
   rig.frames(GpuFrameTimer::kStaleFrames);
   EXPECT_EQ(rig.timer.latestMicroseconds(), 2500);
