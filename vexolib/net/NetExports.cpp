@@ -67,7 +67,7 @@ VEXOLIB_API bool VEXOLIB_CALL NetworkManager_ConnectAsynByDotted(void*, const ch
 }
 
 // One function under two names. GCC wants the alias to repeat the nothrow it infers for the
-// target; clang counts that attribute as an exception specification the header lacks.
+// target; clang reads that attribute as a noexcept the header's declaration lacks.
 #if defined(__clang__)
 #define VEXOLIB_ALIAS_OF(target) __attribute__((alias(target)))
 #else
