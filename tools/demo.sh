@@ -20,7 +20,12 @@ done
 
 . tools/wine-env.sh
 echo "=== starting 32-bit Wine (qemu user-mode emulation; the first start takes a minute or two)"
-vekt_wine_session_start win32 "$out/wineprefix"
+# Tested, not left to set -e: the session start's own steps may fail on the way
+# (a server that is not there yet to stop) and it reports its result itself.
+if ! vekt_wine_session_start win32 "$out/wineprefix"; then
+  echo "the 32-bit Wine session did not start" >&2
+  exit 1
+fi
 trap vekt_wine_session_stop EXIT
 export VEKT_WINE_ARCH=win32
 
