@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The main job: installs what it needs, builds the four deliverables (PE32, what
 # ships) and runs the shipped files themselves: a launcher demo and short vexolib
-# and zem demos under 32-bit Wine (emulated by qemu), printing where everything went.
+# and zem demos under 32-bit Wine (on the road tools/wine-env.sh picks), printing
+# where everything went.
 set -eu
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -19,7 +20,7 @@ for f in launcher/vekt_main.exe webtool/Vistrel.exe vexolib/vexolib.dll zem/zem.
 done
 
 . tools/wine-env.sh
-echo "=== starting 32-bit Wine (qemu user-mode emulation; the first start takes a minute or two)"
+echo "=== starting 32-bit Wine; $(vekt_wine32_road_said)"
 # Tested, not left to set -e: the session start's own steps may fail on the way
 # (a server that is not there yet to stop) and it reports its result itself.
 if ! vekt_wine_session_start win32 "$out/wineprefix"; then
@@ -39,7 +40,7 @@ done
 # client and the game manager; its diagnostic log, once:
 logdir=$(find "$WINEPREFIX/drive_c/users" -type d -path '*Orbisk_Center/Log' | head -n 1)
 echo "=== launcher diagnostic log"
-# Named vekt_main.exe_<date>.log, or _<date>.log under emulated 32-bit Wine,
+# Named vekt_main.exe_<date>.log, or _<date>.log on the emulated 32-bit road,
 # whose server cannot read a process's memory for its module base name.
 [ -n "$logdir" ] && cat "$logdir"/*.log | tr -d '\r'
 

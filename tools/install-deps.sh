@@ -11,13 +11,15 @@ packages=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64 libz-mingw-w64-dev
   wine wine64 xvfb xauth fonts-wqy-microhei
   qemu-user-static wine32:i386 wine32-preloader:i386
+  libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386
   libspdlog-dev libboost-dev
   libmono-2.0-dev mono-mcs mono-runtime
   libjpeg62-turbo-dev libjpeg-turbo-progs nasm libgl1-mesa-dri
 )
 
-# 32-bit Wine runs the shipped PE32 files; its i386 loader runs under qemu's
-# user-mode emulator (tools/wine32-loader.sh), so the kernel needs no change.
+# 32-bit Wine runs the shipped PE32 files: natively where the kernel runs i386
+# code, else under qemu's user-mode emulator (tools/wine-env.sh picks). Its
+# Direct3D goes through i386 Mesa's software OpenGL.
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   dpkg --add-architecture i386
   need_update=1

@@ -2,7 +2,8 @@
 # The whole test suite: installs what it needs, builds every configuration and
 # runs ctest in each. Host tests (plain, ASan+UBSan, TSan), bounded fuzz runs,
 # format checks of both Windows builds and their Wine tests inside Xvfb: the
-# PE32+ build under wine64, the shipped PE32 build under 32-bit Wine run by qemu.
+# PE32+ build under wine64, the shipped PE32 build under 32-bit Wine on the road
+# tools/wine-env.sh picks (VEKT_WINE32_ROAD=native or emulated forces one).
 set -u
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -40,6 +41,7 @@ for preset in "${presets[@]}"; do
   rm -f "build-$preset.log"
 
   case $preset in win64|win32) arch=$preset ;; *) arch= ;; esac
+  road=
   if [ -n "$arch" ]; then
     echo "=== Wine session: $arch"
     session_start=$SECONDS
@@ -51,9 +53,13 @@ for preset in "${presets[@]}"; do
       continue
     fi
     echo "Wine session ready on display $DISPLAY after $((SECONDS - session_start)) s"
-    if [ -s "build/$preset/wine32-skipped.txt" ]; then
-      echo "Wine tests left out of the PE32 run:"
-      sed 's/^/  /' "build/$preset/wine32-skipped.txt"
+    if [ "$arch" = win32 ]; then
+      road=$(vekt_wine32_road_said)
+      echo "$road"
+      if vekt_wine32_emulated && [ -s "build/$preset/wine32-skipped.txt" ]; then
+        echo "Wine tests this road skips:"
+        sed 's/^/  /' "build/$preset/wine32-skipped.txt"
+      fi
     fi
   fi
   echo "=== ctest: $preset"
@@ -70,7 +76,7 @@ for preset in "${presets[@]}"; do
     all=$(echo "$line" | sed -E 's/.* failed out of ([0-9]+).*/\1/')
     total_passed=$((total_passed + all - failed))
     total_failed=$((total_failed + failed))
-    summary+=("$preset: $line (${ctest_time} s)")
+    summary+=("$preset: $line (${ctest_time} s)${road:+; $road}")
   else
     summary+=("$preset: no tests ran")
     [ $rc -ne 0 ] && total_failed=$((total_failed + 1))

@@ -1,11 +1,18 @@
 # Sourced by every script that runs Windows programs: the one place that sets
 # the Wine environment, for the PE32+ build (wine64) and for the shipped PE32
-# build (32-bit Wine run by qemu's user-mode emulator, see wine32-loader.sh).
+# build (32-bit Wine). 32-bit Wine takes one of two roads, chosen at run time:
+# "native", Wine's own i386 loader, where the kernel runs i386 code; or
+# "emulated", the same loader run by qemu's user-mode emulator (wine32-loader.sh),
+# where it does not. VEKT_WINE32_ROAD=native or emulated forces one.
+#   vekt_wine32_road              prints the road 32-bit Wine takes here
+#   vekt_wine32_road_said         the same as a sentence, for the logs
+#   vekt_emulated_skip REASON     true, saying so, where a test skipped for REASON on
+#                                 the emulated road is to be skipped now
 #   vekt_wine_env ARCH PREFIX     ARCH is win64 or win32; exports WINEPREFIX, WINEARCH,
-#                                 WINELOADER (the wine command), WINESERVER, WINEDEBUG
-#                                 and WINEDLLOVERRIDES
-#   vekt_wine_prefix_ready        makes the prefix on first use, one caller at a time,
-#                                 and returns once it is ready
+#                                 WINELOADER (the wine command), WINESERVER, WINEDEBUG,
+#                                 WINEDLLOVERRIDES and, for win32, VEKT_WINE32_ROAD
+#   vekt_wine_prefix_ready        makes the prefix on first use (fonts included), one
+#                                 caller at a time, and returns once it is ready
 #   vekt_wine_session_start ARCH PREFIX
 #                                 a fresh prefix, an Xvfb display of its own and a Wine
 #                                 server kept up, with the session's services started
@@ -14,26 +21,69 @@
 
 vekt_tools_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
+vekt_wine32_road() {
+  case ${VEKT_WINE32_ROAD:-} in
+    native | emulated) echo "$VEKT_WINE32_ROAD" ;;
+    "")
+      # The i386 preloader prints its usage where the kernel runs i386 code;
+      # elsewhere the kernel cannot execute it at all.
+      if /usr/lib/wine/wine-preloader 2>&1 | grep -q '^Usage:'; then echo native; else echo emulated; fi
+      ;;
+    *)
+      echo "VEKT_WINE32_ROAD is '$VEKT_WINE32_ROAD': it takes native or emulated" >&2
+      return 1
+      ;;
+  esac
+}
+
+vekt_wine32_road_said() {
+  case $(vekt_wine32_road) in
+    native) echo "32-bit Wine road: native (Wine's own i386 loader; the kernel runs i386 code)" ;;
+    emulated) echo "32-bit Wine road: emulated (Wine's i386 loader under qemu-i386-static)" ;;
+  esac
+}
+
 vekt_wine_env() {
   export WINEPREFIX=$2 WINEARCH=$1 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-  # The native server serves 32-bit clients too: no server under emulation.
+  # The 64-bit server serves 32-bit clients too: no server under emulation.
   export WINESERVER=/usr/lib/wine/wineserver64
   case $1 in
     win64) export WINELOADER=/usr/lib/wine/wine64 ;;
-    win32) export WINELOADER=$WINEPREFIX-loader/lib/wine/wine ;;
+    win32)
+      VEKT_WINE32_ROAD=$(vekt_wine32_road) || return 1
+      export VEKT_WINE32_ROAD
+      case $VEKT_WINE32_ROAD in
+        native) export WINELOADER=/usr/lib/wine/wine ;;
+        emulated) export WINELOADER=$WINEPREFIX-loader/lib/wine/wine ;;
+      esac
+      ;;
     *) echo "unknown Wine architecture: $1" >&2; return 1 ;;
   esac
 }
 
+vekt_wine32_emulated() { [ "$WINEARCH" = win32 ] && [ "$VEKT_WINE32_ROAD" = emulated ]; }
+
+# True, with the reason said, where a test that names an emulation fault is to
+# be skipped: on the emulated road only. ctest counts exit code 77 as skipped.
+vekt_wine_skip_code=77
+vekt_emulated_skip() {
+  [ -n "$1" ] && [ "$(vekt_wine32_road)" = emulated ] || return 1
+  echo "skipped on the emulated 32-bit road: $1"
+}
+
 # The folder wine32-loader.sh runs from: Wine takes its binary, data and library
 # folders from where the preloader is, so these sit beside the copied preloader.
+# To start a child, Wine executes "wine-preloader" beside the running one and
+# falls back to the "wine" there (this script) when that fails; the copy has
+# another name so that it fails on a kernel that runs i386 code too, and every
+# child is emulated like its parent.
 vekt_wine32_loader_folder() {
   local dir=$WINEPREFIX-loader
-  [ -x "$dir/lib/wine/wine" ] && [ -f "$dir/lib/wine/wine-preloader" ] && return 0
+  [ -x "$dir/lib/wine/wine" ] && [ -f "$dir/lib/wine/wine-preloader-emulated" ] && return 0
   local tmp=$dir.tmp.$$
   rm -rf "$tmp"
   mkdir -p "$tmp/lib/wine" "$tmp/share" || return 1
-  cp "$(readlink -f /usr/lib/wine/wine-preloader)" "$tmp/lib/wine/wine-preloader" || return 1
+  cp "$(readlink -f /usr/lib/wine/wine-preloader)" "$tmp/lib/wine/wine-preloader-emulated" || return 1
   ln -s "$vekt_tools_dir/wine32-loader.sh" "$tmp/lib/wine/wine"
   ln -s /usr/lib/wine/wineserver64 "$tmp/lib/wine/wineserver"
   ln -s /usr/lib/i386-linux-gnu "$tmp/lib/i386-linux-gnu"
@@ -57,11 +107,36 @@ vekt_wine_end_strays() {
   return 0
 }
 
+# REG_MULTI_SZ data of one string, as a .reg file's hex(7) list.
+vekt_reg_multi_sz() {
+  printf '%s\0\0' "$1" | iconv -f UTF-8 -t UTF-16LE | od -An -tx1 -v | tr -s ' \n' ',,' | sed 's/^,//; s/,$//'
+}
+
+# The prefix's fonts, set once here for every program of the prefix: the skin's
+# font name "微软雅黑" drawn with the installed CJK font, and that font linked
+# to the system's dialog fonts so that message boxes draw CJK text.
+vekt_wine_prefix_fonts() {
+  local reg=$WINEPREFIX.fonts.reg link face
+  link=$(vekt_reg_multi_sz "wqy-microhei.ttc,WenQuanYi Micro Hei")
+  {
+    printf 'Windows Registry Editor Version 5.00\n\n'
+    printf '[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\n'
+    printf '"微软雅黑"="WenQuanYi Micro Hei"\n\n'
+    printf '[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontLink\\SystemLink]\n'
+    for face in "Tahoma" "MS Shell Dlg" "MS Shell Dlg 2" "Microsoft Sans Serif" "Segoe UI"; do
+      printf '"%s"=hex(7):%s\n' "$face" "$link"
+    done
+  } | sed 's/$/\r/' | { printf '\xff\xfe'; iconv -f UTF-8 -t UTF-16LE; } >"$reg" || return 1
+  # A UTF-16 file reads the same whatever the locale Wine runs in; its Unix path
+  # is on drive Z:, written with backslashes so regedit takes it for no switch.
+  timeout 120 "$WINELOADER" regedit /S "Z:${reg//\//\\}" </dev/null >/dev/null 2>&1 9>&-
+}
+
 vekt_wine_prefix_ready() {
   mkdir -p "$(dirname "$WINEPREFIX")"
   (
     flock 9
-    if [ "$WINEARCH" = win32 ]; then
+    if vekt_wine32_emulated; then
       vekt_wine32_loader_folder || { echo "cannot make the 32-bit Wine loader folder" >&2; exit 1; }
     fi
     [ -f "$WINEPREFIX/.vekt-ready" ] && exit 0
@@ -75,12 +150,17 @@ vekt_wine_prefix_ready() {
       # Wine's programs must not inherit the lock (fd 9): one left running
       # after a failed boot would hold it and every later caller would wait.
       timeout 300 "$WINELOADER" wineboot -i >"$WINEPREFIX.boot.log" 2>&1 </dev/null 9>&-
+      # While the boot's server is still up: no second start of its services.
+      vekt_wine_prefix_fonts
+      # The server writes the registry files as it ends.
       timeout 180 "$WINESERVER" -w 9>&- || "$WINESERVER" -k 9>&-
-      if [ -f "$WINEPREFIX/system.reg" ] && [ -d "$WINEPREFIX/drive_c/windows/system32" ]; then
+      if [ -d "$WINEPREFIX/drive_c/windows/system32" ] &&
+         grep -q '="WenQuanYi Micro Hei"' "$WINEPREFIX/user.reg" 2>/dev/null &&
+         grep -qF '"wqy-microhei.ttc,WenQuanYi Micro Hei' "$WINEPREFIX/system.reg" 2>/dev/null; then
         touch "$WINEPREFIX/.vekt-ready"
         exit 0
       fi
-      echo "Wine prefix $WINEPREFIX was not created (attempt $attempt):" >&2
+      echo "Wine prefix $WINEPREFIX was not created with its fonts (attempt $attempt):" >&2
       tail -n 20 "$WINEPREFIX.boot.log" >&2
       "$WINESERVER" -k >/dev/null 2>&1 9>&-
       vekt_wine_end_strays
@@ -112,7 +192,7 @@ vekt_wine_session_start() {
   local attempt
   for attempt in 1 2 3; do
     "$WINESERVER" -p
-    timeout 150 "$WINELOADER" cmd /c exit >"$WINEPREFIX.warmup.log" 2>&1 </dev/null && return 0
+    timeout 90 "$WINELOADER" cmd /c exit >"$WINEPREFIX.warmup.log" 2>&1 </dev/null && return 0
     echo "Wine session start-up did not finish (attempt $attempt); starting it again" >&2
     "$WINESERVER" -k >/dev/null 2>&1
     vekt_wine_end_strays
