@@ -57,20 +57,14 @@ void checkMissingPageCloses(const std::wstring& launcher, const std::wstring& st
   SetEnvironmentVariableW(kHomePageVariable, L"about:blank");
   HWND box = waitForWindow(L"#32770", L"\u63d0\u793a", run.pi.dwProcessId);  // 提示
   if (WCHECK(box != nullptr)) {
-    TextSearch search{L"\u7f51\u7edc\u8fde\u63a5\u5f02\u5e38", false};  // 网络连接异常
-    EnumChildWindows(box, findChildText, reinterpret_cast<LPARAM>(&search));
-    WCHECK(search.found);
-    // Saved once the box has painted (its face is no longer black).
+    HWND text = findChildWithText(box, L"\u7f51\u7edc\u8fde\u63a5\u5f02\u5e38");  // 网络连接异常
+    WCHECK(text != nullptr);
     const std::string path = WideToMulti(g_shots + L"\\launcher-missing-page.png", kCodePageAnsi);
-    winshot::Picture shot;
-    for (int i = 0; i < 50; ++i) {
-      Sleep(100);
-      shot = winshot::capture(box, path);
-      if (shot.at(shot.width / 2, shot.height / 2) != RGB(0, 0, 0)) break;
-    }
+    const winshot::Picture shot = winshot::captureWhenPainted(box, path);
     WCHECK(shot.saved);
     std::printf("box %dx%d\n", shot.width, shot.height);
     WCHECK(shot.at(shot.width / 2, shot.height / 2) != RGB(0, 0, 0));
+    WCHECK(text && winshot::textOfChild(shot, box, text, "of the page error box").drawn());
     // The page never loaded: the main window stayed hidden.
     HWND window = findMainWindow(run.pi.dwProcessId, 0);
     WCHECK(window && !IsWindowVisible(window));

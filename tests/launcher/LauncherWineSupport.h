@@ -185,17 +185,24 @@ bool waitUntil(Cond cond, DWORD waitMs = 60000) {
   return true;
 }
 
-struct TextSearch {
+struct ChildTextSearch {
   const wchar_t* text;
-  bool found;
+  HWND child;
 };
 
 inline BOOL CALLBACK findChildText(HWND child, LPARAM lp) {
-  auto* search = reinterpret_cast<TextSearch*>(lp);
-  wchar_t text[128] = {};
-  GetWindowTextW(child, text, 128);
-  if (std::wstring(text) == search->text) search->found = true;
-  return TRUE;
+  auto* search = reinterpret_cast<ChildTextSearch*>(lp);
+  wchar_t shown[128] = {};
+  GetWindowTextW(child, shown, 128);
+  if (std::wstring(shown) == search->text) search->child = child;
+  return search->child == nullptr;
+}
+
+// The child window of `parent` that shows `text`, or null.
+inline HWND findChildWithText(HWND parent, const wchar_t* text) {
+  ChildTextSearch search{text, nullptr};
+  EnumChildWindows(parent, findChildText, reinterpret_cast<LPARAM>(&search));
+  return search.child;
 }
 
 inline HWND waitForWindow(const wchar_t* cls, const wchar_t* title, DWORD pid) {

@@ -15,6 +15,7 @@
 #include "LauncherWineSupport.h"
 #include "Logger.h"
 #include "StartUp.h"
+#include "skintexts.h"
 #include "winpath.h"
 #include "winshot.h"
 
@@ -26,9 +27,11 @@ namespace {
 
 std::wstring g_shots;
 
+std::string shotPath(const char* name) { return WideToMulti(g_shots + L"\\" + AnsiToWide(name), kCodePageAnsi); }
+
 // The window saved as PNG in the screenshot folder.
 Picture screenshot(HWND window, const char* name) {
-  const Picture picture = winshot::capture(window, WideToMulti(g_shots + L"\\" + AnsiToWide(name), kCodePageAnsi));
+  const Picture picture = winshot::capture(window, shotPath(name));
   WCHECK(picture.saved);
   return picture;
 }
@@ -162,17 +165,19 @@ void checkBoxesClose(const std::wstring& launcher, const std::wstring& standInEx
     if (c.systemBox) {
       HWND box = waitForWindow(L"#32770", L"\u63d0\u793a", run.pi.dwProcessId);  // 提示
       if (WCHECK(box != nullptr)) {
-        TextSearch search{L"\u7f51\u7edc\u8fde\u63a5\u5f02\u5e38", false};  // 网络连接异常
-        EnumChildWindows(box, findChildText, reinterpret_cast<LPARAM>(&search));
-        WCHECK(search.found);
-        screenshot(box, c.shot);
+        HWND text = findChildWithText(box, L"\u7f51\u7edc\u8fde\u63a5\u5f02\u5e38");  // 网络连接异常
+        WCHECK(text != nullptr);
+        const Picture shot = winshot::captureWhenPainted(box, shotPath(c.shot));
+        WCHECK(shot.saved);
+        WCHECK(text && winshot::textOfChild(shot, box, text, "of the system box").drawn());
         PostMessageW(box, WM_COMMAND, IDOK, 0);
       }
     } else {
       HWND box = waitForWindow(L"CustomMsgBoxClass", L"CustomMsgBox", run.pi.dwProcessId);
       if (WCHECK(box != nullptr)) {
         Sleep(300);
-        screenshot(box, c.shot);
+        const Picture shot = screenshot(box, c.shot);
+        for (const skintexts::Place& place : skintexts::kMessageBox) skintexts::checkDrawn(shot, place);
         click(box, 220, 224);  // "确定"
       }
     }
@@ -223,6 +228,7 @@ void checkProgressAndRelease(const std::wstring& standInExe) {
   InvalidateRect(hwnd, nullptr, TRUE);
   pump(800);
   const Picture at37 = screenshot(hwnd, "launcher-download-37.png");
+  skintexts::checkDrawn(at37, skintexts::kProgressTip);
   // The bar: 530 pixels from x 320 at y 320, 13 high; 37 % fills about 196.
   const int barY = 326;
   const COLORREF filled = at37.at(330, barY);
@@ -250,7 +256,7 @@ void checkProgressAndRelease(const std::wstring& standInExe) {
   WCHECK(ReadUninstallValue(kGameId, L"DisplayVersion", displayVersion) && displayVersion == L"3.8.3.4");
   const std::string written = readFile(MultiToWide(Logger::instance().fileName(), kCodePageAnsi)).substr(before);
   WCHECK(contains(written, "] : GameLoaderWnd LoadGame start\r\n"));
-  screenshot(hwnd, "launcher-download-starting.png");
+  skintexts::checkDrawn(screenshot(hwnd, "launcher-download-starting.png"), skintexts::kProgressTip);
 
   // (e) the close button: one notice, the window goes, the loop is told to end.
   click(hwnd, 942, 19);
@@ -269,6 +275,7 @@ int wmain(int argc, wchar_t** argv) {
   }
   const InProcessLauncher setUp(argv[3], L"vekt_main_window_log");
   g_shots = setUp.shots;
+  skintexts::checkMissingGlyphsRefused();
   checkLaunchAndWindowCommands(argv[1], argv[2]);
   checkBoxesClose(argv[1], argv[2]);
   checkProgressAndRelease(argv[2]);

@@ -15,6 +15,7 @@
 #include "UIShadow.h"
 #include "UIText.h"
 #include "WindowImplBase.h"
+#include "skintexts.h"
 #include "wincheck.h"
 #include "winpath.h"
 #include "winshot.h"
@@ -24,7 +25,6 @@ using namespace VantorUI;
 namespace {
 
 std::string g_shotDir;
-const wchar_t* const kFontName = L"\u5FAE\u8F6F\u96C5\u9ED1";  // 微软雅黑
 
 void pump(DWORD ms) {
   const DWORD end = GetTickCount() + ms;
@@ -56,13 +56,6 @@ bool closeTo(uint32_t rgb, uint32_t want, int tolerance = 24) {
     if (std::abs(int((rgb >> shift) & 0xFF) - int((want >> shift) & 0xFF)) > tolerance) return false;
   }
   return true;
-}
-
-int countNotWhite(const winshot::Picture& s, RECT r, int tolerance = 40) {
-  int n = 0;
-  for (int y = r.top; y < r.bottom; ++y)
-    for (int x = r.left; x < r.right; ++x) n += !closeTo(s.rgb(x, y), 0xFFFFFF, tolerance);
-  return n;
 }
 
 RECT windowRect(HWND h) {
@@ -171,7 +164,7 @@ void checkMainWindow(TestMainWnd& wnd) {
   WCHECK(std::abs(edge - 585) <= 1);
   WCHECK(closeTo(s.rgb(942, 19), 0x666666, 60));               // close button mark
   WCHECK(closeTo(s.rgb(914, 18), 0x666666, 60));               // minimise button mark
-  WCHECK(countNotWhite(s, RECT{320, 333, 850, 352}, 3) > 20);  // status text, light on white
+  skintexts::checkDrawn(s, skintexts::kProgressTip);  // light on white
 
   // Hit testing: border, caption, buttons in the caption, client below it.
   struct Hit {
@@ -337,9 +330,7 @@ void checkMessageBox(TestMainWnd& owner) {
     WCHECK(closeTo(s.rgb(300, 90), 0xFFFFFF, 2));
     WCHECK(closeTo(s.rgb(200, 80), 0xF5A623, 30));            // warning icon
     WCHECK(closeTo(s.rgb(172, 224), 0x008AFF, 40));           // OK button border
-    WCHECK(countNotWhite(s, RECT{10, 134, 430, 162}) > 30);   // message text
-    WCHECK(countNotWhite(s, RECT{14, 11, 114, 39}) > 20);     // caption text
-    WCHECK(countNotWhite(s, RECT{190, 212, 250, 236}) > 20);  // "确定"
+    for (const skintexts::Place& place : skintexts::kMessageBox) skintexts::checkDrawn(s, place);
     RECT around = b;
     InflateRect(&around, 9, 9);
     capture(around, "message_box_with_shadow.png");
@@ -491,43 +482,6 @@ void checkLoadFailureExit(const std::wstring& mode, const std::wstring& caption)
   CloseHandle(pi.hThread);
 }
 
-// Maps the layouts' font name to an installed CJK font in this prefix; fonts
-// are read when a process starts, so a first run sets it and starts again.
-bool ensureFontReplacement() {
-  HKEY key;
-  if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\Fonts\\Replacements", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                      &key, nullptr) != ERROR_SUCCESS)
-    return true;
-  wchar_t value[64] = {};
-  DWORD size = sizeof value;
-  const bool present =
-      RegQueryValueExW(key, kFontName, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size) == ERROR_SUCCESS;
-  if (!present) {
-    const wchar_t* target = L"WenQuanYi Micro Hei";
-    RegSetValueExW(key, kFontName, 0, REG_SZ, reinterpret_cast<const BYTE*>(target),
-                   static_cast<DWORD>((wcslen(target) + 1) * sizeof(wchar_t)));
-  }
-  RegCloseKey(key);
-  return present;
-}
-
-int relaunchSelf(int argc, wchar_t** argv) {
-  wchar_t self[MAX_PATH];
-  GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring cmd = L"\"" + std::wstring(self) + L"\"";
-  for (int i = 1; i < argc; ++i) cmd += L" \"" + std::wstring(argv[i]) + L"\"";
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
-  if (!CreateProcessW(self, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 4;
-  WaitForSingleObject(pi.hProcess, INFINITE);
-  DWORD code = 4;
-  GetExitCodeProcess(pi.hProcess, &code);
-  CloseHandle(pi.hProcess);
-  CloseHandle(pi.hThread);
-  return static_cast<int>(code);
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -536,7 +490,6 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("usage: skin_window_host SCREENSHOT_DIR\n");
     return 2;
   }
-  if (!ensureFontReplacement()) return relaunchSelf(argc, argv);
   const std::wstring dir = winpath::fromBuild(WideToUtf8(argv[1]).c_str());
   CreateDirectoryW(dir.c_str(), nullptr);
   g_shotDir = WideToUtf8(dir);
