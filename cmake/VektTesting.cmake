@@ -92,7 +92,8 @@ function(vekt_wine_test)
     SKIP_RETURN_CODE ${VEKT_WINE_SKIP_CODE}
     ENVIRONMENT "${environment}")
   if(T_SERIAL)
-    # Single-instance mutexes and window titles are per Wine session: keep these apart.
+    # Single-instance mutexes, window titles and the foreground window are per
+    # Wine session: keep the tests that show windows apart.
     set_tests_properties(${T_NAME} PROPERTIES RESOURCE_LOCK wine_session)
   endif()
 endfunction()

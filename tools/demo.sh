@@ -20,7 +20,8 @@ for f in launcher/vekt_main.exe webtool/Vistrel.exe vexolib/vexolib.dll zem/zem.
 done
 
 . tools/wine-env.sh
-echo "=== starting 32-bit Wine; $(vekt_wine32_road_said)"
+echo "=== starting 32-bit Wine"
+vekt_wine32_road_said
 # Tested, not left to set -e: the session start's own steps may fail on the way
 # (a server that is not there yet to stop) and it reports its result itself.
 if ! vekt_wine_session_start win32 "$out/wineprefix"; then
