@@ -18,6 +18,7 @@ status=0
 summary=()
 total_passed=0
 total_failed=0
+total_skipped=0
 
 # Each Windows build gets its own Wine session: a fresh prefix, an X server and
 # a Wine server kept up while its tests run (tools/wine-env.sh).
@@ -70,12 +71,15 @@ for preset in "${presets[@]}"; do
   ctest_time=$((SECONDS - ctest_start))
   [ -n "$arch" ] && vekt_wine_session_stop
   line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$out" | tail -n 1)
+  # ctest counts a skipped test among those that did not fail.
+  skipped=$(grep -c -E '\*\*\*Skipped' "$out")
   rm -f "$out"
   if [ -n "$line" ]; then
     failed=$(echo "$line" | sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/')
     all=$(echo "$line" | sed -E 's/.* failed out of ([0-9]+).*/\1/')
-    total_passed=$((total_passed + all - failed))
+    total_passed=$((total_passed + all - failed - skipped))
     total_failed=$((total_failed + failed))
+    total_skipped=$((total_skipped + skipped))
     summary+=("$preset: $line (${ctest_time} s)${road:+; $road}")
   else
     summary+=("$preset: no tests ran")
@@ -88,5 +92,5 @@ echo "=== summary"
 for s in "${summary[@]}"; do echo "$s"; done
 [ $status -ne 0 ] && [ $total_failed -eq 0 ] && total_failed=1
 echo "wall time: $((SECONDS / 60)) min $((SECONDS % 60)) s"
-echo "total: $total_passed passed, $total_failed failed"
+echo "total: $total_passed passed, $total_failed failed, $total_skipped skipped"
 exit $status
