@@ -149,6 +149,9 @@ WindowReply GameLoaderWndCore::loadGame(const std::wstring& gameExePath, bool ex
 WindowReply GameLoaderWndCore::onGameStartResult(bool started) {
   WindowReply reply = handled();
   if (destroyed_) return reply;
+  // A running game reports its own end through the game-exit launch: the
+  // close that follows its start owes the platform client no notice.
+  if (started) gameStarted_ = true;
   if (!started) {
     WindowAction failed = act(WindowStep::kPostStartFailed);
     failed.target = WindowHandleFromDecimal(params_.gameMgrId);

@@ -91,14 +91,13 @@ class GameLoaderWndCore {
   // started at most once per process: a second request (two queued 1131, a
   // late 1134) does nothing. Without a token nothing starts and the page stays.
   WindowReply loadGame(const std::wstring& gameExePath, bool exeExists);
-  // The start (kStartGame) has been tried: on failure the game manager hears of it; the window closes.
+  // The start (kStartGame) has been tried: on failure the game manager hears of
+  // it; the window closes, with the exit notice only when no game started.
   WindowReply onGameStartResult(bool started);
   bool gameStartAttempted() const { return gameStartAttempted_; }
   WindowReply onMessageBoxClosed(BoxPurpose box);
   // OnBtnCloseClick: the exit notice (once per process), then WM_CLOSE.
   WindowReply closeRoutine();
-  // The game is running: the close that follows owes no exit notice.
-  void noteGameStarted() { gameStarted_ = true; }
   // The window is gone: nothing is done to it any more.
   void onWindowDestroyed() { destroyed_ = true; }
 

@@ -237,9 +237,10 @@ TEST(GameLoaderWndCore, EveryBoxEndsThroughTheCloseRoutine) {
 
 TEST(GameLoaderWndCore, AStartedGameOwesNoNotice) {
   GameLoaderWndCore core(paramsOf(Launch::kPlatform));
-  core.noteGameStarted();
+  core.loadGame(L"C:\\vekt.exe", true);
+  EXPECT_ACTIONS(core.onGameStartResult(true).actions, std::vector<WindowAction>{kClose});
   EXPECT_TRUE(core.onWindowMessage(kMessageClose).actions.empty());
-  EXPECT_ACTIONS(core.closeRoutine().actions, std::vector<WindowAction>{kClose});
+  EXPECT_TRUE(core.closeRoutine().actions.empty());  // the close is on its way already
   EXPECT_FALSE(core.noticeSent());
 }
 
@@ -309,13 +310,15 @@ TEST(GameLoaderWndCore, LoadGameStartsCloseAndReportsFailures) {
                                             startGame(exe, L"--source=OC --token=abc --winid=777 --typeMode=1")}));
   EXPECT_EQ(start.actions[1].caption, L"--source=OC --token=abc --winid=777 --typeMode=1");
   EXPECT_ACTIONS(core.onGameStartResult(true).actions, std::vector<WindowAction>{kClose});
-  // The close that follows still owes the platform client its notice.
-  EXPECT_ACTIONS(core.onWindowMessage(kMessageClose).actions, std::vector<WindowAction>{notice(1234)});
+  // The game reports its own end: the close that follows sends no notice.
+  EXPECT_TRUE(core.onWindowMessage(kMessageClose).actions.empty());
 
-  // ShellExecuteExW failed: 1347 to the game manager, then the close.
+  // ShellExecuteExW failed: 1347 to the game manager, then the close, which
+  // owes the platform client its notice.
   GameLoaderWndCore failing(params);
   failing.loadGame(exe, true);
   EXPECT_ACTIONS(failing.onGameStartResult(false).actions, (std::vector<WindowAction>{startFailed(777), kClose}));
+  EXPECT_ACTIONS(failing.onWindowMessage(kMessageClose).actions, std::vector<WindowAction>{notice(1234)});
 
   // The executable is missing: logged, 1347, closed; nothing is started.
   GameLoaderWndCore missing(params);
