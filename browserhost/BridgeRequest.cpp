@@ -5,6 +5,8 @@
 
 #include <json/json.h>
 
+#include "base/Random.h"
+
 namespace vekt::browser {
 namespace {
 
@@ -70,13 +72,16 @@ bool IsWebAddress(std::u16string_view address) noexcept {
   return startsWithScheme(u"http://") || startsWithScheme(u"https://");
 }
 
+// Any process on the desktop can post 1131 to the window: a token it could
+// guess (a count) would let it start the game with a pending request.
 uintptr_t RequestTextQueue::push(std::string text) {
   if (pending_.size() >= kMaxPending) return 0;
+  uintptr_t token = 0;
   do {
-    ++next_;
-  } while (next_ == 0 || pending_.count(next_) != 0);
-  pending_.emplace(next_, std::move(text));
-  return next_;
+    if (!base::secureRandomBytes(&token, sizeof token)) return 0;
+  } while (token == 0 || pending_.count(token) != 0);
+  pending_.emplace(token, std::move(text));
+  return token;
 }
 
 bool RequestTextQueue::take(uintptr_t token, std::string& text) {

@@ -30,9 +30,10 @@ struct BridgeRequest {
 // a JSON object with a known string "funcation_name" gives BridgeCall::kNone.
 BridgeRequest DecodeBridgeRequest(std::string_view text) noexcept;
 
-// Request texts waiting for the window. push hands out a token (never 0) that
-// travels as wParam; take gives the text back once. Unknown, forged or already
-// taken tokens give nothing. Bounded: a full queue refuses new texts.
+// Request texts waiting for the window. push hands out a token (never 0, drawn
+// from the system's random source) that travels as wParam; take gives the text
+// back once. Unknown, forged or already taken tokens give nothing. Bounded: a
+// full queue (or no random source) refuses new texts.
 // Only http and https addresses a page asks to open in a new window go to the
 // system's browser; file, UNC and program paths never do.
 bool IsWebAddress(std::u16string_view address) noexcept;
@@ -49,7 +50,6 @@ class RequestTextQueue {
 
  private:
   std::map<uintptr_t, std::string> pending_;
-  uintptr_t next_ = 0;
 };
 
 }  // namespace vekt::browser

@@ -41,10 +41,29 @@ void openInSystemBrowser(const wchar_t* address) {
 
 CWebBrowserEvent::CWebBrowserEvent(HWND owner, AddressOpener opener) : owner_(owner), opener_(std::move(opener)) {}
 
-void CWebBrowserEvent::NavigateError(const VARIANT* status) {
+CWebBrowserEvent::~CWebBrowserEvent() {
+  if (topLevel_) topLevel_->Release();
+}
+
+void CWebBrowserEvent::SetTopLevelBrowser(IUnknown* browser) {
+  IUnknown* identity = nullptr;
+  if (browser) browser->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity));
+  if (topLevel_) topLevel_->Release();
+  topLevel_ = identity;
+}
+
+bool CWebBrowserEvent::isTopLevel(IDispatch* raisedBy) const {
+  if (!topLevel_ || !raisedBy) return true;
+  IUnknown* identity = nullptr;
+  if (FAILED(raisedBy->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity))) || !identity) return true;
+  identity->Release();
+  return identity == topLevel_;
+}
+
+void CWebBrowserEvent::NavigateError(const VARIANT* status, IDispatch* raisedBy) {
   const VARIANT* code = dereferenced(status);
   if (!code || (code->vt != VT_I4 && code->vt != VT_UI4)) return;
-  if (static_cast<HRESULT>(code->lVal) != kStatusServerNotFound) return;
+  if (!isTopLevel(raisedBy)) return;
   // The window closes the launcher on the first report; more boxes would pile up.
   if (navigationFailed_) return;
   navigationFailed_ = true;
@@ -75,7 +94,8 @@ STDMETHODIMP CWebBrowserEvent::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*
   switch (id) {
     case DISPID_NAVIGATEERROR: {  // browser, address, frame, status, cancel
       const VARIANT* status = argumentAt(params, 3, 5);
-      if (status) NavigateError(status);
+      const VARIANT* browser = dereferenced(argumentAt(params, 0, 5));
+      if (status) NavigateError(status, browser && browser->vt == VT_DISPATCH ? browser->pdispVal : nullptr);
       return S_OK;
     }
     case DISPID_DOCUMENTCOMPLETE:  // browser, address

@@ -9,6 +9,7 @@
 #include "BridgeRequest.h"
 #include "CustomMsgBox.h"
 #include "GameLoaderWndCore.h"
+#include "HomePageChoice.h"
 #include "IeBrowserWin.h"
 #include "WebBrowserEventWin.h"
 #include "WindowImplBase.h"
@@ -18,12 +19,6 @@ namespace vekt {
 constexpr const wchar_t* kMainWindowClass = L"GameLoaderResClass";
 constexpr const wchar_t* kMainWindowSkinFile = L"GameLoader.xml";
 constexpr int kMainIconResourceId = 107;
-// Environment value that replaces the whole home page base address (a
-// staging server, or a local page in tests).
-constexpr const wchar_t* kHomePageVariable = L"VEKT_HOME_PAGE";
-
-// HomePageBase(), or the base address the environment names.
-std::wstring ConfiguredHomePage();
 
 class GameLoaderWnd : public VantorUI::WindowImplBase {
  public:

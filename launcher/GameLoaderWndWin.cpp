@@ -24,13 +24,6 @@ void logBridgeLine(const char* line) {
 
 }  // namespace
 
-std::wstring ConfiguredHomePage() {
-  wchar_t value[2048] = {};
-  const DWORD length = GetEnvironmentVariableW(kHomePageVariable, value, 2048);
-  if (length > 0 && length < 2048) return std::wstring(value, length);
-  return HomePageBase();
-}
-
 using VantorUI::CControlUI;
 using VantorUI::CLabelUI;
 using VantorUI::CProgressUI;
@@ -165,7 +158,10 @@ void GameLoaderWnd::LoadWeb() {
   VEKT_LOG(2, L"GameLoaderWnd LoadWeb");
   if (!ie_) return;
   ie_->SetWebBrowserEventHandler(events_);
-  if (IWebBrowser2* browser = ie_->GetWebBrowser2()) browser->put_Silent(VARIANT_TRUE);
+  if (IWebBrowser2* browser = ie_->GetWebBrowser2()) {
+    browser->put_Silent(VARIANT_TRUE);
+    events_->SetTopLevelBrowser(browser);
+  }
   VEKT_LOG(2, L"fileparam=" << m_strFileParam);
   const std::wstring address = HomePageAddress(m_strHomePage, m_strFileParam, core_.params());
   ie_->Navigate2(address.c_str());

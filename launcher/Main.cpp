@@ -1,6 +1,6 @@
 // Entry of vekt_main: log folder, single instance, launch parameters, main window.
 #include <windows.h>
-#include <objbase.h>
+#include <ole2.h>
 
 #include "Common.h"
 #include "GameLoader.h"
@@ -46,12 +46,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   }
   if (IsGameExit(cmdJson)) return 0;
 
-  if (FAILED(CoInitialize(nullptr))) {
-    VEKT_LOG(0, L"CoInitialize false");
+  // OLE, not just COM: the page's clipboard, drag and drop and in-place
+  // activation need it on this thread before the window and its browser exist.
+  if (FAILED(OleInitialize(nullptr))) {
+    VEKT_LOG(0, L"OleInitialize false");
     return 0;
   }
   RegisterShadowWindowClass(instance);
   RunGameLoaderWnd(title, cmdJson);
-  CoUninitialize();
+  OleUninitialize();
   return 0;
 }

@@ -81,10 +81,19 @@ CWebBrowserUI::CWebBrowserUI() : m_accelerators(new Accelerators(*this)), m_down
 }
 
 CWebBrowserUI::~CWebBrowserUI() {
+  if (m_manager) m_manager->RemoveTranslateAccelerator(m_accelerators);
   ReleaseControl();
   if (m_pEventHandler) m_pEventHandler->Release();
   delete m_accelerators;
   delete m_downloads;
+}
+
+// The page's keys follow the manager: a control made while the layout is read
+// gets its manager only when the layout is attached, after the object exists.
+void CWebBrowserUI::SetManager(CManagerUI* manager, CControlUI* parent) {
+  if (m_manager && m_manager != manager) m_manager->RemoveTranslateAccelerator(m_accelerators);
+  CActiveXUI::SetManager(manager, parent);
+  if (m_manager) m_manager->AddTranslateAccelerator(m_accelerators);
 }
 
 void CWebBrowserUI::SetAttribute(const std::wstring& name, const std::wstring& value) {
@@ -118,7 +127,6 @@ HRESULT CWebBrowserUI::Navigate2(const wchar_t* address) {
 
 bool CWebBrowserUI::DoCreateControl() {
   if (!CActiveXUI::DoCreateControl()) return false;
-  if (m_manager) m_manager->AddTranslateAccelerator(m_accelerators);
   GetControl(IID_IWebBrowser2, reinterpret_cast<void**>(&m_pWebBrowser2));
   if (m_bAutoNavi && !m_sHomePage.empty()) Navigate2(m_sHomePage.c_str());
   ConnectEvents();
@@ -126,7 +134,6 @@ bool CWebBrowserUI::DoCreateControl() {
 }
 
 void CWebBrowserUI::ReleaseControl() {
-  if (m_manager) m_manager->RemoveTranslateAccelerator(m_accelerators);
   DisconnectEvents();
   if (m_pWebBrowser2) {
     m_pWebBrowser2->Release();

@@ -28,6 +28,7 @@ class CWebBrowserUI : public CActiveXUI,
   ~CWebBrowserUI() override;
 
   std::wstring GetClass() const override { return L"WebBrowserUI"; }
+  void SetManager(CManagerUI* manager, CControlUI* parent) override;
   void SetAttribute(const std::wstring& name, const std::wstring& value) override;
 
   void SetHomePage(const std::wstring& address) { m_sHomePage = address; }

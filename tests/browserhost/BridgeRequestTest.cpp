@@ -102,6 +102,17 @@ TEST(RequestTextQueueTest, TokensGiveTheTextBackOnce) {
   EXPECT_EQ(queue.pending(), 0u);
 }
 
+// Another process posting 1131 cannot predict a token: not a count from a
+// known start, not the same in two queues (two launcher runs).
+TEST(RequestTextQueueTest, TokensCannotBeGuessed) {
+  RequestTextQueue first, second;
+  const uintptr_t a = first.push("a"), b = first.push("b"), c = first.push("c");
+  const uintptr_t other = second.push("a");
+  EXPECT_NE(a, other);
+  EXPECT_FALSE(b - a == c - b && b - a < 0x10000u);
+  for (uintptr_t token : {a, b, c, other}) EXPECT_GT(token, 0x10000u);
+}
+
 TEST(RequestTextQueueTest, FullQueueRefusesAndRecovers) {
   RequestTextQueue queue;
   std::vector<uintptr_t> tokens;

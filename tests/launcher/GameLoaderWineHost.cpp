@@ -1,6 +1,6 @@
 // Windows checks of the platform client link, the game-exit launch, the
 // game-process clean-up and the install registration, run under Wine.
-// Usage: gameloader_host <vekt_main.exe> <standin_window.exe> <vekt.exe stand-in>
+// Usage: gameloader_host <vekt_main.exe built for tests> <standin_window.exe> <vekt.exe stand-in>
 #include <windows.h>
 #include <objbase.h>
 #include <shlobj.h>
@@ -540,9 +540,10 @@ void checkKillProcessLog() {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 4) {
-    std::printf("usage: gameloader_host <vekt_main.exe> <standin_window.exe> <vekt.exe stand-in>\n");
+    std::printf("usage: gameloader_host <vekt_main.exe built for tests> <standin_window.exe> <vekt.exe stand-in>\n");
     return 2;
   }
+  const QuietHomePage quiet;
   const std::wstring logDir = tempFolder(L"vekt_gameloader_log");
   Logger::initializePathDir(WideToMulti(logDir + L"\\", kCodePageAnsi));
   CoInitialize(nullptr);

@@ -1,8 +1,10 @@
 // The web page and the game start end to end under Wine and Xvfb, with Wine's
 // real WebBrowser object in the launcher's browser control:
-//  - the real vekt_main.exe pointed at a missing file:// page: the browser's own
-//    NavigateError 0x800C0005 brings "网络连接异常"; after OK the launcher ends
-//    and the stand-in platform client has its exit notice;
+//  - the real vekt_main.exe built for tests pointed at pages that fail (a
+//    missing file page, a refused loopback port, an HTTP 404 served here): the
+//    browser's own NavigateError brings "网络连接异常" once; after OK the
+//    launcher ends and the stand-in platform client has its exit notice;
+//  - the shipped vekt_main.exe never asks for the page the environment names;
 //  - the main window built here, its page played by this test: the bridge taken
 //    through the document host's GetExternal, good and bad requests, forged
 //    1131 tokens, two queued "open_game" (one start), the stand-in vekt.exe in
@@ -11,7 +13,8 @@
 //    platform client its exit notice.
 // Wine here has no HTML engine: no page renders and no DocumentComplete comes,
 // so the page's part is played through the bridge's COM interface.
-// Usage: game_start_host <vekt_main.exe> <StandinWindow.exe> <StandinRecordingGame.exe> <screenshot folder>
+// Usage: game_start_host <shipped vekt_main.exe> <vekt_main.exe built for tests> <StandinWindow.exe>
+//                        <StandinRecordingGame.exe> <screenshot folder>
 #include <windows.h>
 #include <mshtmhst.h>
 #define STB_IMAGE_WRITE_IMPLEMENTATION
@@ -48,30 +51,70 @@ size_t countOf(const std::string& text, const std::string& part) {
   return n;
 }
 
-// ---- the real launcher and a page that cannot be found ----
+// ---- the real launcher and a page that fails ----
 
-void checkMissingPageCloses(const std::wstring& launcher, const std::wstring& standInExe) {
-  StandIn platform(standInExe, L"page_platform");
-  const std::wstring page = L"file:///" + tempFolder(L"vekt_pages") + L"\\no-such-page.html";
-  SetEnvironmentVariableW(kHomePageVariable, page.c_str());
-  Child run = start(launcher, L"--winid=" + platform.handle + L" --source=OC --token=abc");
-  SetEnvironmentVariableW(kHomePageVariable, L"about:blank");
+// The box "网络连接异常" of process pid, checked and pictured, then confirmed.
+void confirmPageErrorBox(const Child& run, const std::wstring& shotName) {
   HWND box = waitForWindow(L"#32770", L"\u63d0\u793a", run.pi.dwProcessId);  // 提示
-  if (WCHECK(box != nullptr)) {
-    HWND text = findChildWithText(box, L"\u7f51\u7edc\u8fde\u63a5\u5f02\u5e38");  // 网络连接异常
-    WCHECK(text != nullptr);
-    const std::string path = WideToMulti(g_shots + L"\\launcher-missing-page.png", kCodePageAnsi);
-    const winshot::Picture shot = winshot::captureWhenPainted(box, path);
-    WCHECK(shot.saved);
-    std::printf("box %dx%d\n", shot.width, shot.height);
-    WCHECK(shot.at(shot.width / 2, shot.height / 2) != RGB(0, 0, 0));
-    WCHECK(text && winshot::textOfChild(shot, box, text, "of the page error box").drawn());
-    // The page never loaded: the main window stayed hidden.
-    HWND window = findMainWindow(run.pi.dwProcessId, 0);
-    WCHECK(window && !IsWindowVisible(window));
-    PostMessageW(box, WM_COMMAND, IDOK, 0);
+  if (!WCHECK(box != nullptr)) return;
+  HWND text = findChildWithText(box, L"\u7f51\u7edc\u8fde\u63a5\u5f02\u5e38");  // 网络连接异常
+  WCHECK(text != nullptr);
+  const std::string path = WideToMulti(g_shots + L"\\" + shotName, kCodePageAnsi);
+  const winshot::Picture shot = winshot::captureWhenPainted(box, path);
+  WCHECK(shot.saved);
+  WCHECK(shot.at(shot.width / 2, shot.height / 2) != RGB(0, 0, 0));
+  WCHECK(text && winshot::textOfChild(shot, box, text, "of the page error box").drawn());
+  // The page never loaded: the main window stayed hidden.
+  HWND window = findMainWindow(run.pi.dwProcessId, 0);
+  WCHECK(window && !IsWindowVisible(window));
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  // One box for the one failure.
+  Sleep(500);
+  WCHECK(waitForWindow(L"#32770", L"\u63d0\u793a", run.pi.dwProcessId, 0) == nullptr);
+}
+
+// Every failure of the page ends the same way, whatever its status: one box,
+// then the launcher ends and the platform client has one exit notice.
+void checkFailedPagesClose(const std::wstring& launcher, const std::wstring& standInExe) {
+  winhttp::LoopbackServer notFound(404, "Not Found");
+  const std::wstring refused = L"http://127.0.0.1:" + std::to_wstring(winhttp::LoopbackServer::refusedPort()) + L"/";
+  const struct {
+    const wchar_t* name;
+    std::wstring page;
+  } pages[] = {
+      {L"missing file page", L"file:///" + tempFolder(L"vekt_pages") + L"\\no-such-page.html"},
+      {L"refused connection", refused},
+      {L"HTTP 404", notFound.address(L"/client/index/vekt")},
+  };
+  wchar_t quiet[512] = {};
+  GetEnvironmentVariableW(kTestHomePageVariable, quiet, 512);
+  for (const auto& page : pages) {
+    std::printf("page: %ls\n", page.name);
+    StandIn platform(standInExe, L"page_platform");
+    SetEnvironmentVariableW(kTestHomePageVariable, page.page.c_str());
+    Child run = start(launcher, L"--winid=" + platform.handle + L" --source=OC --token=abc");
+    SetEnvironmentVariableW(kTestHomePageVariable, quiet);
+    confirmPageErrorBox(run, std::wstring(L"launcher-failed-page-") + std::to_wstring(&page - pages) + L".png");
+    WCHECK_EQ(finish(run, 60000), 0u);
+    WCHECK_EQ(platform.close().size(), 1u);
   }
+  WCHECK(notFound.connections() >= 1);
+}
+
+// The shipped launcher opens the built-in site whatever the environment says:
+// the page named there is never asked for. (The site cannot be reached from
+// here, so that ends in the page error box too.)
+void checkShippedIgnoresPageVariable(const std::wstring& shipped, const std::wstring& standInExe) {
+  winhttp::LoopbackServer elsewhere(200);
+  StandIn platform(standInExe, L"shipped_platform");
+  wchar_t quiet[512] = {};
+  GetEnvironmentVariableW(kTestHomePageVariable, quiet, 512);
+  SetEnvironmentVariableW(kTestHomePageVariable, elsewhere.address().c_str());
+  Child run = start(shipped, L"--winid=" + platform.handle + L" --source=OC --token=abc");
+  SetEnvironmentVariableW(kTestHomePageVariable, quiet);
+  confirmPageErrorBox(run, L"launcher-shipped-site-unreachable.png");
   WCHECK_EQ(finish(run, 60000), 0u);
+  WCHECK_EQ(elsewhere.connections(), 0);
   WCHECK_EQ(platform.close().size(), 1u);
 }
 
@@ -102,7 +145,7 @@ struct PageWindow {
   IDispatch* external = nullptr;
 
   explicit PageWindow(const std::wstring& cmdJson) {
-    window = new GameLoaderWnd(cmdJson, L"about:blank");
+    window = new GameLoaderWnd(cmdJson);
     hwnd = window->Create(nullptr, L"Tarnveil", kMainWindowStyle & ~WS_VISIBLE, 0, 0, 0, 0, 0);
     if (!WCHECK(hwnd != nullptr)) return;
     window->CenterWindow();
@@ -252,14 +295,17 @@ void checkMissingGameReported(const std::wstring& standInExe) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc < 5) {
-    std::printf("usage: game_start_host <vekt_main.exe> <StandinWindow.exe> <StandinRecordingGame.exe> <shots>\n");
+  if (argc < 6) {
+    std::printf(
+        "usage: game_start_host <shipped vekt_main.exe> <vekt_main.exe built for tests> <StandinWindow.exe> "
+        "<StandinRecordingGame.exe> <shots>\n");
     return 2;
   }
-  const InProcessLauncher setUp(argv[4], L"vekt_game_start_log");
+  const InProcessLauncher setUp(argv[5], L"vekt_game_start_log");
   g_shots = setUp.shots;
-  checkMissingPageCloses(argv[1], argv[2]);
-  checkPageStartsTheGame(argv[2], argv[3]);
-  checkMissingGameReported(argv[2]);
+  checkShippedIgnoresPageVariable(argv[1], argv[3]);
+  checkFailedPagesClose(argv[2], argv[3]);
+  checkPageStartsTheGame(argv[3], argv[4]);
+  checkMissingGameReported(argv[3]);
   return wincheck::summary();
 }

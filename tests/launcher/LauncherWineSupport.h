@@ -18,6 +18,7 @@
 #include "Logger.h"
 #include "PlatformLink.h"
 #include "wincheck.h"
+#include "winhttpserver.h"
 #include "winpath.h"
 
 namespace launcherwine {
@@ -205,31 +206,39 @@ inline HWND findChildWithText(HWND parent, const wchar_t* text) {
   return search.child;
 }
 
-inline HWND waitForWindow(const wchar_t* cls, const wchar_t* title, DWORD pid) {
-  for (int i = 0; i < 1200; ++i) {
+inline HWND waitForWindow(const wchar_t* cls, const wchar_t* title, DWORD pid, DWORD waitMs = 60000) {
+  for (DWORD waited = 0;; waited += 50) {
     for (HWND w = FindWindowExW(nullptr, nullptr, cls, title); w; w = FindWindowExW(nullptr, w, cls, title)) {
       DWORD owner = 0;
       GetWindowThreadProcessId(w, &owner);
       if (owner == pid && IsWindowVisible(w)) return w;
     }
+    if (waited >= waitMs) return nullptr;
     Sleep(50);
   }
-  return nullptr;
 }
+
+// A home page that neither loads nor fails, for every launcher this test
+// program builds or starts (inherited by the started ones): a loopback server
+// that never answers. Under Wine, which has no HTML engine here, any page that
+// answers (about:blank included) ends in a navigation error, and nothing
+// leaves the machine. Only the launcher built for tests reads the variable.
+struct QuietHomePage {
+  winhttp::LoopbackServer server{0};
+  QuietHomePage() { SetEnvironmentVariableW(kTestHomePageVariable, server.address().c_str()); }
+};
 
 // A test program that builds launcher windows in its own process: the
 // screenshot folder made, its own log folder, the toolkit's instance, OLE on
-// this thread, and a quiet home page for every launcher here (inherited by the
-// started ones): under Wine about:blank neither loads nor fails with "server
-// not found", and nothing leaves the machine.
+// this thread, and a quiet home page.
 struct InProcessLauncher {
   std::wstring shots;
+  QuietHomePage quiet;
   InProcessLauncher(const wchar_t* shotsFolder, const wchar_t* logFolder) : shots(winpath::fromBuild(shotsFolder)) {
     CreateDirectoryW(shots.substr(0, shots.rfind(L'\\')).c_str(), nullptr);
     CreateDirectoryW(shots.c_str(), nullptr);
     Logger::initializePathDir(WideToMulti(tempFolder(logFolder) + L"\\", kCodePageAnsi));
     VantorUI::CWindowWnd::SetInstance(GetModuleHandleW(nullptr));
-    SetEnvironmentVariableW(kHomePageVariable, L"about:blank");
     OleInitialize(nullptr);
   }
   ~InProcessLauncher() { OleUninitialize(); }

@@ -54,6 +54,41 @@ std::wstring platformArgs(const StandIn& platform) {
 
 // ---- (a), (b), (e), (f), (g): the real launcher ----
 
+// The window's icon drawn at 32x32 over black: the pixel at (x, y).
+COLORREF iconPixel(HICON icon, int x, int y) {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = 32;
+  info.bmiHeader.biHeight = -32;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  COLORREF pixel = CLR_INVALID;
+  if (bitmap && bits) {
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    if (DrawIconEx(dc, 0, 0, icon, 32, 32, 0, nullptr, DI_NORMAL)) {
+      const DWORD bgra = static_cast<const DWORD*>(bits)[y * 32 + x];
+      pixel = RGB((bgra >> 16) & 0xFF, (bgra >> 8) & 0xFF, bgra & 0xFF);
+    }
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+  }
+  DeleteDC(dc);
+  return pixel;
+}
+
+// The program's icon (resource 107) on the window and the taskbar: the blue
+// square with its white V, not the system's default.
+void checkWindowIcon(HWND window) {
+  WCHECK(SendMessageW(window, WM_GETICON, ICON_SMALL, 0) != 0);
+  const auto big = reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, ICON_BIG, 0));
+  if (!WCHECK(big != nullptr)) return;
+  WCHECK(channelDistance(iconPixel(big, 16, 8), RGB(0x0A, 0x5F, 0xB4)) < 24);
+  WCHECK(channelDistance(iconPixel(big, 16, 22), RGB(255, 255, 255)) < 48);
+}
+
 void checkLaunchAndWindowCommands(const std::wstring& launcher, const std::wstring& standInExe) {
   StandIn platform(standInExe, L"e2e_platform");
   StandIn manager(standInExe, L"e2e_manager");
@@ -125,6 +160,7 @@ void checkLaunchAndWindowCommands(const std::wstring& launcher, const std::wstri
   PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
   WCHECK_EQ(finish(first), 0u);
   written = readFile(log).substr(before);
+  WCHECK(contains(written, WideToMulti(std::wstring(L"] : ") + kLogTaskbarClose + L"\r\n", kCodePageAnsi)));
   WCHECK(contains(written, "] : GameLoaderWnd close wnd\r\n"));
   WCHECK_EQ(platform.received().size(), 1u);
 
@@ -199,6 +235,7 @@ void checkProgressAndRelease(const std::wstring& standInExe) {
   if (!WCHECK(hwnd != nullptr)) return;
   window->CenterWindow();
   ShowWindow(hwnd, SW_HIDE);
+  checkWindowIcon(hwnd);
   PostMessageW(hwnd, WM_GL_PAGE_LOADED, 0, 0);
   pump();
 

@@ -2,7 +2,7 @@
 //  - the portable command-line splitter agrees with CommandLineToArgvW;
 //  - a second launcher posts 1133 to the first one's window and exits, logging it;
 //  - the first launcher of a session logs its parameters.
-// Usage: startup_host <path of vekt_main.exe>
+// Usage: startup_host <path of vekt_main.exe built for tests>
 #include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
@@ -182,9 +182,10 @@ void checkMalformedParameters(const std::wstring& exe) {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 2) {
-    std::printf("usage: startup_host <vekt_main.exe>\n");
+    std::printf("usage: startup_host <vekt_main.exe built for tests>\n");
     return 2;
   }
+  const launcherwine::QuietHomePage quiet;
   checkSplitter();
   checkSecondInstance(argv[1]);
   checkFirstInstance(argv[1]);

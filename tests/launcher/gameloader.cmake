@@ -14,9 +14,9 @@ if(VEKT_WINE_TESTS)
   set_target_properties(standin_game PROPERTIES OUTPUT_NAME vekt
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/game)
 
-  vekt_test_program(gameloader_host SOURCES GameLoaderWineHost.cpp LIBS launcher_lib WMAIN)
+  vekt_test_program(gameloader_host SOURCES GameLoaderWineHost.cpp LIBS launcher_lib vekt_wine_http WMAIN)
   vekt_wine_test(NAME wine_launcher_gameloader TARGET gameloader_host
-    ARGS $<TARGET_FILE:vekt_main> $<TARGET_FILE:standin_window> $<TARGET_FILE:standin_game>
+    ARGS $<TARGET_FILE:vekt_main_testpages> $<TARGET_FILE:standin_window> $<TARGET_FILE:standin_game>
     SERIAL TIMEOUT 300
     EMULATED_SKIP "the game clean-up and the log name read other processes' memory, which the emulated road refuses: tests/wine/emulation/ChildModuleName.cpp, with none of our code, gets error 998 there")
 endif()

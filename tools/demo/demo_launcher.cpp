@@ -10,6 +10,7 @@
 #include <string>
 
 #define STB_IMAGE_WRITE_IMPLEMENTATION
+#include "winhttpserver.h"
 #include "winpath.h"
 #include "winshot.h"
 
@@ -87,12 +88,16 @@ int wmain(int argc, wchar_t** argv) {
   HWND platform = peerWindow(L"platform client");
   HWND manager = peerWindow(L"game manager");
 
-  const std::wstring exe = build + L"\\launcher\\vekt_main.exe";
+  // The launcher built for tests: the shipped one opens only the game's site,
+  // which cannot be reached from here.
+  const std::wstring exe = build + L"\\launcher\\web\\testpages\\vekt_main.exe";
   std::wstring commandLine = L"\"" + exe + L"\" --winid=" + std::to_wstring(reinterpret_cast<intptr_t>(platform)) +
                              L" --source=OC --token=demo-token --gameMgrId=" +
                              std::to_wstring(reinterpret_cast<intptr_t>(manager)) + L" --typeMode=1";
-  // A local page: nothing leaves the machine, and under Wine it neither loads nor fails as "server not found".
-  SetEnvironmentVariableW(L"VEKT_HOME_PAGE", L"about:blank");
+  // A loopback page that never answers: nothing leaves the machine, and under
+  // Wine (no HTML engine here) it neither loads nor fails.
+  const winhttp::LoopbackServer quietPage(0);
+  SetEnvironmentVariableW(L"VEKT_HOME_PAGE", quietPage.address().c_str());
   STARTUPINFOW si = {};
   si.cb = sizeof si;
   si.dwFlags = STARTF_USESTDHANDLES;  // the launcher's own copy of its log stays out of this output

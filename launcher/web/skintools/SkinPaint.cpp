@@ -1,6 +1,8 @@
 // skin_paint OUTDIR
 // Draws the launcher's skin images from plain shapes and colours: buttons,
-// progress bar, warning icon, drop shadow and the download page backgrounds.
+// progress bar, warning icon, drop shadow, the download page backgrounds and
+// the program's icon.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -51,6 +53,25 @@ class Image {
   bool writeJpg(const std::string& path) const {
     const auto bytes = pack(3);
     return stbi_write_jpg(path.c_str(), m_w, m_h, 3, bytes.data(), 90) != 0;
+  }
+  // The icon resource's image: a 32-bit DIB (height doubled, rows bottom up,
+  // BGRA) followed by an all-clear AND mask; alpha does the shape.
+  std::vector<uint8_t> iconDib() const {
+    std::vector<uint8_t> out;
+    auto put = [&out](uint32_t v, int bytes) {
+      for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    };
+    put(40, 4), put(m_w, 4), put(m_h * 2, 4), put(1, 2), put(32, 2);
+    for (int i = 0; i < 6; ++i) put(0, 4);
+    const auto rgba = pack(4);
+    for (int y = m_h - 1; y >= 0; --y)
+      for (int x = 0; x < m_w; ++x) {
+        const uint8_t* p = &rgba[(static_cast<size_t>(y) * m_w + x) * 4];
+        out.insert(out.end(), {p[2], p[1], p[0], p[3]});
+      }
+    const int maskRow = (m_w + 31) / 32 * 4;
+    out.insert(out.end(), static_cast<size_t>(maskRow) * m_h, 0);
+    return out;
   }
 
  private:
@@ -170,6 +191,37 @@ Image background(uint32_t top, uint32_t bottom, uint32_t accent) {
   return img;
 }
 
+// The launcher's window and taskbar icon (resource 107): a blue rounded square
+// with a white V.
+Image appIcon(int size) {
+  Image img(size, size);
+  const double s = size, w = std::max(1.5, s / 8);
+  img.shape(roundRect(0.5, 0.5, s - 0.5, s - 0.5, s / 5), hex(0x0A5FB4));
+  img.shape(stroke(s * 0.25, s * 0.25, s * 0.5, s * 0.75, w), hex(0xFFFFFF));
+  img.shape(stroke(s * 0.75, s * 0.25, s * 0.5, s * 0.75, w), hex(0xFFFFFF));
+  return img;
+}
+
+// An .ico file holding one image per size.
+bool writeIcon(const std::string& path, const std::vector<Image>& images) {
+  std::vector<std::vector<uint8_t>> dibs;
+  for (const Image& image : images) dibs.push_back(image.iconDib());
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  auto put = [f](uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) std::fputc(static_cast<int>((v >> (8 * i)) & 0xFF), f);
+  };
+  put(0, 2), put(1, 2), put(static_cast<uint32_t>(images.size()), 2);
+  uint32_t offset = 6 + 16 * static_cast<uint32_t>(images.size());
+  for (size_t i = 0; i < images.size(); ++i) {
+    put(static_cast<uint32_t>(images[i].w() & 0xFF), 1), put(static_cast<uint32_t>(images[i].h() & 0xFF), 1);
+    put(0, 2), put(1, 2), put(32, 2), put(static_cast<uint32_t>(dibs[i].size()), 4), put(offset, 4);
+    offset += static_cast<uint32_t>(dibs[i].size());
+  }
+  for (const auto& dib : dibs) std::fwrite(dib.data(), 1, dib.size(), f);
+  return std::fclose(f) == 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -199,6 +251,7 @@ int main(int argc, char** argv) {
   ok = background(0x3A2A1A, 0x8A5A2A, 0xF0C060).writeJpg(dir + "rusa_download_bk.jpg") && ok;
   ok = background(0x123A5A, 0x3A8AC0, 0x80E0FF).writeJpg(dir + "pnol_download_bk.jpg") && ok;
   ok = background(0x1E3A1E, 0x5A9A4A, 0xE0F080).writeJpg(dir + "fai_download_bk.jpg") && ok;
+  ok = writeIcon(dir + "vekt.ico", {appIcon(16), appIcon(32), appIcon(48)}) && ok;
   if (!ok) std::fprintf(stderr, "skin_paint: cannot write into %s\n", argv[1]);
   return ok ? 0 : 1;
 }
