@@ -15,6 +15,7 @@ packages=(
   libspdlog-dev libboost-dev
   libmono-2.0-dev mono-mcs mono-runtime
   libjpeg62-turbo-dev libjpeg-turbo-progs nasm libgl1-mesa-dri
+  chromium nodejs
 )
 
 # 32-bit Wine runs the shipped PE32 files: natively where the kernel runs i386
@@ -59,4 +60,13 @@ if [ "${need_update:-0}" = 1 ] || [ ${#missing[@]} -gt 0 ] || [ ! -d /var/lib/ap
 fi
 if [ ${#missing[@]} -gt 0 ]; then
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# The flame-graph viewer the profile pictures are drawn with: speedscope from
+# the npm registry, pinned, into the build folder (tools/speedscope-picture.sh).
+speedscope_version=1.25.0
+speedscope_dir=$(cd "$(dirname "$0")/.." && pwd)/build/npm
+if [ "$(node -p "require('$speedscope_dir/node_modules/speedscope/package.json').version" 2>/dev/null)" != \
+     "$speedscope_version" ]; then
+  npm install --prefix "$speedscope_dir" --no-audit --no-fund --silent "speedscope@$speedscope_version" >/dev/null
 fi
