@@ -4,7 +4,17 @@
 #   and the exports its C# binding imports are the same set of names.
 #   stdcall-decorated names (_Name@8) count as Name. A host (ELF) library
 #   stands in for a DLL with its defined C functions.
+# check-sdk.sh --table DLL
+#   Prints the names of DLL's export table as they stand.
 set -u
+pe_table() {
+  objdump -p "$1" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' |
+    sed -n -E 's/^[[:space:]]*\[[[:space:]]*[0-9]+\][[:space:]]+([^[:space:]]+)$/\1/p'
+}
+if [ "${1:-}" = --table ] && [ $# -eq 2 ]; then
+  pe_table "$2"
+  exit
+fi
 if [ $# -eq 0 ] || [ $(($# % 3)) -ne 0 ]; then
   echo "usage: check-sdk.sh DLL HEADER CSHARP [DLL HEADER CSHARP ...]" >&2
   exit 2
@@ -17,8 +27,7 @@ dll_names() {
     nm -D --defined-only "$1" | awk '$2 == "T" && $3 !~ /^_Z/ {print $3}' | undecorate
     return
   fi
-  objdump -p "$1" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' |
-    sed -n -E 's/^[[:space:]]*\[[[:space:]]*[0-9]+\][[:space:]]+([^[:space:]]+)$/\1/p' | undecorate
+  pe_table "$1" | undecorate
 }
 # Functions declared in the header: "<...>_CALL Name(" or "<...>_STDCALL Name(".
 header_names() {
