@@ -36,11 +36,42 @@ static class SdkHostTest
     static int Main(string[] args)
     {
         string outDir = args[0];
+        Addresses();
         Echo(FreePort());
         Log(Path.Combine(outDir, "sdk.log"));
         Profile(outDir);
         Console.WriteLine(failures == 0 ? "all checks passed" : failures + " checks failed");
         return failures == 0 ? 0 : 1;
+    }
+
+    // NetworkManager.Connect reads dotted text itself, by the library's rules:
+    // four decimal parts of 1 to 3 digits, each at most 255, nothing else.
+    static void Addresses()
+    {
+        var cases = new object[][]
+        {
+            new object[] { "127.0.0.1", true, 0x7F000001u },
+            new object[] { "255.255.255.255", true, 0xFFFFFFFFu },
+            new object[] { "010.0.0.1", true, 0x0A000001u },
+            new object[] { "256.0.0.1", false, 0u },
+            new object[] { "1.2.3", false, 0u },
+            new object[] { "1.2.3.4.5", false, 0u },
+            new object[] { "1..3.4", false, 0u },
+            new object[] { "+1.2.3.4", false, 0u },
+            new object[] { " 1.2.3.4", false, 0u },
+            new object[] { "1.2.3.4 ", false, 0u },
+            new object[] { "0001.2.3.4", false, 0u },
+            new object[] { "1.2.3.٣", false, 0u },
+            new object[] { "localhost", false, 0u },
+            new object[] { "", false, 0u },
+            new object[] { null, false, 0u },
+        };
+        foreach (object[] c in cases)
+        {
+            uint ip;
+            bool ok = NetworkManager.ParseDotted((string)c[0], out ip);
+            Check(ok == (bool)c[1] && (!ok || ip == (uint)c[2]), "ParseDotted(\"" + c[0] + "\")");
+        }
     }
 
     // ---- network: the server side through the flat bindings with delegates
