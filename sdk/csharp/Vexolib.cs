@@ -208,7 +208,8 @@ namespace VektSdk
     public delegate void DisconnectedHandler(int connectionId);
     public delegate void ConnectedHandler(int requestId, bool ok, int connectionId, uint ip, int port);
 
-    // The network manager as events. Every event is raised inside Update, on
+    // The network manager as events; the library has one per process, so a
+    // game makes one of these. Every event is raised inside Update, on
     // the thread that calls it (the game thread). A handler that throws does
     // not unwind through the library: the rest of the frame's events are still
     // delivered and Update rethrows the first exception when the library returns.
@@ -243,6 +244,7 @@ namespace VektSdk
         // Registers this object's events and starts the socket thread.
         public void Start()
         {
+            if (running) return;  // a second registration would raise every event twice
             VexolibNative.NetworkManager_Init(IntPtr.Zero);
             if (VexolibNative.NetworkManager_RegisterCallback(IntPtr.Zero, onAccept, onRecv, onDisconnect, onConnect) == IntPtr.Zero)
                 throw new InvalidOperationException("NetworkManager_RegisterCallback failed");
