@@ -109,9 +109,9 @@ ZEM_EXPORT void ZEM_CALL LogSample(int32_t index, int64_t nanoseconds, int32_t c
 ZEM_EXPORT void ZEM_CALL ZEMEnginePushSample(const char* name);
 /* Closes the innermost sample scope; ignored when none is open. */
 ZEM_EXPORT void ZEM_CALL ZEMEnginePopSample(void);
-/* Opens a sample scope named by index (below 131072). */
+/* Opens a sample scope named by index (main thread, cpu or combined mode); an index outside 0..131071 is ignored. */
 ZEM_EXPORT void ZEM_CALL ZEMEnginePushSampleId(int32_t index);
-/* Closes the innermost sample scope. */
+/* Closes the innermost sample scope; ignored when none is open. */
 ZEM_EXPORT void ZEM_CALL ZEMEnginePopSampleId(int32_t index);
 /* Returns the number of open sample scopes, 0 on failure. */
 ZEM_EXPORT int32_t ZEM_CALL ZEMEngineCheckStack(void);
@@ -166,7 +166,7 @@ ZEM_EXPORT void ZEM_CALL LogGraphicsFile(const char* path);
 ZEM_EXPORT void ZEM_CALL LogMemoryFile(const char* path);
 /* Subtracts ms from the next frame time; returns ms, 0 on failure. */
 ZEM_EXPORT int32_t ZEM_CALL AddOverhead(int32_t ms);
-/* Returns a realtime statistic of the given type, -1 on failure. */
+/* Returns a realtime statistic: 0 draw calls (0), 1 managed heap size, 2 managed heap used (bytes, low 32 bits), 3 last GPU frame time in us (0 when unknown); -1 for another type or on failure. */
 ZEM_EXPORT int32_t ZEM_CALL GetStat(int32_t type);
 /* First call only: sets the time-log path and the clock origin. */
 ZEM_EXPORT void ZEM_CALL InitTimeLog(const char* path);
