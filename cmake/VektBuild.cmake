@@ -39,3 +39,17 @@ endif()
 function(vekt_plain_shared_library target)
   set_target_properties(${target} PROPERTIES PREFIX "" IMPORT_PREFIX "")
 endfunction()
+
+# The names of the functions an integrators' header under sdk/include declares
+# (one declaration a line: "... <X>_CALL Name(" or "... ZEM_STDCALL Name("), so
+# export lists are read from the header the library itself compiles against.
+function(vekt_sdk_exports header out)
+  file(STRINGS ${PROJECT_SOURCE_DIR}/sdk/include/${header} lines REGEX "_(CALL|STDCALL) [A-Za-z_][A-Za-z0-9_]*\\(")
+  set(names "")
+  foreach(line IN LISTS lines)
+    string(REGEX MATCH "_(CALL|STDCALL) ([A-Za-z_][A-Za-z0-9_]*)\\(" _ "${line}")
+    list(APPEND names ${CMAKE_MATCH_2})
+  endforeach()
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/sdk/include/${header})
+  set(${out} ${names} PARENT_SCOPE)
+endfunction()

@@ -18,6 +18,11 @@ mkdir -p "$out/ship"
 for f in launcher/vekt_main.exe webtool/Vistrel.exe vexolib/vexolib.dll zem/zem.dll; do
   cp "build/win32/$f" "$out/ship/"
 done
+# The release package for game teams; it checks itself and ends with the zip's path.
+if ! package=$(bash tools/package.sh build/win32 "$out/package" 2>&1); then
+  echo "$package" >&2
+  exit 1
+fi
 
 . tools/wine-env.sh
 echo "=== starting 32-bit Wine"
@@ -58,3 +63,4 @@ for f in "$out"/ship/*; do echo "  $(basename "$f"): $(objdump -f "$f" | grep -o
 echo "launcher diagnostic log:     $logdir"
 echo "launcher screenshots:        $out/launcher"
 echo "vexolib and zem demo output: $out"
+echo "release package (zip):       ${package##*$'\n'}"
