@@ -38,29 +38,51 @@ export VEKT_WINE_ARCH=win32
 
 for demo in build/win32/tools/*/demo_*.exe; do
   [ -f "$demo" ] || continue
-  echo "=== $(basename "$demo" .exe) (a PE32 host driving the shipped files of build/win32 under 32-bit Wine)"
   # Bounded: on the emulated road a program whose threads contend for locks can
   # hang (tools/emulation-probes.sh); the demo then says so and goes on.
   rc=0
-  (cd "$out" && timeout 120 "$root/tools/wine-run.sh" "$root/$demo" "$root/build/win32" "$out") || rc=$?
+  (cd "$out" && timeout 120 "$root/tools/wine-run.sh" "$root/$demo" "$root/build/win32" "$out") 2>/dev/null || rc=$?
   if [ $rc -eq 124 ]; then
     echo "$(basename "$demo" .exe) did not finish within 120 s and was stopped"
   fi
 done
 
-# The launcher demo (demo_launcher above) drives vekt_main.exe as the platform
-# client and the game manager; its diagnostic log, once:
+# The profile of the demo's frames as a flame graph: zemdump (PE32, under
+# Wine) writes it in speedscope's format; speedscope draws it in headless Chromium.
+mkdir -p "$out/zem"
+if "$root/tools/wine-run.sh" "$root/build/win32/tools/zemdump/zemdump.exe" --speedscope \
+     "$out/zem_ids.txt" "$out/zem_cpu.txt" > "$out/zem/profile.speedscope.json" 2>"$out/zem/zemdump.log" &&
+   bash tools/speedscope-picture.sh "$out/zem/profile.speedscope.json" "$out/zem/flame-graph.png"; then
+  echo "zemdump: the CPU tree in speedscope's format, drawn by speedscope $(node -p \
+    "require('$root/build/npm/node_modules/speedscope/package.json').version") in headless Chromium"
+else
+  echo "the flame graph was not made (see $out/zem/zemdump.log)"
+fi
+
+# The launcher's diagnostic log: vekt_main.exe_<date>.log, or _<date>.log on
+# the emulated 32-bit road, whose server cannot read a process's memory for
+# its module base name.
 logdir=$(find "$WINEPREFIX/drive_c/users" -type d -path '*Orbisk_Center/Log' | head -n 1)
-echo "=== launcher diagnostic log"
-# Named vekt_main.exe_<date>.log, or _<date>.log on the emulated 32-bit road,
-# whose server cannot read a process's memory for its module base name.
-[ -n "$logdir" ] && cat "$logdir"/*.log | tr -d '\r'
 
 echo
-echo "=== outputs"
+echo "=== pictures"
+picture() {
+  if [ -s "$out/$1" ]; then
+    printf '%-34s %s\n' "$1" "$2"
+  else
+    printf '%-34s MISSING: %s\n' "$1" "$2"
+  fi
+}
+picture launcher/main-window.png "the launcher's main window; its page area is blank: Wine here has no HTML engine"
+picture launcher/message-box.png "the launcher's own message box: the game manager reported a failed download"
+picture launcher/download-35.png "the download page at 35 %, with its status text"
+picture launcher/download-80.png "the download page at 80 %"
+picture vistrel/vistrel-over-owner.png "Vistrel centred over the game's window (its page blank for the same reason)"
+picture zem/flame-graph.png "zem's profile of the demo's three frames, drawn by speedscope"
+echo
+echo "=== files"
+echo "pictures:                    $out"
 echo "shipped files (PE32):        $out/ship"
-for f in "$out"/ship/*; do echo "  $(basename "$f"): $(objdump -f "$f" | grep -o 'file format .*')"; done
 echo "launcher diagnostic log:     $logdir"
-echo "launcher screenshots:        $out/launcher"
 echo "vexolib and zem demo output: $out"
 echo "release package (zip):       ${package##*$'\n'}"

@@ -1,15 +1,22 @@
 // Drives vekt_main.exe the way the platform client and the game manager do:
 // both are windows of this program. The launcher is started with the player's
-// parameters, tells the game manager it is up, takes the download progress up
-// to 100 and the news that the files are released, and on its close sends the
-// platform client the exit notice. Screenshots of each stage go to the output
-// folder. Usage: demo_launcher <build folder> <output folder>
+// parameters, tells the game manager it is up, shows its window once its page
+// has loaded, takes the download progress, shows its own box for a network
+// failure and, when that is confirmed, ends and sends the platform client the
+// exit notice. Then the launcher's download page (which only the update flow
+// shows) is built in this process at two progress values. Pictures of each go
+// to <output folder>/launcher. Usage: demo_launcher <build folder> <output folder>
 #include <windows.h>
+#include <ole2.h>
 
 #include <cstdio>
 #include <string>
 
 #define STB_IMAGE_WRITE_IMPLEMENTATION
+#include "Common.h"
+#include "GameLoaderWnd.h"
+#include "Logger.h"
+#include "StartUp.h"
 #include "winhttpserver.h"
 #include "winpath.h"
 #include "winshot.h"
@@ -21,15 +28,11 @@ int g_notices = 0;
 
 LRESULT CALLBACK peerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_COPYDATA) {
-    const auto* copy = reinterpret_cast<const COPYDATASTRUCT*>(lp);
     ++g_notices;
-    std::printf("platform client: exit notice received (dwData %llu, %lu bytes)\n",
-                static_cast<unsigned long long>(copy->dwData), copy->cbData);
     return TRUE;
   }
   if (msg >= WM_USER && msg < 0x8000) {
     g_lastManagerMessage = msg;
-    std::printf("game manager: message %u from the launcher\n", msg);
     return 0;
   }
   return DefWindowProcW(hwnd, msg, wp, lp);
@@ -66,7 +69,50 @@ void shot(HWND window, const std::wstring& out, const char* name) {
   char path[MAX_PATH * 2] = {};
   WideCharToMultiByte(CP_ACP, 0, (out + L"\\").c_str(), -1, path, MAX_PATH, nullptr, nullptr);
   const std::string file = std::string(path) + name;
-  if (winshot::capture(window, file).saved) std::printf("screenshot: %s\n", name);
+  if (!winshot::captureWhenPainted(window, file).saved) std::printf("no picture of %s\n", name);
+}
+
+HWND windowOf(DWORD pid, const wchar_t* className) {
+  for (int i = 0; i < 200; ++i) {
+    for (HWND w = FindWindowExW(nullptr, nullptr, className, nullptr); w;
+         w = FindWindowExW(nullptr, w, className, nullptr)) {
+      DWORD owner = 0;
+      GetWindowThreadProcessId(w, &owner);
+      if (owner == pid && IsWindowVisible(w)) return w;
+    }
+    pump(50);
+  }
+  return nullptr;
+}
+
+// The download page as the update flow shows it, built here: the window of
+// the shipped skin, page 1 selected, the progress the game manager reports.
+void downloadPages(const std::wstring& out) {
+  using namespace vekt;
+  VantorUI::CWindowWnd::SetInstance(GetModuleHandleW(nullptr));
+  wchar_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  Logger::initializePathDir(WideToMulti(std::wstring(temp), kCodePageAnsi));
+  std::freopen("NUL", "w", stderr);  // the launcher's log copies itself there
+  // No token: the page's game start never comes, so the window stays.
+  auto* window = new GameLoaderWnd(L"{\"source\":\"OC\",\"token\":\"\"}");
+  HWND hwnd = window->Create(nullptr, L"Tarnveil", kMainWindowStyle & ~WS_VISIBLE, 0, 0, 0, 0, 0);
+  if (!hwnd) {
+    std::printf("the download page's window was not made\n");
+    return;
+  }
+  window->CenterWindow();
+  PostMessageW(hwnd, 1128, 0, 0);  // page loaded: the window shows
+  pump(500);
+  if (auto* tab = dynamic_cast<VantorUI::CTabLayoutUI*>(window->FindControl(L"wizardTab"))) tab->SelectItem(1);
+  for (int value : {35, 80}) {
+    PostMessageW(hwnd, 1136, static_cast<WPARAM>(value), 0);
+    InvalidateRect(hwnd, nullptr, TRUE);
+    pump(800);
+    shot(hwnd, out, value == 35 ? "download-35.png" : "download-80.png");
+  }
+  DestroyWindow(hwnd);
+  pump(300);
 }
 
 }  // namespace
@@ -114,33 +160,39 @@ int wmain(int argc, wchar_t** argv) {
   }
   // Created with the visible style and hidden at once; it waits for its page.
   for (int i = 0; i < 200 && (g_lastManagerMessage != 1348 || IsWindowVisible(launcher)); ++i) pump(50);
-  std::printf("launcher window found (hidden: %s)\n", IsWindowVisible(launcher) ? "no" : "yes");
 
   // The page would report that it has loaded; here the demo does, so the window shows.
   PostMessageW(launcher, 1128, 0, 0);
   pump(1500);
   shot(launcher, out, "main-window.png");
 
-  std::printf("game manager: progress 0, 20, ... 100, then 100 again\n");
   for (int value = 0; value <= 100; value += 20) {
     PostMessageW(launcher, 1136, static_cast<WPARAM>(value), 0);
-    pump(200);
+    pump(100);
   }
-  PostMessageW(launcher, 1136, 100, 0);
-  pump(500);
-  std::printf("game manager: files released (1134 with 0)\n");
-  PostMessageW(launcher, 1134, 0, 0);
-  pump(1500);
-
-  std::printf("closing the launcher from the taskbar\n");
-  PostMessageW(launcher, WM_SYSCOMMAND, SC_CLOSE, 0);
+  // The game manager reports that the download failed: the launcher's own box.
+  PostMessageW(launcher, 1135, 7, 0);
+  if (HWND box = windowOf(pi.dwProcessId, L"CustomMsgBoxClass")) {
+    pump(300);
+    shot(box, out, "message-box.png");
+    PostMessageW(box, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(220, 224));  // "确定"
+    PostMessageW(box, WM_LBUTTONUP, 0, MAKELPARAM(220, 224));
+  } else {
+    std::printf("the launcher's message box did not appear\n");
+    PostMessageW(launcher, WM_SYSCOMMAND, SC_CLOSE, 0);
+  }
   while (MsgWaitForMultipleObjects(1, &pi.hProcess, FALSE, 30000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) pump(0);
   pump(300);
   DWORD code = 0;
   GetExitCodeProcess(pi.hProcess, &code);
-  std::printf("launcher ended with %lu; exit notices received: %d\n", code, g_notices);
-  std::printf("screenshots: %ls\n", out.c_str());
   CloseHandle(pi.hProcess);
   CloseHandle(pi.hThread);
+
+  OleInitialize(nullptr);
+  downloadPages(out);
+  OleUninitialize();
+  std::printf("vekt_main.exe: started by the platform client, showed its window, its message box; ended with %lu "
+              "and %d exit notice%s\n",
+              code, g_notices, g_notices == 1 ? "" : "s");
   return g_notices == 1 ? 0 : 1;
 }

@@ -40,18 +40,8 @@ std::string narrow(const std::wstring& w) {
   return s;
 }
 
-void printFile(const std::wstring& path) {
-  FILE* f = _wfopen(path.c_str(), L"rb");
-  if (!f) {
-    std::printf("  (missing %s)\n", narrow(path).c_str());
-    return;
-  }
-  char line[4096];
-  while (std::fgets(line, sizeof line, f)) std::printf("  %s", line);
-  std::fclose(f);
-}
-
-// The game's network functions: every event is printed; the server end echoes.
+// The game's network functions: every event goes to the trace file; the server end echoes.
+FILE* g_trace = stdout;
 using SendFn = bool(__cdecl*)(void*, int32_t, const void*, int32_t);
 SendFn netSend;
 int32_t serverSide = -1;
@@ -60,19 +50,19 @@ bool echoed = false;
 
 void __cdecl onAccept(uint32_t listenPort, int32_t id, uint32_t ip, uint32_t port) {
   serverSide = id;
-  std::printf("  onAccept: listener port %u, connection %d from %u.%u.%u.%u:%u\n", listenPort & 0xFFFF, id, ip >> 24,
+  std::fprintf(g_trace, "  onAccept: listener port %u, connection %d from %u.%u.%u.%u:%u\n", listenPort & 0xFFFF, id, ip >> 24,
               (ip >> 16) & 0xFF, (ip >> 8) & 0xFF, ip & 0xFF, port & 0xFFFF);
 }
 void __cdecl onRecv(int32_t id, const uint8_t* data, int32_t length) {
-  std::printf("  onRecv: connection %d, %d bytes: \"%.*s\"\n", id, length, length, reinterpret_cast<const char*>(data));
+  std::fprintf(g_trace, "  onRecv: connection %d, %d bytes: \"%.*s\"\n", id, length, length, reinterpret_cast<const char*>(data));
   if (id == serverSide)
     netSend(nullptr, id, data, length);
   else
     echoed = true;
 }
-void __cdecl onDisconnect(int32_t id) { std::printf("  onDisconnect: connection %d\n", id); }
+void __cdecl onDisconnect(int32_t id) { std::fprintf(g_trace, "  onDisconnect: connection %d\n", id); }
 void __cdecl onConnect(uint32_t ok, int32_t request, int32_t id, uint32_t, uint32_t) {
-  std::printf("  onConnect: request %d %s, connection %d\n", request, (ok & 0xFF) ? "ok" : "failed", id);
+  std::fprintf(g_trace, "  onConnect: request %d %s, connection %d\n", request, (ok & 0xFF) ? "ok" : "failed", id);
   if (ok & 0xFF) clientSide = id;
 }
 
@@ -102,7 +92,7 @@ int networkDemo(HMODULE dll) {
   start();
   const uint16_t port = winport::unusedLoopbackPort();
   int32_t listener = -1, request = -1;
-  std::printf("vexolib network: listening on 127.0.0.1:%u, connecting in the background\n", port);
+  std::fprintf(g_trace, "listening on 127.0.0.1:%u, connecting in the background\n", port);
   if (!listen(manager, port, 8, &listener, "127.0.0.1") || !connectAsyn(manager, "127.0.0.1", port, &request, 3000)) {
     std::printf("  listen or connect refused\n");
     stop();
@@ -160,9 +150,12 @@ int wmain(int argc, wchar_t** argv) {
   stop(agent);
   destroy();  // the flush thread writes out what is still buffered
 
-  std::printf("vexolib log lines went to %s:\n", narrow(logFile).c_str());
-  printFile(logFile);
+  const std::wstring tracePath = out + L"\\vexolib_network.txt";
+  if (FILE* trace = _wfopen(tracePath.c_str(), L"w")) g_trace = trace;
   const int rc = networkDemo(dll);
+  if (g_trace != stdout) std::fclose(g_trace);
   FreeLibrary(dll);
+  std::printf("vexolib.dll: 6 log lines in %s; a message %s over loopback (events in %s)\n", narrow(logFile).c_str(),
+              rc == 0 ? "echoed" : "NOT echoed", narrow(tracePath).c_str());
   return rc;
 }
