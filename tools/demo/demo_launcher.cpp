@@ -14,6 +14,7 @@
 
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include "Common.h"
+#include "DemoWindows.h"
 #include "GameLoaderWnd.h"
 #include "Logger.h"
 #include "StartUp.h"
@@ -22,6 +23,8 @@
 #include "winshot.h"
 
 namespace {
+
+using demo::pump;
 
 UINT g_lastManagerMessage = 0;
 int g_notices = 0;
@@ -43,46 +46,11 @@ HWND peerWindow(const wchar_t* title) {
                        GetModuleHandleW(nullptr), nullptr);
 }
 
-void pump(DWORD ms) {
-  const DWORD end = GetTickCount() + ms;
-  MSG msg;
-  do {
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-    Sleep(20);
-  } while (static_cast<LONG>(end - GetTickCount()) > 0);
-}
-
-HWND launcherWindow(DWORD pid) {
-  for (int i = 0; i < 600; ++i) {
-    for (HWND w = FindWindowExW(nullptr, nullptr, L"GameLoaderResClass", nullptr); w;
-         w = FindWindowExW(nullptr, w, L"GameLoaderResClass", nullptr)) {
-      DWORD owner = 0;
-      GetWindowThreadProcessId(w, &owner);
-      if (owner == pid) return w;
-    }
-    pump(50);
-  }
-  return nullptr;
-}
-
 void shot(HWND window, const std::wstring& out, const char* name) {
   char path[MAX_PATH * 2] = {};
   WideCharToMultiByte(CP_ACP, 0, (out + L"\\").c_str(), -1, path, MAX_PATH, nullptr, nullptr);
   const std::string file = std::string(path) + name;
   if (!winshot::captureWhenPainted(window, file).saved) std::printf("no picture of %s\n", name);
-}
-
-HWND windowOf(DWORD pid, const wchar_t* className) {
-  for (int i = 0; i < 200; ++i) {
-    for (HWND w = FindWindowExW(nullptr, nullptr, className, nullptr); w;
-         w = FindWindowExW(nullptr, w, className, nullptr)) {
-      DWORD owner = 0;
-      GetWindowThreadProcessId(w, &owner);
-      if (owner == pid && IsWindowVisible(w)) return w;
-    }
-    pump(50);
-  }
-  return nullptr;
 }
 
 // The download page as the update flow shows it, built here: the window of
@@ -152,7 +120,7 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("cannot start %ls\n", exe.c_str());
     return 1;
   }
-  HWND launcher = launcherWindow(pi.dwProcessId);
+  HWND launcher = demo::windowOf(pi.dwProcessId, L"GameLoaderResClass", false, 30000);
   if (!launcher) {
     std::printf("the launcher's window did not appear\n");
     TerminateProcess(pi.hProcess, 1);
@@ -172,7 +140,7 @@ int wmain(int argc, wchar_t** argv) {
   }
   // The game manager reports that the download failed: the launcher's own box.
   PostMessageW(launcher, 1135, 7, 0);
-  if (HWND box = windowOf(pi.dwProcessId, L"CustomMsgBoxClass")) {
+  if (HWND box = demo::windowOf(pi.dwProcessId, L"CustomMsgBoxClass", true, 10000)) {
     pump(300);
     shot(box, out, "message-box.png");
     PostMessageW(box, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(220, 224));  // "确定"

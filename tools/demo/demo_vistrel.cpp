@@ -8,10 +8,13 @@
 #include <string>
 
 #define STB_IMAGE_WRITE_IMPLEMENTATION
+#include "DemoWindows.h"
 #include "winpath.h"
 #include "winshot.h"
 
 namespace {
+
+using demo::pump;
 
 LRESULT CALLBACK ownerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_ERASEBKGND) {
@@ -23,28 +26,6 @@ LRESULT CALLBACK ownerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     return 1;
   }
   return DefWindowProcW(hwnd, msg, wp, lp);
-}
-
-void pump(DWORD ms) {
-  const DWORD end = GetTickCount() + ms;
-  MSG msg;
-  do {
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-    Sleep(20);
-  } while (static_cast<LONG>(end - GetTickCount()) > 0);
-}
-
-HWND toolWindow(DWORD pid) {
-  for (int i = 0; i < 400; ++i) {
-    for (HWND w = FindWindowExW(nullptr, nullptr, L"VISTREL", nullptr); w;
-         w = FindWindowExW(nullptr, w, L"VISTREL", nullptr)) {
-      DWORD owner = 0;
-      GetWindowThreadProcessId(w, &owner);
-      if (owner == pid && IsWindowVisible(w)) return w;
-    }
-    pump(50);
-  }
-  return nullptr;
 }
 
 }  // namespace
@@ -78,7 +59,7 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("cannot start %ls\n", exe.c_str());
     return 1;
   }
-  HWND tool = toolWindow(pi.dwProcessId);
+  HWND tool = demo::windowOf(pi.dwProcessId, L"VISTREL", true);
   int status = 0;
   if (tool) {
     pump(1500);
