@@ -8,7 +8,8 @@
 #include <deque>
 #include <vector>
 
-#include "Framing.h"
+#include "HandlerTable.h"
+#include "Handlers.h"
 #include "Jobs.h"
 #include "MsgMem.h"
 #include "NetSync.h"
@@ -16,129 +17,6 @@
 #include "base/Thread.h"
 
 namespace vexolib::net {
-
-class SocketLoop;
-
-class BasicNetworkHandler {
- public:
-  BasicNetworkHandler(Sock socket, bool isListener) : socket_(socket), isListener_(isListener) {}
-  virtual ~BasicNetworkHandler() = default;
-  BasicNetworkHandler(const BasicNetworkHandler&) = delete;
-  BasicNetworkHandler& operator=(const BasicNetworkHandler&) = delete;
-
-  virtual void onReadable() {}
-  virtual void onWritable() {}
-  virtual void close() {}
-
-  Sock socket() const { return socket_; }
-  int32_t id() const { return id_; }
-  bool isListener() const { return isListener_; }
-  SocketLoop* owner() const { return owner_; }
-  // The backlog of the connection's slot (none for listeners).
-  Backlog* backlog() const { return backlog_; }
-  void attach(SocketLoop* owner, int32_t id, Backlog* backlog) {
-    owner_ = owner;
-    id_ = id;
-    backlog_ = isListener_ ? nullptr : backlog;
-  }
-
- protected:
-  // Shuts the socket down and closes it; an added handler reports the close.
-  void closeSocket();
-
-  SocketLoop* owner_ = nullptr;
-  Backlog* backlog_ = nullptr;
-  Sock socket_;
-  int32_t id_ = -1;
-  bool isListener_;
-};
-
-class ListenHandler final : public BasicNetworkHandler {
- public:
-  ListenHandler(Sock socket, uint16_t port, int32_t maxMessageLength)
-      : BasicNetworkHandler(socket, true), port_(port), maxMessageLength_(maxMessageLength) {}
-  ~ListenHandler() override { close(); }
-  void onReadable() override;
-  void close() override;
-  uint16_t port() const { return port_; }
-
- private:
-  uint16_t port_;
-  int32_t maxMessageLength_;
-};
-
-class TcpHandler final : public BasicNetworkHandler, private FrameSink {
- public:
-  static constexpr int32_t kBatchCapacity = 2048;
-  static constexpr int32_t kShrinkAbove = 2097152;
-  // Switches the socket to non-blocking mode; check ready() afterwards.
-  TcpHandler(Sock socket, int32_t maxMessageLength);
-  ~TcpHandler() override { close(); }
-  bool ready() const { return inFlight_.data && out_.data; }
-
-  void onReadable() override;
-  void onWritable() override;
-  void close() override;
-
-  // Appends one framed message, or raw bytes, to the out buffer.
-  bool queueFrame(const void* data, int32_t length);
-  bool queueRaw(const void* data, int32_t length);
-
- private:
-  void onMessage(char* block, int32_t length) override;
-  void onPolicyRequest() override;
-
-  FrameDecoder decoder_;
-  OutBuffer inFlight_;
-  OutBuffer out_;
-  Mutex lock_;  // guards out_ and the swap
-  int32_t sendPosition_ = 0;
-};
-
-// Ids by slot: listeners and connections share them; the first handler gets 0.
-class HandlerTable {
- public:
-  struct Entry {
-    BasicNetworkHandler* handler = nullptr;
-    int64_t pending = 0;  // bytes queued on the connection, not yet known to be sent
-    uint64_t serial = 0;  // tells this handler from others that had its id
-    bool inReadSet = false;
-    bool inWriteSet = false;
-    bool freshWrite = false;  // queued since the last pass: written before waiting
-    bool held = false;        // not read until the game has been told of the connection
-  };
-
-  int32_t insert(BasicNetworkHandler* handler, uint64_t serial);
-  // Frees the slot; the id goes on the free stack when recycle() is called
-  // for it, once the game has seen the close.
-  void erase(int32_t id);
-  void recycle(int32_t id);
-  Entry* lookup(int32_t id);
-  // The received-message backlog of a slot; its address never changes.
-  Backlog& backlog(int32_t id) { return backlogs_[static_cast<size_t>(id)]; }
-  void reset();
-
-  int32_t live() const { return live_; }
-  int32_t first() const { return first_; }
-  int32_t end() const { return end_; }
-  bool used(int32_t id) const { return used_[static_cast<size_t>(id)] != 0; }
-  Entry& at(int32_t id) { return entries_[static_cast<size_t>(id)]; }
-  uint32_t epoch() const { return epoch_; }
-
- private:
-  std::vector<Entry> entries_;
-  std::vector<uint8_t> used_;
-  std::vector<uint8_t> awaitingRecycle_;
-  // Jobs of a closed connection may still point at its backlog: a deque
-  // grows without moving what it holds, and slots are never given back.
-  std::deque<Backlog> backlogs_;
-  std::vector<int32_t> freeIds_;
-  int32_t highWater_ = 0;
-  int32_t first_ = 0;
-  int32_t end_ = 0;
-  int32_t live_ = 0;
-  uint32_t epoch_ = 0;  // grows at every reset, so ids of an earlier table are ignored
-};
 
 class SocketLoop final : private IJobRecycler {
  public:

@@ -1,0 +1,81 @@
+// The wait set: which sockets a pass waits on, and which ready handlers it serves.
+#include "SocketLoop.h"
+
+namespace vexolib::net {
+
+// A message queued for an idle connection would otherwise wait for the
+// select timeout before it is written.
+void SocketLoop::wakeIfWaiting() {
+  if (waiting_.exchange(false)) sock::wake(waker_);
+}
+
+bool SocketLoop::collectWaitSets() {
+  workRead_.clear();
+  workWrite_.clear();
+  workReadHandlers_.clear();
+  workWriteHandlers_.clear();
+  // Past the total bound no connection is read (accepts go on) until the
+  // game has taken half of it.
+  const int64_t total = totalBacklog_.load();
+  if (total > totalBacklogLimit_) totalThrottled_ = true;
+  if (total <= totalBacklogLimit_ / 2) totalThrottled_ = false;
+  LockGuard g(lock_);
+  waiting_.store(true);
+  if (table_.live() == 0) return false;
+  for (int32_t id = table_.first(); id < table_.end(); ++id) {
+    if (!table_.used(id)) continue;
+    HandlerTable::Entry& e = table_.at(id);
+    BasicNetworkHandler* h = e.handler;
+    if (!h) continue;
+    bool readable = e.inReadSet && !e.held;
+    if (readable && !h->isListener()) {
+      Backlog& b = table_.backlog(id);
+      if (b.throttled.load() && b.bytes() <= connectionBacklog_ / 2) b.throttled.store(false);
+      readable = !b.throttled.load() && !totalThrottled_;
+    }
+    if (readable) {
+      workRead_.push_back(h->socket());
+      workReadHandlers_.push_back(h);
+    }
+    if (e.inWriteSet) {
+      workWrite_.push_back(h->socket());
+      workWriteHandlers_.push_back(h);
+    }
+  }
+  return true;
+}
+
+int SocketLoop::runPass() {
+  processCloseList();
+  moveOverflow();
+  int served = writeFresh();
+  const bool idle = !collectWaitSets();
+  if (waker_ != kNoSock) workRead_.push_back(waker_);
+  const int ready =
+      sock::waitReady(workRead_, workWrite_, readReady_, writeReady_, idle ? kIdleSleepMs : kSelectTimeoutMs);
+  waiting_.store(false);
+  if (waker_ != kNoSock) {
+    if (ready > 0 && readReady_.back()) sock::drainWaker(waker_);
+    workRead_.pop_back();
+    readReady_.pop_back();
+  }
+  if (idle || ready <= 0) return idle ? -1 : served;
+  // The sets were built in id order, so the first 128 ready of each are the
+  // lowest ids; the rest are served in the next pass.
+  toRead_.clear();
+  toWrite_.clear();
+  for (size_t i = 0; i < workReadHandlers_.size() && toRead_.size() < static_cast<size_t>(kHandlersPerPass); ++i)
+    if (readReady_[i]) toRead_.push_back(workReadHandlers_[i]);
+  for (size_t i = 0; i < workWriteHandlers_.size() && toWrite_.size() < static_cast<size_t>(kHandlersPerPass); ++i)
+    if (writeReady_[i]) toWrite_.push_back(workWriteHandlers_[i]);
+  for (BasicNetworkHandler* h : toRead_) {
+    h->onReadable();
+    Backlog* b = h->backlog();
+    if (b && b->bytes() > connectionBacklog_) b->throttled.store(true);
+  }
+  for (BasicNetworkHandler* h : toWrite_) h->onWritable();
+  moveOverflow();
+  return served + static_cast<int>(toRead_.size() + toWrite_.size());
+}
+
+}  // namespace vexolib::net
