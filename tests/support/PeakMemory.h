@@ -18,3 +18,13 @@ inline double peakMemoryMiB() {
     if (line.rfind("VmHWM:", 0) == 0) return std::atof(line.c_str() + 6) / 1024.0;
   return 0;
 }
+
+// Address space of this process in MiB (VmSize): what a 32-bit process runs
+// out of, whether or not the pages were ever touched.
+inline double addressSpaceMiB() {
+  std::ifstream f("/proc/self/status");
+  std::string line;
+  while (std::getline(f, line))
+    if (line.rfind("VmSize:", 0) == 0) return std::atof(line.c_str() + 7) / 1024.0;
+  return 0;
+}

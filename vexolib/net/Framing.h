@@ -53,6 +53,11 @@ class FrameDecoder {
   void reset();
 
   int32_t position() const { return position_; }
+  // Bytes held for the message being received: they grow with what has
+  // arrived (at most twice that), never with what its header announces.
+  int32_t held() const { return capacity_; }
+  // The first buffer of a message that does not arrive whole in one chunk.
+  static constexpr int32_t kFirstStep = 2048;
 
  private:
   // Forgets the current length and waits for the next 4 header bytes.
@@ -61,7 +66,11 @@ class FrameDecoder {
     position_ = -4;
   }
 
+  // Makes room for at least needed bytes of the current message.
+  bool grow(int32_t needed);
+
   char* buffer_ = nullptr;
+  int32_t capacity_ = 0;
   int32_t length_ = 0;
   int32_t position_ = -4;
   unsigned char header_[4] = {};

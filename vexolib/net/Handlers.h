@@ -22,6 +22,8 @@ class BasicNetworkHandler {
   virtual void onReadable() {}
   virtual void onWritable() {}
   virtual void close() {}
+  // Bytes held for a message not yet whole.
+  virtual int32_t partialBytes() const { return 0; }
 
   Sock socket() const { return socket_; }
   int32_t id() const { return id_; }
@@ -72,6 +74,8 @@ class TcpHandler final : public BasicNetworkHandler, private FrameSink {
   void onReadable() override;
   void onWritable() override;
   void close() override;
+  int32_t partialBytes() const override { return decoder_.held(); }
+  int32_t receivePosition() const { return decoder_.position(); }
 
   // Appends one framed message, or raw bytes, to the out buffer.
   bool queueFrame(const void* data, int32_t length);
@@ -81,7 +85,11 @@ class TcpHandler final : public BasicNetworkHandler, private FrameSink {
   void onMessage(char* block, int32_t length) override;
   void onPolicyRequest() override;
 
+  // Tells the loop how the partly received message's buffer changed.
+  void countPartial();
+
   FrameDecoder decoder_;
+  int32_t partialCounted_ = 0;  // decoder_.held() as the loop knows it
   OutBuffer inFlight_;
   OutBuffer out_;
   Mutex lock_;  // guards out_ and the swap

@@ -26,7 +26,9 @@ void TcpHandler::onReadable() {
     owner_->queueClose(id_);
     return;
   }
-  switch (decoder_.feed(chunk, got, *this)) {
+  const FrameDecoder::Result result = decoder_.feed(chunk, got, *this);
+  countPartial();
+  switch (result) {
     case FrameDecoder::Result::Ok:
       break;
     case FrameDecoder::Result::BadHeader:
@@ -41,6 +43,12 @@ void TcpHandler::onReadable() {
   }
 }
 
+void TcpHandler::countPartial() {
+  const int32_t held = decoder_.held();
+  if (owner_ && held != partialCounted_) owner_->addPartial(held - partialCounted_);
+  partialCounted_ = held;
+}
+
 bool SocketLoop::pushMessage(BasicNetworkHandler& from, char* block, int32_t length) {
   JobRecv* job = JobRecv::create(block, length, from.id(), from.backlog());
   if (!job) return false;
@@ -49,10 +57,17 @@ bool SocketLoop::pushMessage(BasicNetworkHandler& from, char* block, int32_t len
   return true;
 }
 
+int32_t SocketLoop::receivePosition(int32_t id) {
+  LockGuard g(lock_);
+  HandlerTable::Entry* e = table_.lookup(id);
+  if (!e || !e->handler || e->handler->isListener()) return kNoId;
+  return static_cast<TcpHandler*>(e->handler)->receivePosition();
+}
+
 // On the game's thread as it takes messages: wakes the loop when a stopped
 // connection, or all of them, may read again.
 void SocketLoop::backlogReleased(Backlog& backlog, int64_t left, int64_t cost) {
-  const int64_t total = totalBacklog_.fetch_sub(cost, std::memory_order_acq_rel) - cost;
+  const int64_t total = totalBacklog_.fetch_sub(cost, std::memory_order_acq_rel) - cost + partial_.load();
   const bool connectionMayRead = backlog.throttled.load() && left <= connectionBacklog_ / 2;
   const bool allMayRead = total <= totalBacklogLimit_ / 2 && total + cost > totalBacklogLimit_ / 2;
   if (connectionMayRead || allMayRead) wakeIfWaiting();

@@ -14,11 +14,17 @@ bool SocketLoop::collectWaitSets() {
   workWrite_.clear();
   workReadHandlers_.clear();
   workWriteHandlers_.clear();
+  workReadIds_.clear();
+  workWriteIds_.clear();
   // Past the total bound no connection is read (accepts go on) until the
-  // game has taken half of it.
-  const int64_t total = totalBacklog_.load();
+  // game has taken half of it. Partly received messages count too, and the
+  // game cannot take those: when they alone hold half the bound, waiting
+  // would never end, so the connection holding the most is closed, one per
+  // pass, until reading can resume.
+  const int64_t total = backlogBytes();
   if (total > totalBacklogLimit_) totalThrottled_ = true;
   if (total <= totalBacklogLimit_ / 2) totalThrottled_ = false;
+  if (totalThrottled_ && partial_.load() > totalBacklogLimit_ / 2) shedLargestPartial();
   LockGuard g(lock_);
   waiting_.store(true);
   if (table_.live() == 0) return false;
@@ -36,13 +42,34 @@ bool SocketLoop::collectWaitSets() {
     if (readable) {
       workRead_.push_back(h->socket());
       workReadHandlers_.push_back(h);
+      workReadIds_.push_back(id);
     }
     if (e.inWriteSet) {
       workWrite_.push_back(h->socket());
       workWriteHandlers_.push_back(h);
+      workWriteIds_.push_back(id);
     }
   }
   return true;
+}
+
+void SocketLoop::shedLargestPartial() {
+  int32_t largestId = kNoId;
+  int32_t largest = 0;
+  {
+    LockGuard g(lock_);
+    for (int32_t id = table_.first(); id < table_.end(); ++id) {
+      if (!table_.used(id) || !table_.at(id).handler) continue;
+      const int32_t held = table_.at(id).handler->partialBytes();
+      if (held > largest) {
+        largest = held;
+        largestId = id;
+      }
+    }
+  }
+  if (largestId == kNoId) return;
+  setError("Recv held [%d] Total[%lld]", largest, static_cast<long long>(partial_.load()));
+  queueClose(largestId);
 }
 
 int SocketLoop::runPass() {
@@ -60,14 +87,15 @@ int SocketLoop::runPass() {
     readReady_.pop_back();
   }
   if (idle || ready <= 0) return idle ? -1 : served;
-  // The sets were built in id order, so the first 128 ready of each are the
-  // lowest ids; the rest are served in the next pass.
+  // At most 128 of each kind per pass, taking turns; the rest are served next.
   toRead_.clear();
   toWrite_.clear();
-  for (size_t i = 0; i < workReadHandlers_.size() && toRead_.size() < static_cast<size_t>(kHandlersPerPass); ++i)
-    if (readReady_[i]) toRead_.push_back(workReadHandlers_[i]);
-  for (size_t i = 0; i < workWriteHandlers_.size() && toWrite_.size() < static_cast<size_t>(kHandlersPerPass); ++i)
-    if (writeReady_[i]) toWrite_.push_back(workWriteHandlers_[i]);
+  picked_.clear();
+  readTurns_.pick(workReadIds_, readReady_, kHandlersPerPass, picked_);
+  for (size_t i : picked_) toRead_.push_back(workReadHandlers_[i]);
+  picked_.clear();
+  writeTurns_.pick(workWriteIds_, writeReady_, kHandlersPerPass, picked_);
+  for (size_t i : picked_) toWrite_.push_back(workWriteHandlers_[i]);
   for (BasicNetworkHandler* h : toRead_) {
     h->onReadable();
     Backlog* b = h->backlog();

@@ -90,11 +90,15 @@ class MsgMemPool : public CLMemPool {
   // The class index written in front of a buffer handed out.
   static int classOfBuffer(const void* buffer);
   int chunkCount(int cls);
+  // Bytes held from the heap: every chunk of the classes and every heap block.
+  int64_t heldBytes();
   static const int kSizes[kSizeCount];
+  static constexpr int kBlocksPerChunk = 64;
 
  private:
   // Classes lock independently, so buffers of different sizes never contend.
   LockedPool* pools_[kSizeCount];
+  std::atomic<int64_t> heapBytes_{0};
   const char* name_ = "MsgMem";
 };
 

@@ -27,6 +27,7 @@ void TcpHandler::close() {
     out_.free();
   }
   decoder_.reset();
+  countPartial();
 }
 
 SocketLoop::SocketLoop(JobQueue& jobQueue, int32_t maxMessageLength, int64_t connectionBacklog, int64_t totalBacklog)

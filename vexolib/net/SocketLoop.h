@@ -14,6 +14,7 @@
 #include "MsgMem.h"
 #include "NetSync.h"
 #include "SocketCalls.h"
+#include "TurnPicker.h"
 #include "base/Thread.h"
 
 namespace vexolib::net {
@@ -78,14 +79,21 @@ class SocketLoop final : private IJobRecycler {
   bool pushMessage(BasicNetworkHandler& from, char* block, int32_t length);
   void pushDisconnect(int32_t id);
   void subtractPending(int32_t id, int64_t n);
+  void addPartial(int64_t n) { partial_.fetch_add(n, std::memory_order_relaxed); }
   void addPending(int32_t id, int64_t n);
   char* readBuffer() { return readBuffer_.data(); }
 
   // For tests and diagnostics.
   int64_t pending(int32_t id);
+  // Where the connection's receive stands (-4 to -1 in the header, then the
+  // payload bytes so far); only while the socket thread does not run.
+  int32_t receivePosition(int32_t id);
   bool inWriteSet(int32_t id);
   uint16_t listenerPort(int32_t id);
-  int64_t backlogBytes() const { return totalBacklog_.load(); }
+  // Received bytes held: whole messages the game has not taken, and the
+  // buffers of messages still arriving.
+  int64_t backlogBytes() const { return totalBacklog_.load() + partial_.load(); }
+  int64_t partialBytes() const { return partial_.load(); }
   // One pass of the socket thread; returns the number of handlers served.
   int runPass();
 
@@ -107,6 +115,8 @@ class SocketLoop final : private IJobRecycler {
   // Copies the sockets to wait on; false when there is no handler at all.
   bool collectWaitSets();
   void markInWriteSet(HandlerTable::Entry& e);
+  // Closes the connection holding the largest partly received message.
+  void shedLargestPartial();
   // Cuts a wait short when the sets changed after they were copied for it.
   void wakeIfWaiting();
 
@@ -124,11 +134,15 @@ class SocketLoop final : private IJobRecycler {
   JobQueue& jobQueue_;
   std::vector<Sock> workRead_, workWrite_;
   std::vector<BasicNetworkHandler*> workReadHandlers_, workWriteHandlers_;
+  std::vector<int32_t> workReadIds_, workWriteIds_;
+  std::vector<size_t> picked_;
+  TurnPicker readTurns_, writeTurns_;
   std::vector<uint8_t> readReady_, writeReady_;
   std::vector<BasicNetworkHandler*> toRead_, toWrite_;
   std::vector<char> readBuffer_;
-  std::atomic<int64_t> totalBacklog_{0};
-  bool totalThrottled_ = false;  // socket thread only
+  std::atomic<int64_t> totalBacklog_{0};  // whole messages waiting for the game
+  std::atomic<int64_t> partial_{0};       // buffers of messages still arriving
+  bool totalThrottled_ = false;           // socket thread only
   int32_t maxMessageLength_;
   const int64_t connectionBacklog_, totalBacklogLimit_;
   Sock waker_ = kNoSock;
