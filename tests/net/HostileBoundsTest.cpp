@@ -38,8 +38,7 @@ struct ManualLoop {
   net::JobQueue jobs;
   net::SocketLoop loop;
   RecordingSink sink;
-  explicit ManualLoop(int64_t totalBacklog = net::SocketLoop::kTotalBacklog)
-      : loop(jobs, net::kMaxMessageLength, net::SocketLoop::kConnectionBacklog, totalBacklog) {}
+  explicit ManualLoop(const net::Limits& limits = net::Limits{}) : loop(jobs, net::kMaxMessageLength, limits) {}
   ~ManualLoop() {
     loop.stop();
     jobs.clear();
@@ -117,7 +116,9 @@ TEST(HostileBounds, HeadersAnnouncing1MiBHoldNothingAndARealOneArrivesWhole) {
 TEST(HostileBounds, StalledPartialMessagesCountAgainstTheTotalBound) {
   constexpr int kConnections = 24;
   constexpr int64_t kTotal = 4 * 1048576;
-  ManualLoop m(kTotal);
+  net::Limits limits;
+  limits.totalBacklog = kTotal;
+  ManualLoop m(limits);
   std::vector<int32_t> ids;
   auto peers = connectMany(m.loop, kConnections + 1, ids);
   ASSERT_EQ(peers.size(), static_cast<size_t>(kConnections + 1));
@@ -196,4 +197,95 @@ TEST(TurnPicker, OnlyReadyHandlersAreTakenAndTheTurnSurvivesChangingSets) {
   picked.clear();
   picker.pick({}, {}, 3, picked);
   EXPECT_TRUE(picked.empty());
+}
+
+// A peer that never reads: Send is refused once the connection's bound is
+// reached, queues nothing more, and the connection beside it goes on. Kept
+// over its bound past the time allowed, it is closed as a slow reader.
+TEST(HostileBounds, APeerThatNeverReadsMeetsItsSendBound) {
+  struct Case {
+    const char* name;
+    int32_t slowReaderMs;
+    bool closed;
+  };
+  const Case cases[] = {
+      {"refused while it may still read", 3600 * 1000, false},
+      {"closed as a slow reader", 0, true},
+  };
+  constexpr int64_t kBound = 256 * 1024;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    net::JobQueue jobs;
+    net::Limits limits;
+    limits.connectionSend = kBound;
+    limits.slowReaderMs = c.slowReaderMs;
+    net::SocketLoop loop(jobs, net::kMaxMessageLength, limits);
+    RecordingSink sink;
+    auto deliver = [&] {
+      net::Job* job;
+      while (jobs.tryPop(job)) {
+        job->dispatch(sink);
+        job->destroy();
+      }
+    };
+    const uint16_t port = loop.listenerPort(loop.listen(0, 4, "127.0.0.1"));
+    loop.start();
+    Peer stalled, other;
+    ASSERT_TRUE(stalled.connect(port));
+    ASSERT_TRUE(waitFor([&] { return sink.count(Event::Accept) == 1; }, deliver));
+    ASSERT_TRUE(other.connect(port));
+    ASSERT_TRUE(waitFor([&] { return sink.count(Event::Accept) == 2; }, deliver));
+    const int32_t stalledId = sink.of(Event::Accept).at(0).id;
+    const int32_t otherId = sink.of(Event::Accept).at(1).id;
+
+    // The kernel's buffers take their share first; past them the bound holds.
+    const std::string chunk = pattern(16 * 1024);
+    int64_t accepted = 0;
+    bool refused = false;
+    while (!refused && accepted < 64 * 1048576) {
+      const int64_t before = loop.pending(stalledId);  // the socket thread only lowers it meanwhile
+      refused = !loop.send(stalledId, chunk.data(), static_cast<int32_t>(chunk.size()));
+      if (refused) {
+        EXPECT_LE(loop.pending(stalledId), before) << "a refused Send queues nothing";
+      } else {
+        accepted += static_cast<int64_t>(chunk.size());
+      }
+      EXPECT_LE(loop.pending(stalledId), kBound);
+    }
+    ASSERT_TRUE(refused) << "Send kept queueing for a peer that never reads";
+
+    // The connection beside it is not held back.
+    std::string expected;
+    for (int i = 0; i < 10; ++i) {
+      const std::string m = pattern(16 * 1024, static_cast<unsigned>(i));
+      ASSERT_TRUE(loop.send(otherId, m.data(), static_cast<int32_t>(m.size())));
+      expected += frame(m);
+    }
+    EXPECT_EQ(other.recvExactly(expected.size()), expected);
+
+    if (c.closed) {
+      // The game keeps sending; once the kernel holds no more, the queue
+      // stays full and the connection goes.
+      ASSERT_TRUE(waitFor([&] { return sink.count(Event::Disconnect) == 1; },
+                          [&] {
+                            loop.send(stalledId, chunk.data(), static_cast<int32_t>(chunk.size()));
+                            deliver();
+                          }));
+      EXPECT_EQ(sink.of(Event::Disconnect).at(0).id, stalledId);
+      char text[256];
+      loop.copyError(text);
+      EXPECT_EQ(std::string(text).rfind("Send full [", 0), 0u) << text;
+      EXPECT_FALSE(loop.send(stalledId, "x", 1));
+    } else {
+      for (int i = 0; i < 20; ++i) {
+        deliver();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      }
+      EXPECT_EQ(sink.count(Event::Disconnect), 0u);
+    }
+    EXPECT_TRUE(loop.send(otherId, "still", 5));
+    EXPECT_EQ(other.recvExactly(9), frame("still"));
+    loop.stop();
+    jobs.clear();
+  }
 }

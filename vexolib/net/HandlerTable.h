@@ -20,6 +20,7 @@ class HandlerTable {
     bool inWriteSet = false;
     bool freshWrite = false;  // queued since the last pass: written before waiting
     bool held = false;        // not read until the game has been told of the connection
+    int64_t fullSince = 0;    // when a send was refused for this connection's bound; 0: not
   };
 
   int32_t insert(BasicNetworkHandler* handler, uint64_t serial);

@@ -65,7 +65,9 @@ class ListenHandler final : public BasicNetworkHandler {
 class TcpHandler final : public BasicNetworkHandler, private FrameSink {
  public:
   static constexpr int32_t kBatchCapacity = 2048;
-  static constexpr int32_t kShrinkAbove = 2097152;
+  // A batch buffer larger than this is given back once its batch has gone,
+  // so only connections with bytes queued hold large buffers (Budget.h).
+  static constexpr int32_t kKeepAfterBatch = 16384;
   // Switches the socket to non-blocking mode; check ready() afterwards.
   TcpHandler(Sock socket, int32_t maxMessageLength);
   ~TcpHandler() override { close(); }

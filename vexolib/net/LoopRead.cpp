@@ -8,9 +8,12 @@ void TcpHandler::onMessage(char* block, int32_t length) {
   if (!owner_ || !owner_->pushMessage(*this, block, length)) msgmempool::instance().release(block);
 }
 
+// A peer that keeps asking without reading the answers meets the send bound
+// like any other that does not read.
 void TcpHandler::onPolicyRequest() {
-  if (!queueRaw(kPolicyAnswer, kPolicyAnswerSize)) return;
-  if (owner_) owner_->addPending(id_, kPolicyAnswerSize);
+  if (!owner_ || owner_->queueAnswer(id_, kPolicyAnswer, kPolicyAnswerSize)) return;
+  owner_->setError("Send full [%d] Bound[policy]", kPolicyAnswerSize);
+  owner_->queueClose(id_);
 }
 
 // One receive per pass, into the loop's buffer: the loop comes back while the
@@ -68,8 +71,8 @@ int32_t SocketLoop::receivePosition(int32_t id) {
 // connection, or all of them, may read again.
 void SocketLoop::backlogReleased(Backlog& backlog, int64_t left, int64_t cost) {
   const int64_t total = totalBacklog_.fetch_sub(cost, std::memory_order_acq_rel) - cost + partial_.load();
-  const bool connectionMayRead = backlog.throttled.load() && left <= connectionBacklog_ / 2;
-  const bool allMayRead = total <= totalBacklogLimit_ / 2 && total + cost > totalBacklogLimit_ / 2;
+  const bool connectionMayRead = backlog.throttled.load() && left <= limits_.connectionBacklog / 2;
+  const bool allMayRead = total <= limits_.totalBacklog / 2 && total + cost > limits_.totalBacklog / 2;
   if (connectionMayRead || allMayRead) wakeIfWaiting();
 }
 

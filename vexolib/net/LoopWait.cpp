@@ -22,9 +22,9 @@ bool SocketLoop::collectWaitSets() {
   // would never end, so the connection holding the most is closed, one per
   // pass, until reading can resume.
   const int64_t total = backlogBytes();
-  if (total > totalBacklogLimit_) totalThrottled_ = true;
-  if (total <= totalBacklogLimit_ / 2) totalThrottled_ = false;
-  if (totalThrottled_ && partial_.load() > totalBacklogLimit_ / 2) shedLargestPartial();
+  if (total > limits_.totalBacklog) totalThrottled_ = true;
+  if (total <= limits_.totalBacklog / 2) totalThrottled_ = false;
+  if (totalThrottled_ && partial_.load() > limits_.totalBacklog / 2) shedLargestPartial();
   LockGuard g(lock_);
   waiting_.store(true);
   if (table_.live() == 0) return false;
@@ -36,7 +36,7 @@ bool SocketLoop::collectWaitSets() {
     bool readable = e.inReadSet && !e.held;
     if (readable && !h->isListener()) {
       Backlog& b = table_.backlog(id);
-      if (b.throttled.load() && b.bytes() <= connectionBacklog_ / 2) b.throttled.store(false);
+      if (b.throttled.load() && b.bytes() <= limits_.connectionBacklog / 2) b.throttled.store(false);
       readable = !b.throttled.load() && !totalThrottled_;
     }
     if (readable) {
@@ -99,7 +99,7 @@ int SocketLoop::runPass() {
   for (BasicNetworkHandler* h : toRead_) {
     h->onReadable();
     Backlog* b = h->backlog();
-    if (b && b->bytes() > connectionBacklog_) b->throttled.store(true);
+    if (b && b->bytes() > limits_.connectionBacklog) b->throttled.store(true);
   }
   for (BasicNetworkHandler* h : toWrite_) h->onWritable();
   moveOverflow();

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "base/Clock.h"
+
 namespace vexolib::net {
 
 void SocketLoop::markInWriteSet(HandlerTable::Entry& e) {
@@ -48,9 +50,9 @@ void TcpHandler::onWritable() {
       sendPosition_ += sent;
     }
     if (owner_) owner_->subtractPending(id_, 1);
-    if (inFlight_.capacity > kShrinkAbove && 0.3 * inFlight_.capacity > inFlight_.length) {
+    if (inFlight_.capacity > kKeepAfterBatch) {
       OutBuffer smaller;
-      if (smaller.init(static_cast<int32_t>(0.6 * inFlight_.capacity))) {
+      if (smaller.init(kBatchCapacity)) {
         inFlight_.free();
         inFlight_ = smaller;
       }
@@ -60,33 +62,44 @@ void TcpHandler::onWritable() {
   }
 }
 
+bool SocketLoop::queueOn(HandlerTable::Entry& e, const void* data, int32_t length, bool framed) {
+  const int64_t cost = int64_t{length} + (framed ? 4 : 0);
+  if (e.pending + cost > limits_.connectionSend) {
+    if (e.fullSince == 0) e.fullSince = std::max<int64_t>(1, vekt::base::monotonicMicros());
+    return false;
+  }
+  if (queuedTotal_ + cost > limits_.totalSend) return false;
+  auto* tcp = static_cast<TcpHandler*>(e.handler);
+  if (!(framed ? tcp->queueFrame(data, length) : tcp->queueRaw(data, length))) return false;
+  if (e.pending == 0) markInWriteSet(e);
+  e.pending += cost;
+  queuedTotal_ += cost;
+  return true;
+}
+
 bool SocketLoop::send(int32_t id, const void* data, int32_t length) {
   if (length < 0 || (length > 0 && !data)) return false;
   LockGuard g(lock_);
   HandlerTable::Entry* e = table_.lookup(id);
   if (!e || !e->handler || e->handler->isListener()) return false;
-  auto* tcp = static_cast<TcpHandler*>(e->handler);
-  if (!tcp->queueFrame(data, length)) return false;
-  if (e->pending == 0) markInWriteSet(*e);
-  e->pending += int64_t{length} + 4;
-  return true;
+  return queueOn(*e, data, length, true);
 }
 
-void SocketLoop::addPending(int32_t id, int64_t n) {
+bool SocketLoop::queueAnswer(int32_t id, const void* data, int32_t length) {
   LockGuard g(lock_);
   HandlerTable::Entry* e = table_.lookup(id);
-  if (!e || !e->handler) return;
-  if (e->pending == 0) markInWriteSet(*e);
-  e->pending += n;
+  return e && e->handler && !e->handler->isListener() && queueOn(*e, data, length, false);
 }
 
 void SocketLoop::subtractPending(int32_t id, int64_t n) {
   LockGuard g(lock_);
   HandlerTable::Entry* e = table_.lookup(id);
   if (!e || !e->handler) return;
-  e->pending -= n;
-  if (e->pending <= 0) {
-    e->pending = 0;
+  const int64_t gone = std::min(n, e->pending);
+  e->pending -= gone;
+  queuedTotal_ -= gone;
+  if (e->pending <= limits_.connectionSend / 2) e->fullSince = 0;
+  if (e->pending == 0) {
     if (e->inWriteSet) --writeCount_;
     e->inWriteSet = false;
     e->freshWrite = false;
@@ -105,19 +118,37 @@ bool SocketLoop::inWriteSet(int32_t id) {
   return e && e->handler && e->inWriteSet;
 }
 
+// Also finds the peers that stopped reading: refused for their own bound
+// and not back under half of it within the time allowed (Budget.h).
 int SocketLoop::writeFresh() {
   toWrite_.clear();
+  struct Slow {
+    int32_t id;
+    int64_t pending;
+  };
+  std::vector<Slow> slow;
+  const int64_t now = vekt::base::monotonicMicros();
   {
     LockGuard g(lock_);
     for (int32_t id = table_.first(); id < table_.end(); ++id) {
       if (!table_.used(id)) continue;
       HandlerTable::Entry& e = table_.at(id);
-      if (!e.freshWrite || !e.handler) continue;
+      if (!e.handler) continue;
+      if (e.fullSince != 0 && now - e.fullSince >= int64_t{limits_.slowReaderMs} * 1000) {
+        e.fullSince = 0;
+        slow.push_back({id, e.pending});
+      }
+      if (!e.freshWrite) continue;
       e.freshWrite = false;
       toWrite_.push_back(e.handler);
     }
   }
   for (BasicNetworkHandler* h : toWrite_) h->onWritable();
+  for (const Slow& s : slow) {
+    setError("Send full [%lld] Bound[%lld]", static_cast<long long>(s.pending),
+             static_cast<long long>(limits_.connectionSend));
+    queueClose(s.id);
+  }
   return static_cast<int>(toWrite_.size());
 }
 

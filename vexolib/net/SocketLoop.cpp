@@ -30,12 +30,8 @@ void TcpHandler::close() {
   countPartial();
 }
 
-SocketLoop::SocketLoop(JobQueue& jobQueue, int32_t maxMessageLength, int64_t connectionBacklog, int64_t totalBacklog)
-    : jobQueue_(jobQueue),
-      readBuffer_(kReadPerPass),
-      maxMessageLength_(maxMessageLength),
-      connectionBacklog_(connectionBacklog),
-      totalBacklogLimit_(totalBacklog) {
+SocketLoop::SocketLoop(JobQueue& jobQueue, int32_t maxMessageLength, const Limits& limits)
+    : jobQueue_(jobQueue), readBuffer_(kReadPerPass), maxMessageLength_(maxMessageLength), limits_(limits) {
   sock::startup();
   waker_ = sock::makeWaker();
 }
@@ -118,6 +114,7 @@ void SocketLoop::processCloseList() {
       HandlerTable::Entry* e = table_.lookup(r.id);
       if (!e || !e->handler || e->serial != r.serial) continue;
       readCount_ -= e->inReadSet ? 1 : 0;
+      queuedTotal_ -= e->pending;
       writeCount_ -= e->inWriteSet ? 1 : 0;
       closed.push_back(e->handler);
       table_.erase(r.id);
@@ -193,6 +190,7 @@ void SocketLoop::closeAll() {
       if (table_.used(id) && table_.at(id).handler) handlers.push_back(table_.at(id).handler);
     table_.reset();
     readCount_ = writeCount_ = 0;
+    queuedTotal_ = 0;
   }
   for (BasicNetworkHandler* h : handlers) {
     h->close();

@@ -8,6 +8,7 @@
 #include <deque>
 #include <vector>
 
+#include "Budget.h"
 #include "HandlerTable.h"
 #include "Handlers.h"
 #include "Jobs.h"
@@ -29,18 +30,11 @@ class SocketLoop final : private IJobRecycler {
   // Most bytes read from one connection in one pass, so no connection can
   // hold the thread while others (and accepts) wait.
   static constexpr int kReadPerPass = 65536;
-  // Undelivered messages one connection may hold before its reading stops.
-  // Every message the game has not taken yet is a message another connection
-  // waits behind, so the bound is small: a flood of 8-byte frames stops at
-  // about 3600 jobs, a few milliseconds of delivery. It is checked after each
-  // read, so a message larger than the bound still arrives whole (and the
-  // connection waits until the game has taken it). Reading resumes below half.
-  static constexpr int64_t kConnectionBacklog = 256 * 1024;
-  // The same for all connections together: what a 32-bit game can spare.
-  static constexpr int64_t kTotalBacklog = 64 * 1048576;
+  // The bounds of what peers can make the loop hold (Budget.h).
+  static constexpr int64_t kConnectionBacklog = Limits{}.connectionBacklog;
+  static constexpr int64_t kTotalBacklog = Limits{}.totalBacklog;
 
-  SocketLoop(JobQueue& jobQueue, int32_t maxMessageLength, int64_t connectionBacklog = kConnectionBacklog,
-             int64_t totalBacklog = kTotalBacklog);
+  SocketLoop(JobQueue& jobQueue, int32_t maxMessageLength, const Limits& limits = Limits{});
   ~SocketLoop();
   SocketLoop(const SocketLoop&) = delete;
   SocketLoop& operator=(const SocketLoop&) = delete;
@@ -80,7 +74,8 @@ class SocketLoop final : private IJobRecycler {
   void pushDisconnect(int32_t id);
   void subtractPending(int32_t id, int64_t n);
   void addPartial(int64_t n) { partial_.fetch_add(n, std::memory_order_relaxed); }
-  void addPending(int32_t id, int64_t n);
+  // Queues raw bytes (the policy answer) within the send bounds.
+  bool queueAnswer(int32_t id, const void* data, int32_t length);
   char* readBuffer() { return readBuffer_.data(); }
 
   // For tests and diagnostics.
@@ -115,6 +110,9 @@ class SocketLoop final : private IJobRecycler {
   // Copies the sockets to wait on; false when there is no handler at all.
   bool collectWaitSets();
   void markInWriteSet(HandlerTable::Entry& e);
+  // Appends to the connection's out buffer unless a send bound would pass
+  // (Budget.h); under lock_.
+  bool queueOn(HandlerTable::Entry& e, const void* data, int32_t length, bool framed);
   // Closes the connection holding the largest partly received message.
   void shedLargestPartial();
   // Cuts a wait short when the sets changed after they were copied for it.
@@ -125,6 +123,7 @@ class SocketLoop final : private IJobRecycler {
   HandlerTable table_;
   Mutex lock_;  // table, pending counts and both socket sets
   int readCount_ = 0, writeCount_ = 0;
+  int64_t queuedTotal_ = 0;  // pending bytes of all connections
   uint64_t nextSerial_ = 1;
   std::vector<CloseRequest> closeList_;
   Mutex closeLock_;
@@ -144,7 +143,7 @@ class SocketLoop final : private IJobRecycler {
   std::atomic<int64_t> partial_{0};       // buffers of messages still arriving
   bool totalThrottled_ = false;           // socket thread only
   int32_t maxMessageLength_;
-  const int64_t connectionBacklog_, totalBacklogLimit_;
+  const Limits limits_;
   Sock waker_ = kNoSock;
   std::atomic<bool> waiting_{false};
 };
