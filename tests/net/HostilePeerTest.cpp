@@ -422,6 +422,37 @@ const Case kCases[] = {
        for (const Event& e : events) EXPECT_EQ(e.id, id);
        net::sock::closeSock(server);
      }},
+    {"a background connect started before Stop reaches nothing after a new Start",
+     [](net::NetworkService& s, RecordingSink& sink) {
+       // The far end: a plain listener that accepts when the test says so.
+       const net::Sock server = net::sock::tcp();
+       ASSERT_TRUE(net::sock::bindListen(server, kLoopback, 0, 8));
+       const uint16_t port = net::sock::localPort(server);
+       uint32_t ip;
+       uint16_t p;
+       s.start();
+       int32_t old = -1;
+       ASSERT_TRUE(s.connectAsyncDotted("127.0.0.1", port, &old, 2000));
+       Peer first(net::sock::acceptOne(server, &ip, &p));  // the connect is made
+       s.stop();  // the game has not called Update: the answer is still to come
+       s.start();
+       // New handlers take the ids of the old generation again.
+       ASSERT_EQ(s.loop().listen(0, 4, "127.0.0.1"), 0);
+       int32_t fresh = -1;
+       ASSERT_TRUE(s.connectAsyncDotted("127.0.0.1", port, &fresh, 2000));
+       Peer second(net::sock::acceptOne(server, &ip, &p));
+       ASSERT_TRUE(waitFor([&] { return sink.count(Event::Connect) >= 1; }, [&] { s.update(); }));
+       for (int i = 0; i < 20; ++i) {
+         s.update();
+         std::this_thread::sleep_for(std::chrono::milliseconds(5));
+       }
+       const auto connects = sink.of(Event::Connect);
+       ASSERT_EQ(connects.size(), 1u) << "only the connect of this generation is answered";
+       EXPECT_EQ(connects[0].requestId, fresh);
+       EXPECT_TRUE(connects[0].ok);
+       EXPECT_NE(connects[0].id, 0) << "the listener holds id 0";
+       net::sock::closeSock(server);
+     }},
 };
 }  // namespace
 

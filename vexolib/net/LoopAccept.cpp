@@ -22,17 +22,19 @@ void ListenHandler::onReadable() {
   }
 }
 
-int32_t SocketLoop::connect(uint32_t ip, uint16_t port, int32_t timeoutMs, bool held, uint64_t* serial) {
+int32_t SocketLoop::connect(uint32_t ip, uint16_t port, int32_t timeoutMs, bool held, uint64_t* serial,
+                            uint32_t generation) {
   const Sock s = sock::tcp();
   if (s == kNoSock) return kNoId;
   if (!sock::setNonBlocking(s) || !sock::connectStart(s, ip, port) || !sock::waitConnected(s, timeoutMs)) {
     sock::closeSock(s);
     return kNoId;
   }
-  return addConnection(s, maxMessageLength_, held, serial);
+  return addConnection(s, maxMessageLength_, held, serial, generation);
 }
 
-int32_t SocketLoop::addConnection(Sock socket, int32_t maxMessageLength, bool held, uint64_t* serial) {
+int32_t SocketLoop::addConnection(Sock socket, int32_t maxMessageLength, bool held, uint64_t* serial,
+                                  uint32_t generation) {
   auto* tcp = new (std::nothrow) TcpHandler(socket, maxMessageLength);
   if (!tcp) {
     sock::closeSock(socket);
@@ -42,7 +44,7 @@ int32_t SocketLoop::addConnection(Sock socket, int32_t maxMessageLength, bool he
     delete tcp;  // closes the socket
     return kNoId;
   }
-  return add(tcp, held, serial);
+  return add(tcp, held, serial, generation);
 }
 
 int32_t SocketLoop::listen(uint16_t port, int32_t backlog, const char* bindAddress) {

@@ -41,10 +41,11 @@ SocketLoop::~SocketLoop() {
   sock::closeSock(waker_);
 }
 
-int32_t SocketLoop::add(BasicNetworkHandler* handler, bool held, uint64_t* serial) {
+int32_t SocketLoop::add(BasicNetworkHandler* handler, bool held, uint64_t* serial, uint32_t generation) {
   {
     LockGuard g(lock_);
-    if (readCount_ < kMaxSetSockets) {
+    const bool current = generation == kAnyGeneration || generation == table_.epoch();
+    if (current && readCount_ < kMaxSetSockets) {
       const uint64_t s = nextSerial_++;
       const int32_t id = table_.insert(handler, s);
       HandlerTable::Entry& e = table_.at(id);
@@ -62,6 +63,11 @@ int32_t SocketLoop::add(BasicNetworkHandler* handler, bool held, uint64_t* seria
   }
   delete handler;  // never added: no close is reported for it
   return kNoId;
+}
+
+uint32_t SocketLoop::generation() {
+  LockGuard g(lock_);
+  return table_.epoch();
 }
 
 void SocketLoop::release(int32_t id, uint64_t serial) {

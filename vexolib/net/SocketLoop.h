@@ -27,6 +27,7 @@ class SocketLoop final : private IJobRecycler {
   static constexpr int kSelectTimeoutMs = 10;
   static constexpr int kIdleSleepMs = 100;
   static constexpr int kNoId = -1;
+  static constexpr uint32_t kAnyGeneration = 0xFFFFFFFFu;
   // Most bytes read from one connection in one pass, so no connection can
   // hold the thread while others (and accepts) wait.
   static constexpr int kReadPerPass = 65536;
@@ -42,9 +43,13 @@ class SocketLoop final : private IJobRecycler {
   // Takes the handler over; kNoId (and the handler is destroyed) when the
   // read set is full, so no socket is left that would never be served. A
   // held handler is not read until release() (see connect()).
-  int32_t add(BasicNetworkHandler* handler, bool held = false, uint64_t* serial = nullptr);
+  // With a generation other than kAnyGeneration the handler is added only
+  // while the loop is in that generation (see generation()).
+  int32_t add(BasicNetworkHandler* handler, bool held = false, uint64_t* serial = nullptr,
+              uint32_t generation = kAnyGeneration);
   // Adds a connected socket as a TcpHandler; on failure the socket is closed.
-  int32_t addConnection(Sock socket, int32_t maxMessageLength, bool held = false, uint64_t* serial = nullptr);
+  int32_t addConnection(Sock socket, int32_t maxMessageLength, bool held = false, uint64_t* serial = nullptr,
+                        uint32_t generation = kAnyGeneration);
   // Closes the handler that has the id now; ids without one are ignored,
   // and a close asked for before a Stop never reaches a later handler.
   void queueClose(int32_t id);
@@ -52,7 +57,10 @@ class SocketLoop final : private IJobRecycler {
   const char* peerName(int32_t id);
   // Blocking connect. With held set the connection is not read until
   // release(id, serial): the game hears of it before any of its messages.
-  int32_t connect(uint32_t ip, uint16_t port, int32_t timeoutMs, bool held = false, uint64_t* serial = nullptr);
+  int32_t connect(uint32_t ip, uint16_t port, int32_t timeoutMs, bool held = false, uint64_t* serial = nullptr,
+                  uint32_t generation = kAnyGeneration);
+  // Grows at every stop: ids handed out before belong to an earlier one.
+  uint32_t generation();
   void release(int32_t id, uint64_t serial);
   int32_t listen(uint16_t port, int32_t backlog, const char* bindAddress);
   void start();
