@@ -24,18 +24,6 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-#else
-constexpr bool kSanitized = false;
-#endif
-
 // Sends numbered flood frames as fast as the socket takes them, on its own
 // thread, never reading; stops when asked (it never blocks for long).
 class Flooder {
