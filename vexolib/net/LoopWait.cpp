@@ -68,7 +68,8 @@ void SocketLoop::shedLargestPartial() {
     }
   }
   if (largestId == kNoId) return;
-  setError("Recv held [%d] Total[%lld]", largest, static_cast<long long>(partial_.load()));
+  // Figures as int: every C library the DLL may meet prints those.
+  setError("Recv held [%d] Total[%d]", largest, static_cast<int>(partial_.load()));
   queueClose(largestId);
 }
 

@@ -145,8 +145,7 @@ int SocketLoop::writeFresh() {
   }
   for (BasicNetworkHandler* h : toWrite_) h->onWritable();
   for (const Slow& s : slow) {
-    setError("Send full [%lld] Bound[%lld]", static_cast<long long>(s.pending),
-             static_cast<long long>(limits_.connectionSend));
+    setError("Send full [%d] Bound[%d]", static_cast<int>(s.pending), static_cast<int>(limits_.connectionSend));
     queueClose(s.id);
   }
   return static_cast<int>(toWrite_.size());
