@@ -277,3 +277,21 @@ TEST(HostileBounds, APeerThatNeverReadsMeetsItsSendBound) {
     jobs.clear();
   }
 }
+
+// Policy answers are queued within the send bound like messages: a peer that
+// keeps asking without reading meets it as any peer that does not read. Here
+// the bound is below one answer, so the first request already meets it.
+TEST(HostileBounds, PolicyAnswersCountAgainstTheSendBound) {
+  net::Limits limits;
+  limits.connectionSend = net::kPolicyAnswerSize - 1;
+  ManualLoop m(limits);
+  std::vector<int32_t> ids;
+  auto peers = connectMany(m.loop, 1, ids);
+  ASSERT_EQ(peers.size(), 1u);
+  ASSERT_TRUE(peers[0]->sendAll(std::string(net::kPolicyRequest, net::kPolicyRequestSize)));
+  ASSERT_TRUE(waitFor([&] { return m.sink.count(Event::Disconnect) == 1; }, [&] { m.pump(); }));
+  char text[256];
+  m.loop.copyError(text);
+  EXPECT_EQ(std::string(text).rfind("Send full [", 0), 0u) << text;
+  EXPECT_TRUE(peers[0]->closedByOther());
+}
