@@ -30,9 +30,9 @@
 //     written and the one filling), grown by 1.5: at most 1.5 x 32 MiB =
 //     48 MiB for all. A batch buffer above 16 KiB is given back once its
 //     batch has gone, so an idle connection keeps at most two of 16 KiB.
-// Fixed, per connection: two 2 KiB send buffers, the table entry and backlog
-// (under 200 bytes); kept after large sends, two 16 KiB buffers at most:
-// 1 024 connections, at most 36 MiB.
+// Fixed, per connection: two 2 KiB send buffers, the handler, its table
+// entry and backlog (under 400 bytes); kept after large sends, two 16 KiB
+// buffers at most: 1 024 connections, at most 36 MiB.
 // Pools and the rest: job pools grow in chunks of 64 or 1 024 jobs and give
 // chunks back when empty (jobs are part of the receive bound above); MsgMem
 // classes up to 256 KiB hold their blocks in chunks of 64, returned when
