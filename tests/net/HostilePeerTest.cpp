@@ -161,8 +161,8 @@ TEST(HostilePeer, FloodNextToAnEchoingConnection) {
   EXPECT_GT(roundTripsMs.size(), kSanitized ? 5u : 100u) << "the echoing connection keeps its turns";
   EXPECT_GT(game.flood.received, 10000u);
   EXPECT_EQ(game.flood.outOfOrder, 0) << "flood frames must arrive whole and in order";
-  // One read past the bound at most: 64 KiB of 12-byte frames at 72 bytes each.
-  EXPECT_LE(backlogPeak, net::SocketLoop::kConnectionBacklog + 65536 / 12 * 72 + 4096);
+  // One read past the bound at most: 64 KiB of 12-byte frames.
+  EXPECT_LE(backlogPeak, net::SocketLoop::kConnectionBacklog + 65536 / 12 * net::Backlog::costOf(8) + 4096);
   EXPECT_LT(stopMs, 200.0);
   if (!kSanitized) {
     EXPECT_LT(p99, 100.0);
@@ -226,7 +226,7 @@ TEST_F(BackPressure, ReadingStopsAtTheBoundAndResumesWhenTheGameTakesIt) {
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   const int64_t held = loop_->backlogBytes();
   EXPECT_GE(held, kConnectionBound);
-  EXPECT_LE(held, kConnectionBound + 65536 / 12 * 72 + 4096);
+  EXPECT_LE(held, kConnectionBound + 65536 / 12 * net::Backlog::costOf(8) + 4096);
   const uint32_t sentWhileHeld = flooder.framesSent();
   // The game takes everything: the peer moves again and nothing is lost.
   ASSERT_TRUE(waitFor([&] { return flooder.framesSent() > sentWhileHeld + 100000; }, [&] { takeAll(); }, 20000));
@@ -253,7 +253,7 @@ TEST_F(BackPressure, AllConnectionsTogetherStayUnderTheTotalBound) {
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   // Four connections could hold four times the connection bound; together
   // they stop at the total, give or take one read per connection.
-  EXPECT_LE(loop_->backlogBytes(), kTotalBound + 4 * (65536 / 12 * 72 + 4096));
+  EXPECT_LE(loop_->backlogBytes(), kTotalBound + 4 * (65536 / 12 * net::Backlog::costOf(8) + 4096));
   std::vector<uint32_t> before;
   for (auto& f : flooders) before.push_back(f->framesSent());
   // Once the game takes its messages every connection moves again.

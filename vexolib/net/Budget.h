@@ -4,13 +4,15 @@
 // connections (the most one wait set serves).
 //
 // Receiving (counted by the socket loop, backlogBytes()):
-//   - a whole message waits as a job until the game takes it: its payload
+// Every figure counts MsgMem blocks at their size class, what they really
+// take (a payload just over a class takes up to four times itself).
+//   - a whole message waits as a job until the game takes it: its block
 //     plus 64 bytes. One connection stops being read past 256 KiB of them
 //     (it may pass that by one read, 64 KiB, or by one message of at most
 //     1 MiB, which still arrives whole) and resumes below half.
 //   - a message still arriving holds a buffer that doubles as its bytes come
-//     (a header alone holds nothing; at most twice what arrived, at most
-//     1 MiB + 4 per connection).
+//     (a header alone holds nothing; at most the class of twice what
+//     arrived, at most 1 MiB + 4 per connection).
 //   - whole and partial together: no connection is read past 64 MiB until
 //     the game has brought it under 32 MiB. When partial messages alone hold
 //     more than 32 MiB the game cannot help, so the connection holding the
@@ -27,20 +29,24 @@
 //     longer than any pause of a live client, and it frees the slot long
 //     before a player would give up on it.
 //   - queued bytes sit in two buffers per connection (the batch being
-//     written and the one filling), grown by 1.5: at most 1.5 x 32 MiB =
-//     48 MiB for all. A batch buffer above 16 KiB is given back once its
+//     written and the one filling), grown by 1.5 and taken from the size
+//     classes: at most 6 times the bytes they hold up to 256 KiB, 1.5 times
+//     above it, so 32 MiB queued take at most 192 MiB (48 MiB when the
+//     queues are long). A batch buffer above 16 KiB is given back once its
 //     batch has gone, so an idle connection keeps at most two of 16 KiB.
 // Fixed, per connection: two 2 KiB send buffers, the handler, its table
 // entry and backlog (under 400 bytes); kept after large sends, two 16 KiB
 // buffers at most: 1 024 connections, at most 36 MiB.
 // Pools and the rest: job pools grow in chunks of 64 or 1 024 jobs and give
-// chunks back when empty (jobs are part of the receive bound above); MsgMem
-// classes up to 256 KiB hold their blocks in chunks of 64, returned when
-// empty; one 64 KiB read buffer; the socket thread's stack and two connect
-// workers of 100 KiB each.
-// In all, for 1 024 connections: 72 + 48 + 36 MiB, under 160 MiB of
-// address space at the worst, whatever the peers and the game do; a 32-bit
-// process has 2 GiB.
+// chunks back when empty (jobs are part of the receive bound above). A MsgMem
+// class makes a chunk of 64 blocks only when its chunks are full and gives
+// it back when empty, so beyond the blocks counted above each class holds at
+// most one chunk's worth more: 64 blocks of every class, 21.3 MiB (16 MiB
+// of them the 256 KiB class). One 64 KiB read buffer; the socket thread's
+// stack and two connect workers of 100 KiB each.
+// In all, for 1 024 connections: 72 + 192 + 36 + 21.3 MiB, under 330 MiB
+// of address space at the very worst, whatever the peers and the game do;
+// a 32-bit process has 2 GiB.
 #pragma once
 #include <cstdint>
 

@@ -75,7 +75,9 @@ void FrameDecoder::reset() {
 // a peer that announces 1 MiB and sends a few bytes holds a few KiB.
 bool FrameDecoder::grow(int32_t needed) {
   if (buffer_ && needed <= capacity_) return true;
+  // Take the whole size class the block comes from: it is held either way.
   int64_t cap = std::max<int64_t>({needed, int64_t{capacity_} * 2, kFirstStep});
+  if (cap <= length_) cap = msgmempool::MsgMemPool::blockBytes(static_cast<int32_t>(cap));
   if (cap > length_) cap = length_;
   char* bigger = static_cast<char*>(msgMem().allocate(static_cast<int32_t>(cap)));
   if (!bigger) return false;

@@ -4,6 +4,8 @@
 #pragma once
 #include <cstdint>
 
+#include "MsgMem.h"
+
 namespace vexolib::net {
 
 constexpr int32_t kMaxMessageLength = 1048576;
@@ -54,8 +56,9 @@ class FrameDecoder {
 
   int32_t position() const { return position_; }
   // Bytes held for the message being received: they grow with what has
-  // arrived (at most twice that), never with what its header announces.
-  int32_t held() const { return capacity_; }
+  // arrived (at most the size class of twice that), never with what its
+  // header announces.
+  int32_t held() const { return capacity_ ? msgmempool::MsgMemPool::blockBytes(capacity_) : 0; }
   // The first buffer of a message that does not arrive whole in one chunk.
   static constexpr int32_t kFirstStep = 2048;
 

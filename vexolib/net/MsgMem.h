@@ -87,6 +87,12 @@ class MsgMemPool : public CLMemPool {
   void release(void* buffer) override;
   // The class index a length falls into (kHeapClass above the largest class).
   static int classOf(int length);
+  // Bytes a buffer of this length really takes: its class's size, or the
+  // length itself above the largest class.
+  static int blockBytes(int length) {
+    const int cls = classOf(length);
+    return cls == kHeapClass ? length : kSizes[cls];
+  }
   // The class index written in front of a buffer handed out.
   static int classOfBuffer(const void* buffer);
   int chunkCount(int cls);
