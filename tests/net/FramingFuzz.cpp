@@ -1,8 +1,11 @@
 // Arbitrary byte streams through the receive decoder, cut into chunks whose
-// sizes come from the input too; delivered messages must be whole frames.
+// sizes come from the input too; delivered messages must be whole frames, and
+// a message still arriving holds at most the size class of twice what arrived
+// (nothing for a header alone), whatever its header announced.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <algorithm>
 
 #include "Framing.h"
 #include "MsgMem.h"
@@ -30,6 +33,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (decoder.feed(reinterpret_cast<const char*>(data + at), static_cast<int32_t>(n), sink) !=
         vexolib::net::FrameDecoder::Result::Ok)
       break;
+    const int32_t position = decoder.position();
+    const int32_t allowed = position < 0 ? 0
+                                         : vexolib::net::msgmempool::MsgMemPool::blockBytes(
+                                               std::max(2 * position, vexolib::net::FrameDecoder::kFirstStep));
+    if (decoder.held() > allowed) __builtin_trap();
   }
   return 0;
 }

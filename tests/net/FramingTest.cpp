@@ -130,3 +130,32 @@ TEST(OutBuffer, FramesAreLittleEndianAndGrowByHalf) {
   EXPECT_EQ(b.length, 3 + 4 + 3000 + 4);
   b.free();
 }
+
+// What a message still arriving holds follows what arrived, not its header.
+TEST(FrameDecoder, APartMessageHoldsWhatArrivedNotWhatItsHeaderAnnounced) {
+  struct Case {
+    const char* name;
+    int32_t announced;
+    size_t sent;
+    int32_t maxHeld;
+  };
+  const Case cases[] = {
+      {"a header alone", vexolib::net::kMaxMessageLength, 0, 0},
+      {"one byte", vexolib::net::kMaxMessageLength, 1, FrameDecoder::kFirstStep},
+      {"a small message in part", 100, 50, 128},
+      {"5000 bytes", vexolib::net::kMaxMessageLength, 5000, 16384},
+      {"all but one byte", vexolib::net::kMaxMessageLength, vexolib::net::kMaxMessageLength - 1,
+       vexolib::net::kMaxMessageLength},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FrameDecoder d;
+    Collect sink;
+    const std::string stream = lengthOnly(c.announced) + pattern(c.sent);
+    ASSERT_EQ(feedInPieces(d, stream, {1000}, sink), FrameDecoder::Result::Ok);
+    EXPECT_TRUE(sink.messages.empty());
+    EXPECT_LE(d.held(), c.maxHeld);
+    d.reset();
+    EXPECT_EQ(d.held(), 0);
+  }
+}

@@ -17,6 +17,19 @@ namespace nettest {
 
 constexpr uint32_t kLoopback = 0x7F000001;
 
+// Sanitizers slow everything down and take address space of their own.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+#else
+constexpr bool kSanitized = false;
+#endif
+
 struct Event {
   enum Kind { Accept, Recv, Disconnect, Connect } kind = Accept;
   explicit Event(Kind k) : kind(k) {}

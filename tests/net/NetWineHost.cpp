@@ -203,6 +203,154 @@ size_t privateBytes() {
   c.cb = sizeof c;
   return GetProcessMemoryInfo(GetCurrentProcess(), &c, sizeof c) ? c.PagefileUsage : 0;
 }
+
+// Address space in use (reserved or committed), what a 32-bit process runs
+// out of whether or not the pages were touched.
+size_t addressSpaceBytes() {
+  size_t used = 0;
+  MEMORY_BASIC_INFORMATION info;
+  for (const char* at = nullptr; VirtualQuery(at, &info, sizeof info) == sizeof info;) {
+    if (info.State != MEM_FREE) used += info.RegionSize;
+    const char* next = static_cast<const char*>(info.BaseAddress) + info.RegionSize;
+    if (next <= at) break;
+    at = next;
+  }
+  return used;
+}
+
+// A plain Winsock listener on loopback: the far end of connections the
+// library makes itself.
+SOCKET rawListener(uint16_t* port, int backlog) {
+  SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(s, backlog) != 0) {
+    closesocket(s);
+    return INVALID_SOCKET;
+  }
+  int n = sizeof a;
+  getsockname(s, reinterpret_cast<sockaddr*>(&a), &n);
+  *port = ntohs(a.sin_port);
+  return s;
+}
+
+// Peers that do not play along, each against a freshly started manager.
+struct Hostile {
+  const char* name;
+  void (*run)(Api& api, void* mgr);
+};
+
+// 1 024 connections whose peers each announce the largest message and send
+// nothing more: the library must not take the announced megabyte for each.
+void lyingHeaders(Api& api, void* mgr) {
+  constexpr int kConnections = 1024;
+  uint16_t port = 0;
+  SOCKET server = rawListener(&port, kConnections);
+  if (!WCHECK(server != INVALID_SOCKET)) return;
+  std::vector<SOCKET> peers;
+  std::vector<int32_t> ids;
+  for (int i = 0; i < kConnections; ++i) {
+    int32_t id = -1;
+    if (!WCHECK(api.Connect(mgr, 0x7F000001, port, &id, 5000))) break;
+    SOCKET s = accept(server, nullptr, nullptr);
+    if (!WCHECK(s != INVALID_SOCKET)) break;
+    ids.push_back(id);
+    peers.push_back(s);
+  }
+  const size_t disconnectsBefore = count('d');
+  const size_t memoryBefore = addressSpaceBytes();
+  size_t memoryPeak = memoryBefore;
+  const std::string header = nettest::lengthOnly(1048576);
+  for (size_t i = 1; i < peers.size(); ++i) WCHECK(sendAll(peers[i], header));
+  // The first peer's message goes through beside them; the rest of the
+  // headers are read in the passes around it.
+  const size_t recvBefore = count('r');
+  WCHECK(!peers.empty() && sendAll(peers[0], nettest::frame("beside")));
+  WCHECK(updateUntil(api, 'r', recvBefore + 1));
+  for (int i = 0; i < 100; ++i) {
+    api.Update();
+    memoryPeak = std::max(memoryPeak, addressSpaceBytes());
+    Sleep(2);
+  }
+  const double growthMiB = static_cast<double>(memoryPeak - memoryBefore) / 1048576.0;
+  std::printf("  %zu connections announcing 1 MiB each: address space growth %.1f MiB\n", peers.size(), growthMiB);
+  WCHECK(peers.size() == static_cast<size_t>(kConnections));
+  WCHECK(growthMiB < 16.0);
+  WCHECK(count('d') == disconnectsBefore);
+  // A real message of the largest size still arrives whole.
+  const std::string whole = nettest::pattern(1048576, 5);
+  WCHECK(!peers.empty() && sendAll(peers[0], nettest::frame(whole)));
+  WCHECK(updateUntil(api, 'r', recvBefore + 2));
+  WCHECK(events.back().kind == 'r' && events.back().id == ids[0] && events.back().data == whole);
+  for (SOCKET s : peers) closesocket(s);
+  closesocket(server);
+}
+
+// A peer that never reads: Send gives false once its bound is reached, and
+// the connection beside it goes on.
+void neverReads(Api& api, void* mgr) {
+  uint16_t port = 0;
+  SOCKET server = rawListener(&port, 4);
+  if (!WCHECK(server != INVALID_SOCKET)) return;
+  int32_t stalledId = -1, otherId = -1;
+  WCHECK(api.Connect(mgr, 0x7F000001, port, &stalledId, 5000));
+  SOCKET stalled = accept(server, nullptr, nullptr);
+  WCHECK(api.Connect(mgr, 0x7F000001, port, &otherId, 5000));
+  SOCKET other = accept(server, nullptr, nullptr);
+  const std::string chunk = nettest::pattern(16384);
+  bool refused = false;
+  size_t queued = 0;
+  while (!refused && queued < 64u * 1048576u) {
+    refused = !api.Send(mgr, stalledId, chunk.data(), static_cast<int32_t>(chunk.size()));
+    if (!refused) queued += chunk.size();
+    if ((queued & 0xFFFFF) == 0) api.Update();
+  }
+  std::printf("  a peer that never reads: Send refused after %.1f MiB\n", static_cast<double>(queued) / 1048576.0);
+  WCHECK(refused);
+  const std::string m = nettest::pattern(1000, 9);
+  WCHECK(api.Send(mgr, otherId, m.data(), static_cast<int32_t>(m.size())));
+  WCHECK(recvExactly(other, m.size() + 4) == nettest::frame(m));
+  closesocket(stalled);
+  closesocket(other);
+  closesocket(server);
+}
+
+// A background connect asked for before Stop is not answered after the next
+// Start; only the connect of the new session is.
+void connectAcrossStop(Api& api, void* mgr) {
+  uint16_t port = 0;
+  SOCKET server = rawListener(&port, 8);
+  if (!WCHECK(server != INVALID_SOCKET)) return;
+  int32_t old = -1, fresh = -1;
+  WCHECK(api.ConnectAsyn(mgr, "127.0.0.1", port, &old, 3000));
+  SOCKET first = accept(server, nullptr, nullptr);
+  api.Stop();  // no Update since: the answer is still to come
+  api.RegisterCallback(nullptr, onAccept, onRecv, onDisconnect, onConnect);
+  api.Start();
+  int32_t listener = -1;
+  WCHECK(api.Listen(mgr, 0, 4, &listener, "127.0.0.1"));
+  const size_t before = count('c');
+  WCHECK(api.ConnectAsyn(mgr, "127.0.0.1", port, &fresh, 3000));
+  SOCKET second = accept(server, nullptr, nullptr);
+  WCHECK(updateUntil(api, 'c', before + 1));
+  for (int i = 0; i < 20; ++i) {
+    api.Update();
+    Sleep(5);
+  }
+  WCHECK(count('c') == before + 1);
+  WCHECK(events.back().kind == 'c' && static_cast<int32_t>(events.back().b) == fresh && events.back().a == 1);
+  WCHECK(events.back().id != listener);
+  closesocket(first);
+  closesocket(second);
+  closesocket(server);
+}
+
+const Hostile kHostile[] = {
+    {"headers announcing 1 MiB", lyingHeaders},
+    {"a peer that never reads", neverReads},
+    {"a connect across Stop and Start", connectAcrossStop},
+};
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -391,6 +539,15 @@ int main(int argc, char** argv) {
     closesocket(echoer.s);
     CloseHandle(flooder.thread);
     CloseHandle(echoer.thread);
+  }
+
+  echoServerId = -1;  // ids start over in each session below
+  for (const Hostile& h : kHostile) {
+    std::printf("  %s\n", h.name);
+    api.RegisterCallback(nullptr, onAccept, onRecv, onDisconnect, onConnect);
+    api.Start();
+    h.run(api, mgr);
+    api.Stop();
   }
 
   api.Stop();

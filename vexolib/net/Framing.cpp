@@ -1,5 +1,6 @@
 #include "Framing.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "MsgMem.h"
@@ -66,7 +67,25 @@ bool OutBuffer::appendRaw(const void* bytes, int32_t size) {
 void FrameDecoder::reset() {
   msgMem().release(buffer_);
   buffer_ = nullptr;
+  capacity_ = 0;
   expectHeader();
+}
+
+// A header alone takes nothing; the buffer then doubles as bytes arrive, so
+// a peer that announces 1 MiB and sends a few bytes holds a few KiB.
+bool FrameDecoder::grow(int32_t needed) {
+  if (buffer_ && needed <= capacity_) return true;
+  // Take the whole size class the block comes from: it is held either way.
+  int64_t cap = std::max<int64_t>({needed, int64_t{capacity_} * 2, kFirstStep});
+  if (cap <= length_) cap = msgmempool::MsgMemPool::blockBytes(static_cast<int32_t>(cap));
+  if (cap > length_) cap = length_;
+  char* bigger = static_cast<char*>(msgMem().allocate(static_cast<int32_t>(cap)));
+  if (!bigger) return false;
+  if (position_ > 0) std::memcpy(bigger, buffer_, static_cast<size_t>(position_));
+  msgMem().release(buffer_);
+  buffer_ = bigger;
+  capacity_ = static_cast<int32_t>(cap);
+  return true;
 }
 
 FrameDecoder::Result FrameDecoder::feed(const char* chunk, int32_t size, FrameSink& sink) {
@@ -95,14 +114,14 @@ FrameDecoder::Result FrameDecoder::feed(const char* chunk, int32_t size, FrameSi
         expectHeader();
         return Result::BadHeader;
       }
-      buffer_ = static_cast<char*>(msgMem().allocate(length_));
-      if (!buffer_) {
-        expectHeader();
-        return Result::NoMemory;
-      }
     }
     int32_t take = length_ - position_;
     if (take > size - at) take = size - at;
+    // An empty message still gets a block; a header alone gets none yet.
+    if ((take > 0 || length_ == 0) && !grow(position_ + take)) {
+      reset();
+      return Result::NoMemory;
+    }
     if (take > 0) {
       std::memcpy(buffer_ + position_, chunk + at, static_cast<size_t>(take));
       position_ += take;
@@ -112,6 +131,7 @@ FrameDecoder::Result FrameDecoder::feed(const char* chunk, int32_t size, FrameSi
     char* whole = buffer_;
     const int32_t length = length_;
     buffer_ = nullptr;
+    capacity_ = 0;
     expectHeader();
     sink.onMessage(whole, length);
   }

@@ -4,6 +4,8 @@
 #pragma once
 #include <cstdint>
 
+#include "MsgMem.h"
+
 namespace vexolib::net {
 
 constexpr int32_t kMaxMessageLength = 1048576;
@@ -53,6 +55,12 @@ class FrameDecoder {
   void reset();
 
   int32_t position() const { return position_; }
+  // Bytes held for the message being received: they grow with what has
+  // arrived (at most the size class of twice that), never with what its
+  // header announces.
+  int32_t held() const { return capacity_ ? msgmempool::MsgMemPool::blockBytes(capacity_) : 0; }
+  // The first buffer of a message that does not arrive whole in one chunk.
+  static constexpr int32_t kFirstStep = 2048;
 
  private:
   // Forgets the current length and waits for the next 4 header bytes.
@@ -61,7 +69,11 @@ class FrameDecoder {
     position_ = -4;
   }
 
+  // Makes room for at least needed bytes of the current message.
+  bool grow(int32_t needed);
+
   char* buffer_ = nullptr;
+  int32_t capacity_ = 0;
   int32_t length_ = 0;
   int32_t position_ = -4;
   unsigned char header_[4] = {};

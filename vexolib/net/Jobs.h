@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "MsgMem.h"
 #include "NetSync.h"
 #include "SocketCalls.h"
 
@@ -46,8 +47,10 @@ class IJobRecycler {
 // by the game's thread when it is delivered.
 class Backlog {
  public:
-  // What one queued message costs: its payload plus the job and bookkeeping.
-  static int64_t costOf(int32_t length) { return int64_t{length} + 64; }
+  // What one queued message costs: the buffer its payload really takes (a
+  // size class may be up to four times the payload) plus the job and
+  // bookkeeping.
+  static int64_t costOf(int32_t length) { return int64_t{msgmempool::MsgMemPool::blockBytes(length)} + 64; }
   void bind(IJobRecycler* owner) { owner_ = owner; }
   void add(int64_t cost) { bytes_.fetch_add(cost, std::memory_order_relaxed); }
   void release(int64_t cost) {

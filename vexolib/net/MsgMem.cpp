@@ -114,7 +114,7 @@ const int MsgMemPool::kSizes[kSizeCount] = {16, 32, 64, 128, 256, 512, 1024, 204
 constexpr size_t kBufHeader = 4;
 
 MsgMemPool::MsgMemPool() {
-  for (int i = 0; i < kSizeCount; ++i) pools_[i] = new LockedPool(name_, kSizes[i] + 4, 64);
+  for (int i = 0; i < kSizeCount; ++i) pools_[i] = new LockedPool(name_, kSizes[i] + 4, kBlocksPerChunk);
 }
 
 MsgMemPool::~MsgMemPool() {
@@ -138,7 +138,14 @@ void* MsgMemPool::allocate(int length) {
   int cls = classOf(length);
   char* block;
   if (cls == kHeapClass) {
-    block = static_cast<char*>(std::malloc(static_cast<size_t>(length) + kBufHeader));
+    // Heap blocks also keep their length in front of the class, so what they
+    // hold can be counted when they go back.
+    block = static_cast<char*>(std::malloc(static_cast<size_t>(length) + 2 * kBufHeader));
+    if (!block) return nullptr;
+    const int32_t n = length;
+    std::memcpy(block, &n, 4);
+    block += kBufHeader;
+    heapBytes_.fetch_add(length, std::memory_order_relaxed);
   } else {
     block = static_cast<char*>(pools_[cls]->allocate());
   }
@@ -153,7 +160,10 @@ void MsgMemPool::release(void* buffer) {
   char* block = static_cast<char*>(buffer) - kBufHeader;
   int cls = classOfBuffer(buffer);
   if (cls == kHeapClass) {
-    std::free(block);
+    int32_t n;
+    std::memcpy(&n, block - kBufHeader, 4);
+    heapBytes_.fetch_sub(n, std::memory_order_relaxed);
+    std::free(block - kBufHeader);
     return;
   }
   if (cls < 0 || cls > kHeapClass) return;
@@ -161,6 +171,12 @@ void MsgMemPool::release(void* buffer) {
 }
 
 int MsgMemPool::chunkCount(int cls) { return pools_[cls]->chunkCount(); }
+
+int64_t MsgMemPool::heldBytes() {
+  int64_t n = heapBytes_.load(std::memory_order_relaxed);
+  for (int i = 0; i < kSizeCount; ++i) n += int64_t{pools_[i]->chunkCount()} * kBlocksPerChunk * (kSizes[i] + 4);
+  return n;
+}
 
 MsgMemPool& instance() {
   static MsgMemPool pool;

@@ -87,14 +87,24 @@ class MsgMemPool : public CLMemPool {
   void release(void* buffer) override;
   // The class index a length falls into (kHeapClass above the largest class).
   static int classOf(int length);
+  // Bytes a buffer of this length really takes: its class's size, or the
+  // length itself above the largest class.
+  static int blockBytes(int length) {
+    const int cls = classOf(length);
+    return cls == kHeapClass ? length : kSizes[cls];
+  }
   // The class index written in front of a buffer handed out.
   static int classOfBuffer(const void* buffer);
   int chunkCount(int cls);
+  // Bytes held from the heap: every chunk of the classes and every heap block.
+  int64_t heldBytes();
   static const int kSizes[kSizeCount];
+  static constexpr int kBlocksPerChunk = 64;
 
  private:
   // Classes lock independently, so buffers of different sizes never contend.
   LockedPool* pools_[kSizeCount];
+  std::atomic<int64_t> heapBytes_{0};
   const char* name_ = "MsgMem";
 };
 

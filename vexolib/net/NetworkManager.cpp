@@ -37,9 +37,13 @@ void NetworkService::update() {
     }
   }
   // A connection made in the background is read only once the game has
-  // heard of it, so its messages never come before its onConnect.
+  // heard of it, so its messages never come before its onConnect. A result
+  // from before the last Stop is dropped: its connection was closed with
+  // everything else, and its id may belong to a new one by now.
+  const uint32_t generation = loop_.generation();
   ConnectResult result;
   while (results_.tryPop(result)) {
+    if (result.generation != generation) continue;
     sink_->onConnect(result.ok != 0, result.requestId, result.connectionId, result.ip, result.port);
     if (result.ok) loop_.release(result.connectionId, result.serial);
   }
@@ -78,6 +82,7 @@ bool NetworkService::connectAsyncText(const char* host, int32_t port, int32_t* r
 }
 
 bool NetworkService::submit(ConnectRequest& request, int32_t* requestId) {
+  request.generation = loop_.generation();
   const bool workers = workersRunning_.load() || startWorkers();
   request.requestId = requestCounter_++;
   if (requestId) *requestId = request.requestId;
@@ -105,15 +110,19 @@ void NetworkService::runWorker() {
       wake_.wait(1000);
       continue;
     }
+    // Asked for before a Stop: the game no longer waits for it.
+    if (request.generation != loop_.generation()) continue;
     ConnectResult result;
     result.requestId = request.requestId;
+    result.generation = request.generation;
     result.ip = request.ip;
     result.port = request.port;
     uint32_t ip = request.ip;
     // Host names are not looked up: text must be a dotted address.
     const bool addressOk = request.byText == 0 || sock::parseDotted(request.host, &ip);
-    const int32_t id =
-        addressOk ? loop_.connect(ip, request.port, request.timeout, true, &result.serial) : SocketLoop::kNoId;
+    const int32_t id = addressOk
+                           ? loop_.connect(ip, request.port, request.timeout, true, &result.serial, request.generation)
+                           : SocketLoop::kNoId;
     result.ok = id != SocketLoop::kNoId ? 1 : 0;
     result.connectionId = id;
     // Waits for room as long as the workers run: a game that stopped calling

@@ -21,6 +21,7 @@ struct ConnectRequest {
   uint16_t port = 0;
   int32_t timeout = 0;
   uint8_t byText = 0;
+  uint32_t generation = 0;  // of the socket loop when the game asked
 };
 
 struct ConnectResult {
@@ -30,6 +31,7 @@ struct ConnectResult {
   uint8_t ok = 0;
   int32_t connectionId = 0;
   uint64_t serial = 0;  // of the connection's handler, which waits to be read until the game is told
+  uint32_t generation = 0;
 };
 
 class NetworkService {

@@ -8,137 +8,17 @@
 #include <deque>
 #include <vector>
 
-#include "Framing.h"
+#include "Budget.h"
+#include "HandlerTable.h"
+#include "Handlers.h"
 #include "Jobs.h"
 #include "MsgMem.h"
 #include "NetSync.h"
 #include "SocketCalls.h"
+#include "TurnPicker.h"
 #include "base/Thread.h"
 
 namespace vexolib::net {
-
-class SocketLoop;
-
-class BasicNetworkHandler {
- public:
-  BasicNetworkHandler(Sock socket, bool isListener) : socket_(socket), isListener_(isListener) {}
-  virtual ~BasicNetworkHandler() = default;
-  BasicNetworkHandler(const BasicNetworkHandler&) = delete;
-  BasicNetworkHandler& operator=(const BasicNetworkHandler&) = delete;
-
-  virtual void onReadable() {}
-  virtual void onWritable() {}
-  virtual void close() {}
-
-  Sock socket() const { return socket_; }
-  int32_t id() const { return id_; }
-  bool isListener() const { return isListener_; }
-  SocketLoop* owner() const { return owner_; }
-  // The backlog of the connection's slot (none for listeners).
-  Backlog* backlog() const { return backlog_; }
-  void attach(SocketLoop* owner, int32_t id, Backlog* backlog) {
-    owner_ = owner;
-    id_ = id;
-    backlog_ = isListener_ ? nullptr : backlog;
-  }
-
- protected:
-  // Shuts the socket down and closes it; an added handler reports the close.
-  void closeSocket();
-
-  SocketLoop* owner_ = nullptr;
-  Backlog* backlog_ = nullptr;
-  Sock socket_;
-  int32_t id_ = -1;
-  bool isListener_;
-};
-
-class ListenHandler final : public BasicNetworkHandler {
- public:
-  ListenHandler(Sock socket, uint16_t port, int32_t maxMessageLength)
-      : BasicNetworkHandler(socket, true), port_(port), maxMessageLength_(maxMessageLength) {}
-  ~ListenHandler() override { close(); }
-  void onReadable() override;
-  void close() override;
-  uint16_t port() const { return port_; }
-
- private:
-  uint16_t port_;
-  int32_t maxMessageLength_;
-};
-
-class TcpHandler final : public BasicNetworkHandler, private FrameSink {
- public:
-  static constexpr int32_t kBatchCapacity = 2048;
-  static constexpr int32_t kShrinkAbove = 2097152;
-  // Switches the socket to non-blocking mode; check ready() afterwards.
-  TcpHandler(Sock socket, int32_t maxMessageLength);
-  ~TcpHandler() override { close(); }
-  bool ready() const { return inFlight_.data && out_.data; }
-
-  void onReadable() override;
-  void onWritable() override;
-  void close() override;
-
-  // Appends one framed message, or raw bytes, to the out buffer.
-  bool queueFrame(const void* data, int32_t length);
-  bool queueRaw(const void* data, int32_t length);
-
- private:
-  void onMessage(char* block, int32_t length) override;
-  void onPolicyRequest() override;
-
-  FrameDecoder decoder_;
-  OutBuffer inFlight_;
-  OutBuffer out_;
-  Mutex lock_;  // guards out_ and the swap
-  int32_t sendPosition_ = 0;
-};
-
-// Ids by slot: listeners and connections share them; the first handler gets 0.
-class HandlerTable {
- public:
-  struct Entry {
-    BasicNetworkHandler* handler = nullptr;
-    int64_t pending = 0;  // bytes queued on the connection, not yet known to be sent
-    uint64_t serial = 0;  // tells this handler from others that had its id
-    bool inReadSet = false;
-    bool inWriteSet = false;
-    bool freshWrite = false;  // queued since the last pass: written before waiting
-    bool held = false;        // not read until the game has been told of the connection
-  };
-
-  int32_t insert(BasicNetworkHandler* handler, uint64_t serial);
-  // Frees the slot; the id goes on the free stack when recycle() is called
-  // for it, once the game has seen the close.
-  void erase(int32_t id);
-  void recycle(int32_t id);
-  Entry* lookup(int32_t id);
-  // The received-message backlog of a slot; its address never changes.
-  Backlog& backlog(int32_t id) { return backlogs_[static_cast<size_t>(id)]; }
-  void reset();
-
-  int32_t live() const { return live_; }
-  int32_t first() const { return first_; }
-  int32_t end() const { return end_; }
-  bool used(int32_t id) const { return used_[static_cast<size_t>(id)] != 0; }
-  Entry& at(int32_t id) { return entries_[static_cast<size_t>(id)]; }
-  uint32_t epoch() const { return epoch_; }
-
- private:
-  std::vector<Entry> entries_;
-  std::vector<uint8_t> used_;
-  std::vector<uint8_t> awaitingRecycle_;
-  // Jobs of a closed connection may still point at its backlog: a deque
-  // grows without moving what it holds, and slots are never given back.
-  std::deque<Backlog> backlogs_;
-  std::vector<int32_t> freeIds_;
-  int32_t highWater_ = 0;
-  int32_t first_ = 0;
-  int32_t end_ = 0;
-  int32_t live_ = 0;
-  uint32_t epoch_ = 0;  // grows at every reset, so ids of an earlier table are ignored
-};
 
 class SocketLoop final : private IJobRecycler {
  public:
@@ -147,21 +27,15 @@ class SocketLoop final : private IJobRecycler {
   static constexpr int kSelectTimeoutMs = 10;
   static constexpr int kIdleSleepMs = 100;
   static constexpr int kNoId = -1;
+  static constexpr uint32_t kAnyGeneration = 0xFFFFFFFFu;
   // Most bytes read from one connection in one pass, so no connection can
   // hold the thread while others (and accepts) wait.
   static constexpr int kReadPerPass = 65536;
-  // Undelivered messages one connection may hold before its reading stops.
-  // Every message the game has not taken yet is a message another connection
-  // waits behind, so the bound is small: a flood of 8-byte frames stops at
-  // about 3600 jobs, a few milliseconds of delivery. It is checked after each
-  // read, so a message larger than the bound still arrives whole (and the
-  // connection waits until the game has taken it). Reading resumes below half.
-  static constexpr int64_t kConnectionBacklog = 256 * 1024;
-  // The same for all connections together: what a 32-bit game can spare.
-  static constexpr int64_t kTotalBacklog = 64 * 1048576;
+  // The bounds of what peers can make the loop hold (Budget.h).
+  static constexpr int64_t kConnectionBacklog = Limits{}.connectionBacklog;
+  static constexpr int64_t kTotalBacklog = Limits{}.totalBacklog;
 
-  SocketLoop(JobQueue& jobQueue, int32_t maxMessageLength, int64_t connectionBacklog = kConnectionBacklog,
-             int64_t totalBacklog = kTotalBacklog);
+  SocketLoop(JobQueue& jobQueue, int32_t maxMessageLength, const Limits& limits = Limits{});
   ~SocketLoop();
   SocketLoop(const SocketLoop&) = delete;
   SocketLoop& operator=(const SocketLoop&) = delete;
@@ -169,9 +43,13 @@ class SocketLoop final : private IJobRecycler {
   // Takes the handler over; kNoId (and the handler is destroyed) when the
   // read set is full, so no socket is left that would never be served. A
   // held handler is not read until release() (see connect()).
-  int32_t add(BasicNetworkHandler* handler, bool held = false, uint64_t* serial = nullptr);
+  // With a generation other than kAnyGeneration the handler is added only
+  // while the loop is in that generation (see generation()).
+  int32_t add(BasicNetworkHandler* handler, bool held = false, uint64_t* serial = nullptr,
+              uint32_t generation = kAnyGeneration);
   // Adds a connected socket as a TcpHandler; on failure the socket is closed.
-  int32_t addConnection(Sock socket, int32_t maxMessageLength, bool held = false, uint64_t* serial = nullptr);
+  int32_t addConnection(Sock socket, int32_t maxMessageLength, bool held = false, uint64_t* serial = nullptr,
+                        uint32_t generation = kAnyGeneration);
   // Closes the handler that has the id now; ids without one are ignored,
   // and a close asked for before a Stop never reaches a later handler.
   void queueClose(int32_t id);
@@ -179,7 +57,10 @@ class SocketLoop final : private IJobRecycler {
   const char* peerName(int32_t id);
   // Blocking connect. With held set the connection is not read until
   // release(id, serial): the game hears of it before any of its messages.
-  int32_t connect(uint32_t ip, uint16_t port, int32_t timeoutMs, bool held = false, uint64_t* serial = nullptr);
+  int32_t connect(uint32_t ip, uint16_t port, int32_t timeoutMs, bool held = false, uint64_t* serial = nullptr,
+                  uint32_t generation = kAnyGeneration);
+  // Grows at every stop: ids handed out before belong to an earlier one.
+  uint32_t generation();
   void release(int32_t id, uint64_t serial);
   int32_t listen(uint16_t port, int32_t backlog, const char* bindAddress);
   void start();
@@ -200,14 +81,22 @@ class SocketLoop final : private IJobRecycler {
   bool pushMessage(BasicNetworkHandler& from, char* block, int32_t length);
   void pushDisconnect(int32_t id);
   void subtractPending(int32_t id, int64_t n);
-  void addPending(int32_t id, int64_t n);
+  void addPartial(int64_t n) { partial_.fetch_add(n, std::memory_order_relaxed); }
+  // Queues raw bytes (the policy answer) within the send bounds.
+  bool queueAnswer(int32_t id, const void* data, int32_t length);
   char* readBuffer() { return readBuffer_.data(); }
 
   // For tests and diagnostics.
   int64_t pending(int32_t id);
+  // Where the connection's receive stands (-4 to -1 in the header, then the
+  // payload bytes so far); only while the socket thread does not run.
+  int32_t receivePosition(int32_t id);
   bool inWriteSet(int32_t id);
   uint16_t listenerPort(int32_t id);
-  int64_t backlogBytes() const { return totalBacklog_.load(); }
+  // Received bytes held: whole messages the game has not taken, and the
+  // buffers of messages still arriving.
+  int64_t backlogBytes() const { return totalBacklog_.load() + partial_.load(); }
+  int64_t partialBytes() const { return partial_.load(); }
   // One pass of the socket thread; returns the number of handlers served.
   int runPass();
 
@@ -229,6 +118,11 @@ class SocketLoop final : private IJobRecycler {
   // Copies the sockets to wait on; false when there is no handler at all.
   bool collectWaitSets();
   void markInWriteSet(HandlerTable::Entry& e);
+  // Appends to the connection's out buffer unless a send bound would pass
+  // (Budget.h); under lock_.
+  bool queueOn(HandlerTable::Entry& e, const void* data, int32_t length, bool framed);
+  // Closes the connection holding the largest partly received message.
+  void shedLargestPartial();
   // Cuts a wait short when the sets changed after they were copied for it.
   void wakeIfWaiting();
 
@@ -237,6 +131,7 @@ class SocketLoop final : private IJobRecycler {
   HandlerTable table_;
   Mutex lock_;  // table, pending counts and both socket sets
   int readCount_ = 0, writeCount_ = 0;
+  int64_t queuedTotal_ = 0;  // pending bytes of all connections
   uint64_t nextSerial_ = 1;
   std::vector<CloseRequest> closeList_;
   Mutex closeLock_;
@@ -246,13 +141,17 @@ class SocketLoop final : private IJobRecycler {
   JobQueue& jobQueue_;
   std::vector<Sock> workRead_, workWrite_;
   std::vector<BasicNetworkHandler*> workReadHandlers_, workWriteHandlers_;
+  std::vector<int32_t> workReadIds_, workWriteIds_;
+  std::vector<size_t> picked_;
+  TurnPicker readTurns_, writeTurns_;
   std::vector<uint8_t> readReady_, writeReady_;
   std::vector<BasicNetworkHandler*> toRead_, toWrite_;
   std::vector<char> readBuffer_;
-  std::atomic<int64_t> totalBacklog_{0};
-  bool totalThrottled_ = false;  // socket thread only
+  std::atomic<int64_t> totalBacklog_{0};  // whole messages waiting for the game
+  std::atomic<int64_t> partial_{0};       // buffers of messages still arriving
+  bool totalThrottled_ = false;           // socket thread only
   int32_t maxMessageLength_;
-  const int64_t connectionBacklog_, totalBacklogLimit_;
+  const Limits limits_;
   Sock waker_ = kNoSock;
   std::atomic<bool> waiting_{false};
 };
