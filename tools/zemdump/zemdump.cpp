@@ -6,12 +6,14 @@
 // as a flame graph.
 // zemdump --lua IDFILE DUMP [KEY]: the Lua object dump DUMP.lo and DUMP.lk
 // with names from the Lua identifier file.
+// zemdump --diff and --speedscope: see DiffCommands.cpp.
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
 
+#include "DiffCommands.h"
 #include "records/LuaCounts.h"
 #include "records/Records.h"
 
@@ -30,12 +32,15 @@ bool slurp(const char* path, std::string& out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc >= 2 && std::strcmp(argv[1], "--diff") == 0) return zemdump::runDiff(argc, argv);
+  if (argc >= 2 && std::strcmp(argv[1], "--speedscope") == 0) return zemdump::runSpeedscope(argc, argv);
   const bool trace = argc >= 2 && std::strcmp(argv[1], "--trace") == 0;
   const bool lua = argc >= 2 && std::strcmp(argv[1], "--lua") == 0;
   if (trace || lua ? (argc < 4 || argc > 5) : (argc < 2 || argc > 3)) {
     std::fprintf(stderr,
                  "usage: zemdump FILE [KEY]\n       zemdump --trace IDFILE CPUFILE [KEY]\n"
-                 "       zemdump --lua IDFILE DUMP [KEY]\n");
+                 "       zemdump --lua IDFILE DUMP [KEY]\n%s",
+                 zemdump::kDiffUsage);
     return 2;
   }
   std::string out, err;
