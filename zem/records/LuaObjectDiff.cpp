@@ -272,7 +272,7 @@ std::vector<uint32_t> byAddress(const LuaObjectList& list) {
 long long find(const LuaObjectList& list, const std::vector<uint32_t>& order, uint64_t address) {
   auto it = std::lower_bound(order.begin(), order.end(), address,
                              [&](uint32_t i, uint64_t a) { return list.objects[i].address < a; });
-  return it != order.end() && list.objects[*it].address == address ? *it : -1;
+  return it != order.end() && list.objects[*it].address == address ? static_cast<long long>(*it) : -1;
 }
 }  // namespace
 
@@ -382,10 +382,16 @@ bool diffLuaObjects(const LuaObjectList& before, const LuaObjectList& after, Lua
     out.addedBytes += o.size;
   }
   for (const auto& [k, cb] : groups) out.added.push_back({kKinds[k.first], paths.path(k.second), cb.first, cb.second});
-  std::stable_sort(out.added.begin(), out.added.end(), [](const GrowthGroup& x, const GrowthGroup& y) {
-    return x.bytes != y.bytes ? x.bytes > y.bytes : x.count > y.count;
-  });
+  sortGroups(out.added);
   return true;
+}
+
+void sortGroups(std::vector<GrowthGroup>& groups) {
+  std::stable_sort(groups.begin(), groups.end(), [](const GrowthGroup& x, const GrowthGroup& y) {
+    if (x.bytes != y.bytes) return x.bytes > y.bytes;
+    if (x.count != y.count) return x.count > y.count;
+    return x.kind != y.kind ? x.kind < y.kind : x.path < y.path;
+  });
 }
 
 std::string pathText(const std::vector<std::string>& path) {

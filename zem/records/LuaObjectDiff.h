@@ -56,6 +56,9 @@ std::string formatLuaObjectDiff(const LuaObjectDiff& diff);
 // Groups as a speedscope profile: the path (then the kind) as the stack, bytes as the weight.
 std::string growthSpeedscope(const std::string& title, const std::vector<GrowthGroup>& groups);
 
+// Largest bytes first, then largest count, then by kind and path.
+void sortGroups(std::vector<GrowthGroup>& groups);
+
 // The group's path as one line, "a > b > c".
 std::string pathText(const std::vector<std::string>& path);
 

@@ -10,12 +10,6 @@
 namespace zem {
 
 namespace {
-void sortByBytes(std::vector<GrowthGroup>& groups) {
-  std::stable_sort(groups.begin(), groups.end(), [](const GrowthGroup& x, const GrowthGroup& y) {
-    return x.bytes != y.bytes ? x.bytes > y.bytes : x.count > y.count;
-  });
-}
-
 std::string table(const char* title, const std::vector<GrowthGroup>& groups) {
   long long count = 0, bytes = 0;
   for (const GrowthGroup& g : groups) {
@@ -102,8 +96,8 @@ bool diffObjectMaps(const std::string& mapBefore, const std::string& mapAfter, c
     else
       out.shrunk.push_back({k.second, p->second, -d.first, -d.second});
   }
-  sortByBytes(out.grown);
-  sortByBytes(out.shrunk);
+  sortGroups(out.grown);
+  sortGroups(out.shrunk);
   return true;
 }
 
