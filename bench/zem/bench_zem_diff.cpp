@@ -8,9 +8,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 
 extern "C" {
@@ -19,22 +18,13 @@ extern "C" {
 #include <lualib.h>
 }
 
+#include "PeakMemory.h"
 #include "records/LuaObjectDiff.h"
 
 namespace {
-long statusKB(const char* field) {
-  std::ifstream in("/proc/self/status");
-  std::string line;
-  while (std::getline(in, line))
-    if (line.compare(0, std::strlen(field), field) == 0) return std::atol(line.c_str() + std::strlen(field) + 1);
-  return -1;
-}
-
 std::string slurp(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 double msSince(std::chrono::steady_clock::time_point a) {
@@ -65,9 +55,9 @@ int main() {
   auto a = std::chrono::steady_clock::now();
   dumpObj(L, (dir + "/a").c_str(), 0);
   const double dumpA = msSince(a);
-  if (luaL_dostring(L, "for i = 1, 500 do big[i] = nil end "
-                       "fresh = {} for i = 1, 500 do local t = {} for j = 1, 1000 do t[j] = {} end fresh[i] = t end") !=
-      0)
+  if (luaL_dostring(L,
+                    "for i = 1, 500 do big[i] = nil end "
+                    "fresh = {} for i = 1, 500 do local t = {} for j = 1, 1000 do t[j] = {} end fresh[i] = t end") != 0)
     return 1;
   lua_gc(L, LUA_GCCOLLECT, 0);
   a = std::chrono::steady_clock::now();
@@ -75,8 +65,8 @@ int main() {
   const double dumpB = msSince(a);
   lua_close(L);
 
-  std::ofstream("/proc/self/clear_refs") << "5";  // restart the peak from here
-  const long before = statusKB("VmRSS:");
+  resetPeakMemory();  // the peak restarts from what the process holds now
+  const double before = peakMemoryMiB();
   a = std::chrono::steady_clock::now();
   zem::LuaObjectList listA, listB;
   zem::LuaObjectDiff diff;
@@ -89,11 +79,11 @@ int main() {
   }
   const std::string report = zem::formatLuaObjectDiff(diff);
   const double diffMs = msSince(a);
-  const long peak = statusKB("VmHWM:") - before;
+  const double peak = peakMemoryMiB() - before;
   std::printf("%s: dumps of %zu and %zu objects (%.1f and %.1f MB object lists), written in %.0f and %.0f ms\n",
               LUA_RELEASE, listA.objects.size(), listB.objects.size(), textA.size() / 1e6, textB.size() / 1e6, dumpA,
               dumpB);
-  std::printf("  diff (read both lists, compare, group): %.2f s, peak %ld KB above the %ld KB before it\n",
+  std::printf("  diff (read both lists, compare, group): %.2f s, peak %.1f MiB above the %.1f MiB before it\n",
               diffMs / 1000.0, peak, before);
   std::printf("%s", report.c_str());
   return 0;

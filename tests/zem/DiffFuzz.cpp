@@ -5,21 +5,16 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "FuzzParts.h"
 #include "records/CpuTree.h"
 #include "records/LuaObjectDiff.h"
 #include "records/ObjectMapDiff.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string bytes(reinterpret_cast<const char*>(data), size);
-  std::string parts[4];
-  size_t start = 0;
-  for (int i = 0; i < 4; ++i) {
-    const size_t cut = i < 3 ? bytes.find("\n~~\n", start) : std::string::npos;
-    parts[i] = bytes.substr(start, cut == std::string::npos ? std::string::npos : cut - start);
-    if (cut == std::string::npos) break;
-    start = cut + 4;
-  }
+  const std::vector<std::string> parts = fuzzParts(bytes, 4);
   std::string error, json;
   zem::LuaObjectList a, b;
   const bool readA = zem::readLuaObjectList(parts[0], "", a, error);

@@ -213,8 +213,8 @@ std::string growthFile() {
 std::string cpuFile() {
   std::string json, error;
   EXPECT_TRUE(zem::exportCpuSpeedscope("7,Update\r\n8,Physics \"step\"\r\n",
-                                       "#1\r\n0,1,0,5,1\r\n1,2,7,30,1\r\n2,3,8,60,2\r\n#2\r\n0,4,0,1,1\r\n", "",
-                                       json, error))
+                                       "#1\r\n0,1,0,5,1\r\n1,2,7,30,1\r\n2,3,8,60,2\r\n#2\r\n0,4,0,1,1\r\n", "", json,
+                                       error))
       << error;
   return json;
 }

@@ -14,27 +14,13 @@ extern "C" {
 }
 
 #include "LoadedZem.h"
+#include "LuaHost.h"
 #include "records/LuaObjectDiff.h"
 #include "wincheck.h"
 
-#if defined(_WIN32)
-#include <windows.h>
-
-#include "winpath.h"
-#else
-#include <dlfcn.h>
-#endif
-
 namespace {
 
-bool run(lua_State* L, const std::string& code, const char* chunkName) {
-  if (luaL_loadbuffer(L, code.data(), code.size(), chunkName) != 0 || lua_pcall(L, 0, 0, 0) != 0) {
-    std::printf("Lua error: %s\n", lua_tostring(L, -1));
-    lua_settop(L, 0);
-    return false;
-  }
-  return true;
-}
+using luahost::run;
 
 zem::LuaObjectList readList(const std::string& base) {
   zem::LuaObjectList list;
@@ -51,20 +37,8 @@ int main(int argc, char** argv) {
     std::printf("usage: %s ZEM LUA_MODULE SCRIPT_DIR OUT_DIR\n", argv[0]);
     return 2;
   }
-  void*& zemLib = loadedzem::library();
-#if defined(_WIN32)
-  zemLib = LoadLibraryW(winpath::fromBuild(argv[1]).c_str());
-  const std::wstring wide = winpath::fromBuild(argv[2]);
-  std::string luaModule(
-      static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr)), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, &luaModule[0], static_cast<int>(luaModule.size()), nullptr,
-                      nullptr);
-  luaModule.resize(std::strlen(luaModule.c_str()));
-#else
-  zemLib = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
-  const std::string luaModule = argv[2];
-#endif
-  if (!WCHECK(zemLib != nullptr)) return wincheck::summary();
+  const std::string luaModule = luahost::modulePath(argv[2]);
+  if (!WCHECK(luahost::loadZem(argv[1]))) return wincheck::summary();
   auto startLuaOn = loadedzem::exportOf<int32_t (*)(const char*, int32_t, int32_t)>("StartLuaOn");
   auto setMapPath = loadedzem::exportOf<int32_t (*)(const char*)>("lua_setmap_path");
   auto luaDumpObj = loadedzem::exportOf<void (*)(void*, const char*, int32_t)>("LuaDumpObj");

@@ -60,6 +60,13 @@ void invoke(MonoMethod* m, void** args = nullptr) {
   WCHECK(exc == nullptr);
 }
 
+// The game's assembly (after the callback assembly it refers to), or null.
+MonoImage* openGame(MonoDomain* domain, const std::string& asmDir) {
+  MonoAssembly* callback = mono_domain_assembly_open(domain, (asmDir + "ZemCallBack.dll").c_str());
+  MonoAssembly* game = mono_domain_assembly_open(domain, (asmDir + "Game.dll").c_str());
+  return WCHECK(callback && game) ? mono_assembly_get_image(game) : nullptr;
+}
+
 // One node of a written tree: depth, name, calls, key, node, total, extra1, extra2.
 struct Line {
   int depth;
@@ -174,10 +181,8 @@ int checkMemoryMode(MonoDomain* domain, const std::string& monoPath, const std::
   auto setFrameAtEnd = zemFn<void (*)(int)>("SetFrameAtEnd");
   auto stopProfiling = zemFn<int (*)()>("StopProfiling");
   if (wincheck::failed()) return wincheck::summary();
-  MonoAssembly* callback = mono_domain_assembly_open(domain, (asmDir + "ZemCallBack.dll").c_str());
-  MonoAssembly* game = mono_domain_assembly_open(domain, (asmDir + "Game.dll").c_str());
-  if (!WCHECK(callback && game)) return wincheck::summary();
-  MonoImage* image = mono_assembly_get_image(game);
+  MonoImage* image = openGame(domain, asmDir);
+  if (!image) return wincheck::summary();
   MonoMethod* keep = findMethod(image, "", "AllocLoop", "Keep", 2);
   MonoMethod* churn = findMethod(image, "", "AllocLoop", "Churn", 1);
   MonoMethod* drop = findMethod(image, "", "AllocLoop", "Drop", 0);
@@ -289,18 +294,15 @@ int checkMemoryMode(MonoDomain* domain, const std::string& monoPath, const std::
 
 // Two object maps around LeakLoop.Step: the comparison names the kept Sparks and
 // the dropped Embers, each on its own call path, and nothing else.
-int checkLeakDiff(MonoDomain* domain, const std::string& monoPath, const std::string& asmDir,
-                  const std::string& dir) {
+int checkLeakDiff(MonoDomain* domain, const std::string& monoPath, const std::string& asmDir, const std::string& dir) {
   auto startProfilerOn = zemFn<int (*)(const char*, int32_t, int32_t, int32_t)>("StartProfilerOn");
   auto idMapFile = zemFn<void (*)(const char*, const char*)>("IdMapFile");
   auto dumpCallTree = zemFn<void (*)(const char*)>("DumpCallTree");
   auto dumpObjectMap = zemFn<void (*)(const char*)>("DumpObjectMap");
   auto stopProfiling = zemFn<int (*)()>("StopProfiling");
   if (wincheck::failed()) return wincheck::summary();
-  MonoAssembly* callback = mono_domain_assembly_open(domain, (asmDir + "ZemCallBack.dll").c_str());
-  MonoAssembly* game = mono_domain_assembly_open(domain, (asmDir + "Game.dll").c_str());
-  if (!WCHECK(callback && game)) return wincheck::summary();
-  MonoImage* image = mono_assembly_get_image(game);
+  MonoImage* image = openGame(domain, asmDir);
+  if (!image) return wincheck::summary();
   MonoMethod* prepare = findMethod(image, "", "LeakLoop", "Prepare", 2);
   MonoMethod* step = findMethod(image, "", "LeakLoop", "Step", 1);
   MonoClass* spark = mono_class_from_name(image, "", "Spark");

@@ -110,8 +110,7 @@ int runDiff(int argc, char** argv) {
         !readWhole(argv[first + 3], ids))
       return 1;
     zem::ObjectMapDiff diff;
-    if (!zem::diffObjectMaps(mapA, mapB, tree, ids, n == 5 ? argv[first + 4] : "", diff, error))
-      return failed(error);
+    if (!zem::diffObjectMaps(mapA, mapB, tree, ids, n == 5 ? argv[first + 4] : "", diff, error)) return failed(error);
     out = zem::formatObjectMapDiff(diff);
     if (!speedscope.empty()) json = zem::growthSpeedscope("Managed objects grown since the first map", diff.grown);
   } else {

@@ -149,8 +149,8 @@ bool readLuaObjectList(const std::string& text, const std::string& key, LuaObjec
     Fields fs{s, n};
     const char *a, *b, *c, *d;
     size_t al, bl, cl, dl;
-    if (!fs.field(a, al) || std::string(a, al) != "lua" || !fs.field(b, bl) || !fs.field(c, cl) ||
-        !fs.field(d, dl) || !fs.done() || !number(c, cl, 16, v) || cl != 16 || !number(d, dl, 10, v))
+    if (!fs.field(a, al) || std::string(a, al) != "lua" || !fs.field(b, bl) || !fs.field(c, cl) || !fs.field(d, dl) ||
+        !fs.done() || !number(c, cl, 16, v) || cl != 16 || !number(d, dl, 10, v))
       return fail(error, "no Lua version line", line);
     out.version = std::string(b, bl);
     out.session = std::string(c, cl);
@@ -187,8 +187,7 @@ bool readLuaObjectList(const std::string& text, const std::string& key, LuaObjec
       if (!numberField(fs, 16, o.address) || !numberField(fs, 10, kind) || !numberField(fs, 10, size) ||
           !numberField(fs, 16, o.parent) || !numberField(fs, 10, nameIndex) || !fs.done())
         return fail(error, "bad object line", line);
-      if ((kind != 1 && kind != 2 && kind != 4 && kind != 5) || o.address == 0)
-        return fail(error, "bad object", line);
+      if ((kind != 1 && kind != 2 && kind != 4 && kind != 5) || o.address == 0) return fail(error, "bad object", line);
       if (nameIndex >= out.names.size()) return fail(error, "object names an unknown name", line);
       if (size > 0xffffffffULL) return fail(error, "object size out of range", line);
       o.kind = static_cast<int>(kind);
@@ -284,8 +283,9 @@ bool diffLuaObjects(const LuaObjectList& before, const LuaObjectList& after, Lua
     return false;
   }
   if (before.session != after.session) {
-    error = "the dumps were written with different Lua identifier files (another run or another "
-            "lua_setmap_path): their addresses cannot be compared";
+    error =
+        "the dumps were written with different Lua identifier files (another run or another "
+        "lua_setmap_path): their addresses cannot be compared";
     return false;
   }
   const std::vector<uint32_t> a = byAddress(before), b = byAddress(after);
@@ -342,7 +342,7 @@ bool diffLuaObjects(const LuaObjectList& before, const LuaObjectList& after, Lua
     const LuaObjectList::Object& o = after.objects[k];
     return (after.globals && o.address == after.globals) || nameOf(k) == "[globals]";
   };
-  std::vector<int> pathOf(after.objects.size(), 0);  // 0 unknown, -1 being worked out
+  std::vector<int> pathOf(after.objects.size(), 0);                       // 0 unknown, -1 being worked out
   std::map<std::pair<int, int>, std::pair<long long, long long>> groups;  // (kind, path) -> count, bytes
   std::vector<uint32_t> chain;
   for (size_t k = 0; k < after.objects.size(); ++k) {

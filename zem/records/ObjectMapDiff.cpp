@@ -62,8 +62,10 @@ bool diffObjectMaps(const std::string& mapBefore, const std::string& mapAfter, c
       }
       open.resize(static_cast<size_t>(l[0]));
       auto it = names.find(static_cast<uint64_t>(l[2]));
-      if (l[0] > 0) open.push_back(it != names.end() ? it->second : std::to_string(l[2]));
-      else open.push_back("");
+      if (l[0] > 0)
+        open.push_back(it != names.end() ? it->second : std::to_string(l[2]));
+      else
+        open.push_back("");
       std::vector<std::string> path(open.begin() + 1, open.end());
       if (path.empty()) path.push_back("(no managed frame)");
       if (!pathOf.emplace(static_cast<uint64_t>(l[1]), std::move(path)).second) {
