@@ -2,6 +2,7 @@
 // this program is built against) runs a script between two object dumps, and
 // the two dumps are compared: exactly the leaked groups, exactly the freed
 // objects. Dumps that cannot be compared are refused.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -43,6 +44,7 @@ int main(int argc, char** argv) {
   auto setMapPath = loadedzem::exportOf<int32_t (*)(const char*)>("lua_setmap_path");
   auto luaDumpObj = loadedzem::exportOf<void (*)(void*, const char*, int32_t)>("LuaDumpObj");
   auto stopProfiling = loadedzem::exportOf<int (*)()>("StopProfiling");
+  auto markStartTime = loadedzem::exportOf<void (*)(const char*)>("MarkStartTime");
   if (wincheck::failed()) return wincheck::summary();
 
   const std::string scripts = std::string(argv[3]) + "/", out = std::string(argv[4]) + "/";
@@ -85,6 +87,15 @@ int main(int argc, char** argv) {
   const zem::LuaObjectList c = readList(out + "leak_c");
   WCHECK(!zem::diffLuaObjects(a, c, diff, error));
   WCHECK(error.find("different Lua identifier files") != std::string::npos);
+  // With a key the names in the list are scrambled like the identifier file's.
+  markStartTime("k3y");
+  WCHECK_EQ(setMapPath((out + "leak_ids3.txt").c_str()), 1);
+  luaDumpObj(L, (out + "leak_d").c_str(), 1);
+  const std::string scrambled = loadedzem::slurp(out + "leak_d.lr");
+  WCHECK(scrambled.find("leak_cache") == std::string::npos);
+  zem::LuaObjectList d;
+  if (WCHECK(zem::readLuaObjectList(scrambled, "k3y", d, error)))
+    WCHECK(std::find(d.names.begin(), d.names.end(), "leak_cache") != d.names.end());
   WCHECK_EQ(stopProfiling(), 0);
   lua_close(L);
   return wincheck::summary();

@@ -22,6 +22,17 @@ size_t estimatedBytes(int kind, size_t entries) {
       return 5 * word;
   }
 }
+// Numbers formatted here rather than by printf: the same digits from every C
+// runtime the plug-in is built with.
+void appendNumber(std::string& out, uint64_t v, unsigned base) {
+  char digits[24];
+  size_t n = 0;
+  do {
+    digits[n++] = "0123456789abcdef"[v % base];
+    v /= base;
+  } while (v);
+  while (n) out += digits[--n];
+}
 }  // namespace
 
 void LuaObjectRecords::newSession() {
@@ -39,9 +50,16 @@ bool LuaObjectRecords::open(const std::string& path, int frame, const char* luaV
   close();
   file_ = std::fopen(path.c_str(), "wb");
   if (!file_) return false;
-  std::fprintf(file_, "#%d\r\nlua,%s,%016llx,%u\r\n", frame, luaVersion, static_cast<unsigned long long>(session_),
-               static_cast<unsigned>(sizeof(void*)));
-  if (globals) std::fprintf(file_, "g,%llx\r\n", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(globals)));
+  std::string head = "#" + std::to_string(frame) + "\r\nlua," + luaVersion + ",";
+  std::string session;
+  appendNumber(session, session_, 16);
+  head += std::string(16 - session.size(), '0') + session + "," + std::to_string(sizeof(void*)) + "\r\n";
+  if (globals) {
+    head += "g,";
+    appendNumber(head, reinterpret_cast<uintptr_t>(globals), 16);
+    head += "\r\n";
+  }
+  std::fputs(head.c_str(), file_);
   return true;
 }
 
@@ -63,10 +81,10 @@ size_t LuaObjectRecords::nameIndex(const char* desc, size_t length) {
     // Names are what a key hides; numbers are not.
     std::string hidden = name;
     records_.scramble(hidden);
-    std::fprintf(file_, "x,%zu,", index);
+    std::fputs(("x," + std::to_string(index) + ",").c_str(), file_);
     for (unsigned char c : hidden) std::fprintf(file_, "%02x", c);
   } else {
-    std::fprintf(file_, "n,%zu,", index);
+    std::fputs(("n," + std::to_string(index) + ",").c_str(), file_);
     for (char c : name) {
       if (c == '\\')
         std::fputs("\\\\", file_);
@@ -92,14 +110,24 @@ void LuaObjectRecords::leave() {
   if (!file_ || stack_.empty()) return;
   const Pending p = stack_.back();
   stack_.pop_back();
-  std::fprintf(file_, "o,%llx,%d,%zu,%llx,%zu\r\n", static_cast<unsigned long long>(p.address), p.kind,
-               estimatedBytes(p.kind, p.entries), static_cast<unsigned long long>(p.parent), p.name);
+  line_ = "o,";
+  appendNumber(line_, p.address, 16);
+  line_ += ',';
+  appendNumber(line_, static_cast<uint64_t>(p.kind), 10);
+  line_ += ',';
+  appendNumber(line_, estimatedBytes(p.kind, p.entries), 10);
+  line_ += ',';
+  appendNumber(line_, p.parent, 16);
+  line_ += ',';
+  appendNumber(line_, p.name, 10);
+  line_ += "\r\n";
+  std::fwrite(line_.data(), 1, line_.size(), file_);
   ++objects_;
 }
 
 void LuaObjectRecords::finish() {
   if (!file_) return;
-  std::fprintf(file_, "end,%zu\r\n", objects_);
+  std::fputs(("end," + std::to_string(objects_) + "\r\n").c_str(), file_);
   close();
 }
 

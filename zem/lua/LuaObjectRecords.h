@@ -56,6 +56,7 @@ class LuaObjectRecords {
   std::vector<Pending> stack_;
   std::unordered_map<std::string, size_t> names_;
   size_t objects_ = 0;
+  std::string line_;  // reused for every object line
 };
 
 }  // namespace zem
