@@ -21,6 +21,7 @@ extern "C" {
 #include "records/LuaCounts.h"
 #include "records/Records.h"
 #include "LoadedZem.h"
+#include "LuaHost.h"
 #include "wincheck.h"
 
 #if defined(_WIN32)
@@ -83,14 +84,7 @@ int dump(lua_State* L) {
   return 0;
 }
 
-bool run(lua_State* L, const std::string& code, const char* chunkName) {
-  if (luaL_loadbuffer(L, code.data(), code.size(), chunkName) != 0 || lua_pcall(L, 0, 0, 0) != 0) {
-    std::printf("Lua error: %s\n", lua_tostring(L, -1));
-    lua_settop(L, 0);
-    return false;
-  }
-  return true;
-}
+using luahost::run;
 
 bool callGlobal(lua_State* L, const char* name) {
   lua_getglobal(L, name);
@@ -379,20 +373,8 @@ int main(int argc, char** argv) {
     std::printf("usage: %s ZEM LUA_MODULE SCRIPT_DIR OUT_DIR\n", argv[0]);
     return 2;
   }
-#if defined(_WIN32)
-  g_zem = LoadLibraryW(winpath::fromBuild(argv[1]).c_str());
-  // zem loads the module by a UTF-8 Windows path.
-  const std::wstring wide = winpath::fromBuild(argv[2]);
-  std::string luaModule(
-      static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr)), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, &luaModule[0], static_cast<int>(luaModule.size()), nullptr,
-                      nullptr);
-  luaModule.resize(std::strlen(luaModule.c_str()));
-#else
-  g_zem = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
-  const std::string luaModule = argv[2];
-#endif
-  if (!WCHECK(g_zem != nullptr)) return wincheck::summary();
+  const std::string luaModule = luahost::modulePath(argv[2]);
+  if (!WCHECK(luahost::loadZem(argv[1]))) return wincheck::summary();
   StartLuaOn = fn<decltype(StartLuaOn)>("StartLuaOn");
   DoLuaHook = fn<decltype(DoLuaHook)>("DoLuaHook");
   AddLuaMarker = fn<decltype(AddLuaMarker)>("AddLuaMarker");

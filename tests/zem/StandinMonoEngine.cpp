@@ -4,7 +4,7 @@
 // C# game loop over several frames and checks the trees zem wrote against what
 // the script did. With "memory" as the last argument: memory mode, allocations
 // of known classes at known paths, checked in the allocation trees and the
-// object map.
+// object map. With "leak": two object maps around a leaking step, compared.
 #include <dlfcn.h>
 #include <mono/jit/jit.h>
 #include <mono/metadata/assembly.h>
@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "records/ObjectMapDiff.h"
 #include "records/Records.h"
 #include "wincheck.h"
 
@@ -57,6 +58,13 @@ void invoke(MonoMethod* m, void** args = nullptr) {
   MonoObject* exc = nullptr;
   if (m) mono_runtime_invoke(m, nullptr, args, &exc);
   WCHECK(exc == nullptr);
+}
+
+// The game's assembly (after the callback assembly it refers to), or null.
+MonoImage* openGame(MonoDomain* domain, const std::string& asmDir) {
+  MonoAssembly* callback = mono_domain_assembly_open(domain, (asmDir + "ZemCallBack.dll").c_str());
+  MonoAssembly* game = mono_domain_assembly_open(domain, (asmDir + "Game.dll").c_str());
+  return WCHECK(callback && game) ? mono_assembly_get_image(game) : nullptr;
 }
 
 // One node of a written tree: depth, name, calls, key, node, total, extra1, extra2.
@@ -173,10 +181,8 @@ int checkMemoryMode(MonoDomain* domain, const std::string& monoPath, const std::
   auto setFrameAtEnd = zemFn<void (*)(int)>("SetFrameAtEnd");
   auto stopProfiling = zemFn<int (*)()>("StopProfiling");
   if (wincheck::failed()) return wincheck::summary();
-  MonoAssembly* callback = mono_domain_assembly_open(domain, (asmDir + "ZemCallBack.dll").c_str());
-  MonoAssembly* game = mono_domain_assembly_open(domain, (asmDir + "Game.dll").c_str());
-  if (!WCHECK(callback && game)) return wincheck::summary();
-  MonoImage* image = mono_assembly_get_image(game);
+  MonoImage* image = openGame(domain, asmDir);
+  if (!image) return wincheck::summary();
   MonoMethod* keep = findMethod(image, "", "AllocLoop", "Keep", 2);
   MonoMethod* churn = findMethod(image, "", "AllocLoop", "Churn", 1);
   MonoMethod* drop = findMethod(image, "", "AllocLoop", "Drop", 0);
@@ -286,6 +292,63 @@ int checkMemoryMode(MonoDomain* domain, const std::string& monoPath, const std::
   return wincheck::summary();
 }
 
+// Two object maps around LeakLoop.Step: the comparison names the kept Sparks and
+// the dropped Embers, each on its own call path, and nothing else.
+int checkLeakDiff(MonoDomain* domain, const std::string& monoPath, const std::string& asmDir, const std::string& dir) {
+  auto startProfilerOn = zemFn<int (*)(const char*, int32_t, int32_t, int32_t)>("StartProfilerOn");
+  auto idMapFile = zemFn<void (*)(const char*, const char*)>("IdMapFile");
+  auto dumpCallTree = zemFn<void (*)(const char*)>("DumpCallTree");
+  auto dumpObjectMap = zemFn<void (*)(const char*)>("DumpObjectMap");
+  auto stopProfiling = zemFn<int (*)()>("StopProfiling");
+  if (wincheck::failed()) return wincheck::summary();
+  MonoImage* image = openGame(domain, asmDir);
+  if (!image) return wincheck::summary();
+  MonoMethod* prepare = findMethod(image, "", "LeakLoop", "Prepare", 2);
+  MonoMethod* step = findMethod(image, "", "LeakLoop", "Step", 1);
+  MonoClass* spark = mono_class_from_name(image, "", "Spark");
+  MonoClass* ember = mono_class_from_name(image, "", "Ember");
+  if (!WCHECK(prepare && step && spark && ember)) return wincheck::summary();
+  const long long sparkSize = mono_class_instance_size(spark), emberSize = mono_class_instance_size(ember);
+
+  WCHECK_EQ(startProfilerOn(monoPath.c_str(), 1, 0, 0), 1);
+  idMapFile((dir + "ids.txt").c_str(), nullptr);
+  const int kEmbers = 2000, kSparks = 5000;
+  int embers = kEmbers, sparks = kSparks, none = 0;
+  void* warmArgs[] = {&none};
+  invoke(step, warmArgs);
+  void* prepareArgs[] = {&embers, &sparks};
+  invoke(prepare, prepareArgs);
+  dumpObjectMap((dir + "map_a.txt").c_str());
+  void* stepArgs[] = {&sparks};
+  invoke(step, stepArgs);
+  dumpObjectMap((dir + "map_b.txt").c_str());
+  dumpCallTree((dir + "tree.txt").c_str());
+  WCHECK_EQ(stopProfiling(), 0);
+
+  zem::ObjectMapDiff diff;
+  std::string error;
+  if (!WCHECK(zem::diffObjectMaps(slurp(dir + "map_a.txt"), slurp(dir + "map_b.txt"), slurp(dir + "tree.txt"),
+                                  slurp(dir + "ids.txt"), "", diff, error)))
+    std::printf("diff: %s\n", error.c_str());
+  std::printf("%s", zem::formatObjectMapDiff(diff).c_str());
+  if (WCHECK_EQ(diff.grown.size(), 1u)) {
+    const zem::GrowthGroup& g = diff.grown[0];
+    WCHECK_EQ(g.kind, std::string("Spark"));
+    WCHECK_EQ(g.count, kSparks);
+    WCHECK_EQ(g.bytes, kSparks * sparkSize);
+    WCHECK(!g.path.empty() && g.path.back() == "LeakLoop:KeepSparks (int)");
+    WCHECK(g.path.size() >= 2 && g.path[g.path.size() - 2] == "LeakLoop:Step (int)");
+  }
+  if (WCHECK_EQ(diff.shrunk.size(), 1u)) {
+    const zem::GrowthGroup& g = diff.shrunk[0];
+    WCHECK_EQ(g.kind, std::string("Ember"));
+    WCHECK_EQ(g.count, kEmbers);
+    WCHECK_EQ(g.bytes, kEmbers * emberSize);
+    WCHECK(!g.path.empty() && g.path.back() == "LeakLoop:MakeEmbers (int)");
+  }
+  return wincheck::summary();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -295,7 +358,8 @@ int main(int argc, char** argv) {
   }
   const std::string zemPath = argv[1], monoPath = argv[2];
   const std::string asmDir = std::string(argv[3]) + "/", dir = std::string(argv[4]) + "/";
-  const bool memory = argc > 5 && std::string(argv[5]) == "memory";
+  const bool leak = argc > 5 && std::string(argv[5]) == "leak";
+  const bool memory = leak || (argc > 5 && std::string(argv[5]) == "memory");
 
   // What an engine does before starting the runtime: call instrumentation through the
   // runtime's current profiler interface, without which the legacy hooks see no calls.
@@ -310,6 +374,7 @@ int main(int argc, char** argv) {
 
   g_zem = dlopen(zemPath.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!WCHECK(g_zem != nullptr)) return wincheck::summary();
+  if (leak) return checkLeakDiff(domain, monoPath, asmDir, dir);
   if (memory) return checkMemoryMode(domain, monoPath, asmDir, dir);
   auto preLoad = zemFn<int32_t (*)(const char*, int32_t)>("PreLoad");
   auto hookEntry = zemFn<int (*)(const char*)>("hook_entry");

@@ -6,43 +6,33 @@
 // as a flame graph.
 // zemdump --lua IDFILE DUMP [KEY]: the Lua object dump DUMP.lo and DUMP.lk
 // with names from the Lua identifier file.
+// zemdump --diff and --speedscope: see DiffCommands.cpp.
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 
+#include "DiffCommands.h"
 #include "records/LuaCounts.h"
 #include "records/Records.h"
 
-namespace {
-bool slurp(const char* path, std::string& out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    std::fprintf(stderr, "zemdump: cannot open %s\n", path);
-    return false;
-  }
-  std::ostringstream s;
-  s << in.rdbuf();
-  out = s.str();
-  return true;
-}
-}  // namespace
-
 int main(int argc, char** argv) {
+  if (argc >= 2 && std::strcmp(argv[1], "--diff") == 0) return zemdump::runDiff(argc, argv);
+  if (argc >= 2 && std::strcmp(argv[1], "--speedscope") == 0) return zemdump::runSpeedscope(argc, argv);
   const bool trace = argc >= 2 && std::strcmp(argv[1], "--trace") == 0;
   const bool lua = argc >= 2 && std::strcmp(argv[1], "--lua") == 0;
   if (trace || lua ? (argc < 4 || argc > 5) : (argc < 2 || argc > 3)) {
     std::fprintf(stderr,
                  "usage: zemdump FILE [KEY]\n       zemdump --trace IDFILE CPUFILE [KEY]\n"
-                 "       zemdump --lua IDFILE DUMP [KEY]\n");
+                 "       zemdump --lua IDFILE DUMP [KEY]\n%s",
+                 zemdump::kDiffUsage);
     return 2;
   }
   std::string out, err;
   if (lua) {
     std::string ids, objects, names;
     const std::string base = argv[3];
-    if (!slurp(argv[2], ids) || !slurp((base + ".lo").c_str(), objects) || !slurp((base + ".lk").c_str(), names))
+    if (!zemdump::readWhole(argv[2], ids) || !zemdump::readWhole((base + ".lo").c_str(), objects) ||
+        !zemdump::readWhole((base + ".lk").c_str(), names))
       return 1;
     zem::LuaObjectCounts counts;
     if (!zem::readLuaObjectCounts(ids, objects, names, argc == 5 ? argv[4] : "", counts, err)) {
@@ -52,14 +42,14 @@ int main(int argc, char** argv) {
     out = zem::formatLuaObjectCounts(counts);
   } else if (trace) {
     std::string ids, tree;
-    if (!slurp(argv[2], ids) || !slurp(argv[3], tree)) return 1;
+    if (!zemdump::readWhole(argv[2], ids) || !zemdump::readWhole(argv[3], tree)) return 1;
     if (!zem::exportTrace(ids, tree, argc == 5 ? argv[4] : "", out, err)) {
       std::fprintf(stderr, "zemdump: %s\n", err.c_str());
       return 1;
     }
   } else {
     std::string bytes;
-    if (!slurp(argv[1], bytes)) return 1;
+    if (!zemdump::readWhole(argv[1], bytes)) return 1;
     if (!zem::dumpFile(bytes, argc == 3 ? argv[2] : "", out, err)) {
       std::fprintf(stderr, "zemdump: %s: %s\n", argv[1], err.c_str());
       return 1;

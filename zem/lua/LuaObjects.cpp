@@ -11,6 +11,7 @@ const int kStackGuard = 3000;
 const int kStackRoom = 20;
 const char* const kKindNames[6] = {"unused0", "table", "function", "unused3", "thread", "userdata"};
 const int kKeyId = 2000;
+const int kGlobals51 = -10002;
 
 size_t hashPointer(uintptr_t p) {
   uint64_t x = p;
@@ -71,6 +72,7 @@ void LuaObjects::closeDumpFiles() {
   int rc = 0;
   closeFile(objectsFile_, rc);
   closeFile(namesFile_, rc);
+  list_.close();
 }
 
 bool LuaObjects::openIdFile(const char* path) {
@@ -79,6 +81,7 @@ bool LuaObjects::openIdFile(const char* path) {
   if (!path || !*path) return false;
   idFile_ = std::fopen(path, "wb");
   if (!idFile_) return false;
+  list_.newSession();
   if (records_.binary()) {
     records_.writeHeader(idFile_);
     records_.writeRecord(idFile_, 0, "Root", 4);
@@ -126,6 +129,15 @@ void LuaObjects::openDumpFiles(const char* path) {
 void LuaObjects::dump(LuaState* L, const char* path, bool names, int frame) {
   namesFlag_ = names;
   openDumpFiles(path);
+  // 5.1 keeps the globals apart from the registry: the list names them, so that
+  // paths through them start there and not at whatever reached them first.
+  const void* globals = nullptr;
+  if (version_ == LuaVersion::k51) {
+    api_.lua_pushvalue(L, kGlobals51);
+    globals = api_.lua_topointer(L, -1);
+    pop(L);
+  }
+  list_.open(std::string(path) + ".lr", frame, version_ == LuaVersion::k52 ? "52" : "51", globals);
   for (uint32_t& c : typeCount_) c = 0;
   nameCount_.clear();
   for (int code = 0; code < 6; ++code) writeIdOnce(code + 100, kKindNames[code], std::strlen(kKindNames[code]));
@@ -136,6 +148,7 @@ void LuaObjects::dump(LuaState* L, const char* path, bool names, int frame) {
   markTable(L, registry.text, registry.length);
   visitedPeak_ = visited_.size();
   visited_.clear();
+  list_.finish();
   writeCounts(frame);
   closeDumpFiles();
   if (idFile_) std::fflush(idFile_);
@@ -156,10 +169,12 @@ void LuaObjects::writeCounts(int frame) {
 bool LuaObjects::readObject(LuaState* L, int code, const char* desc, size_t length) {
   typeCount_[code] += 1;
   if (namesFlag_ && length > 0) nameCount_[nameId(desc, length)] += 1;
-  if (!visited_.insert(api_.lua_topointer(L, -1))) {
+  const void* p = api_.lua_topointer(L, -1);
+  if (!visited_.insert(p)) {
     pop(L);
     return false;
   }
+  list_.enter(p, code, desc, length);
   return true;
 }
 
@@ -209,6 +224,7 @@ void LuaObjects::markTable(LuaState* L, const char* desc, size_t length) {
   }
   api_.lua_pushnil(L);
   while (api_.lua_next(L, -2)) {
+    list_.entry();
     if (weakValues) {
       pop(L);
     } else {
@@ -250,6 +266,7 @@ void LuaObjects::markTable(LuaState* L, const char* desc, size_t length) {
     }
   }
   pop(L);
+  list_.leave();
 }
 
 void LuaObjects::markEnvironment(LuaState* L, const char* desc) {
@@ -269,10 +286,12 @@ void LuaObjects::markFunction(LuaState* L, const char* desc, size_t length) {
   for (int i = 1;; ++i) {
     const char* name = api_.lua_getupvalue(L, -1, i);
     if (!name) break;
+    list_.entry();
     const Desc d = *name ? literal(name) : literal("[upvalue]");
     markObject(L, d.text, d.length);
   }
   pop(L);
+  list_.leave();
 }
 
 void LuaObjects::markUserdata(LuaState* L, const char* desc, size_t length) {
@@ -283,6 +302,7 @@ void LuaObjects::markUserdata(LuaState* L, const char* desc, size_t length) {
   }
   markEnvironment(L, "[uservalue]");
   pop(L);
+  list_.leave();
 }
 
 void LuaObjects::markThread(LuaState* L, const char* desc, size_t length) {
@@ -317,6 +337,7 @@ void LuaObjects::markThread(LuaState* L, const char* desc, size_t length) {
     ++level;
   }
   pop(L);
+  list_.leave();
 }
 
 }  // namespace zem

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "LuaApi.h"
+#include "LuaObjectRecords.h"
 #include "records/RecordWriter.h"
 
 namespace zem {
@@ -34,7 +35,7 @@ class PointerSet {
 class LuaObjects {
  public:
   static constexpr int kFirstNameId = 2001;
-  LuaObjects(const LuaApi& api, RecordWriter& records) : api_(api), records_(records) {}
+  LuaObjects(const LuaApi& api, RecordWriter& records) : api_(api), records_(records), list_(records) {}
   ~LuaObjects();
   void setVersion(LuaVersion version) { version_ = version; }
 
@@ -82,6 +83,7 @@ class LuaObjects {
   std::map<int, uint32_t> nameCount_;
   std::unordered_set<int> written_;
   PointerSet visited_;
+  LuaObjectRecords list_;  // the ".lr" object list
   size_t visitedPeak_ = 0;
 };
 

@@ -24,9 +24,13 @@ void RecordWriter::writeRecord(FILE* f, uintptr_t id, const char* name, size_t l
   head[sizeof(uintptr_t) + 1] = static_cast<unsigned char>(len >> 8);
   std::fwrite(head, 1, sizeof head, f);
   buf_.assign(name, len);
-  if (!key_.empty())
-    for (size_t i = 0; i < len; ++i) buf_[i] ^= key_[i % key_.size()];
+  scramble(buf_);
   std::fwrite(buf_.data(), 1, len, f);
+}
+
+void RecordWriter::scramble(std::string& bytes) const {
+  if (!key_.empty())
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] ^= key_[i % key_.size()];
 }
 
 void closeFile(FILE*& f, int& rc) {

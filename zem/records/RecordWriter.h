@@ -18,6 +18,8 @@ class RecordWriter {
   void writeHeader(FILE* f) const;
   // One record: identifier, 16-bit name length, then the (scrambled) name.
   void writeRecord(FILE* f, uintptr_t id, const char* name, size_t len);
+  // Scrambles bytes with the key the way record names are.
+  void scramble(std::string& bytes) const;
 
  private:
   bool binary_ = false;
