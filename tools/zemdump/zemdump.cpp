@@ -60,10 +60,13 @@ int main(int argc, char** argv) {
   } else {
     std::string bytes;
     if (!slurp(argv[1], bytes)) return 1;
-    if (!zem::dumpFile(bytes, argc == 3 ? argv[2] : "", out, err)) {
+    std::string stopped;
+    if (!zem::dumpFile(bytes, argc == 3 ? argv[2] : "", out, err, &stopped)) {
       std::fprintf(stderr, "zemdump: %s: %s\n", argv[1], err.c_str());
       return 1;
     }
+    // Everything before the cut is printed; where it stopped goes to stderr.
+    if (!stopped.empty()) std::fprintf(stderr, "zemdump: %s: %s\n", argv[1], stopped.c_str());
   }
   std::fwrite(out.data(), 1, out.size(), stdout);
   return 0;
