@@ -276,6 +276,7 @@ TEST(StatsDumpTest, EveryFileKindReadsBackOrIsRefused) {
       {"method names with dots are names, not times", "12,System.GC:Collect ()\r\n", "12 = System.GC:Collect ()\n"},
       {"object map", "#3\r\n140001,Bullet,48,2\r\n140002,List`1,32,1\r\n",
        "frame 3\nleaf 140001 class Bullet bytes 48 count 2\nleaf 140002 class List`1 bytes 32 count 1\n"},
+      {"unregistered samples", "140001\r\n140002\r\n", "unregistered sample 140001\nunregistered sample 140002\n"},
       {"object map line short of its count", "#3\r\n140001,Bullet,48\r\n", ""},
       {"milliseconds before any seconds", "1,.20\r\n", ""},
       {"time line gone bad", "0,0.0\r\n1,x.5\r\n", ""},

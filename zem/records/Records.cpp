@@ -283,6 +283,15 @@ bool dumpTimes(const std::string& bytes, std::string& out, std::string& error) {
   }
   return true;
 }
+// The unregistered-sample file: one identifier per line.
+bool dumpUnregistered(const std::string& bytes, std::string& out) {
+  out.clear();
+  for (const std::string& l : splitLines(bytes)) {
+    if (!isNumber(l, false) || l[0] == '-') return false;
+    out += "unregistered sample " + l + "\n";
+  }
+  return true;
+}
 }  // namespace
 
 bool dumpFile(const std::string& bytes, const std::string& key, std::string& out, std::string& error,
@@ -319,6 +328,7 @@ bool dumpFile(const std::string& bytes, const std::string& key, std::string& out
     std::vector<IdName> ids;
     ok = readIdMap(body, key, ids, error);
     for (const IdName& r : ids) out += std::to_string(r.id) + " = " + r.name + "\n";
+    if (!ok) ok = dumpUnregistered(body, out);
   }
   if (ok && whole < bytes.size() && stopped)
     *stopped = "stopped at byte " + std::to_string(whole) + ": the last line is cut off (the file ends there)";
