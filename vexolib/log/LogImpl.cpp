@@ -367,7 +367,8 @@ size_t FileLog::writeLines(const char* text, size_t length) {
 }
 
 void FileLog::keep(const char* text, size_t length) {
-  if (backlog_.size() + length > kBacklogBytes) {
+  // Nothing to add (length 0) still places a pending report.
+  if (length > 0 && backlog_.size() + length > kBacklogBytes) {
     lost_ += countLines(text, length);
     return;
   }

@@ -70,7 +70,11 @@ bool OutFile::flush() {
     return true;
   }
   failed_ = true;
-  if (done > 0 && sized) vekt::base::truncateFile(fd, before);
+  // Also when the count says nothing went: a text-mode write may have put
+  // part of its converted text down before it failed.
+  uint64_t after = 0;
+  if (sized && (done > 0 || !vekt::base::fileSize(fd, after) || after != before))
+    vekt::base::truncateFile(fd, before);
   if (!keep_ || pending_.size() > kKeepMax) pending_.clear();
   return false;
 }
