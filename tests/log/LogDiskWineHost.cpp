@@ -64,19 +64,24 @@ int main(int argc, char** argv) {
   const std::wstring disk = winpath::fromBuild(argv[2]);
   const std::wstring file = disk + L"\\logs\\game.log";
   void* agent = newAgent();
-  setCategory(agent, "game", narrow(file).c_str(), 0, 0);
+  // Written at once by the logging thread: which lines met the full disk does
+  // not depend on when the flush thread runs.
+  setCategory(agent, "game", narrow(file).c_str(), 1, 0);
   WCHECK_EQ(init(agent), 0);
   auto log = [&](const char* what, int count) {
     for (int i = 0; i < count; ++i) printf2(agent, 4, "%s %06d padding to make the line longer", what, i);
   };
   log("before", 200);
-  // Generous bound: the flush thread writes about once a second.
-  for (int i = 0; i < 600 && readAll(file).find("before 000199") == std::string::npos; ++i) Sleep(50);
   WCHECK(readAll(file).find("before 000199") != std::string::npos);
   WCHECK(windisk::fill(disk) > 0);
-  log("full", 20000);
-  Sleep(300);  // lets the flush thread meet the full disk
+  log("full", 20000);  // far more than can wait in memory
   windisk::free(disk);
+  // The log tries a failed file again about once a second: until it has, a
+  // line waits in memory (or is counted lost) like the ones before it.
+  for (int i = 0; i < 600 && readAll(file).find(" lines lost: ") == std::string::npos; ++i) {
+    log("probe", 1);
+    Sleep(50);
+  }
   log("after", 1000);
   destroy();
   stop(agent);
@@ -87,6 +92,7 @@ int main(int argc, char** argv) {
   while (pos < text.size()) {
     size_t end = text.find("\r\n", pos);
     if (end == std::string::npos) {
+      std::printf("unfinished last line at byte %zu of %zu: %s\n", pos, text.size(), text.substr(pos, 120).c_str());
       ++torn;
       break;
     }
@@ -102,6 +108,6 @@ int main(int argc, char** argv) {
   }
   WCHECK_EQ(torn, 0u);
   WCHECK(lossLines >= 1);
-  WCHECK_EQ(nextAfter, 1000);
+  if (!WCHECK_EQ(nextAfter, 1000)) std::printf("lines logged after the space came back: %d of 1000\n", nextAfter);
   return wincheck::summary();
 }

@@ -335,7 +335,10 @@ void FileLog::checkFile(uint32_t nowMs) {
 
 void FileLog::deliver(const char* text, size_t length, uint32_t nowMs) {
   if (!backlog_.empty() || lost_ > 0 || fd_ < 0) {
-    if (!drain(nowMs, false)) {
+    // A file that failed is tried again only every kRetryMs: on a full disk
+    // a logging thread must not pay for a failing write with every line.
+    const bool due = !waiting_ || static_cast<int32_t>(nowMs - retryAt_) >= 0;
+    if (!due || !drain(nowMs, false)) {
       keep(text, length);
       return;
     }
@@ -352,36 +355,39 @@ size_t FileLog::writeLines(const char* text, size_t length) {
     if (!base::writeAll(fd_, "\r\n", 2)) return 0;
     freshLine_ = false;
   }
+  uint64_t before = 0;
+  const bool sized = base::fileSize(fd_, before);
   const size_t done = base::writePart(fd_, text, length);
   if (done == length) return length;
   size_t whole = done;
   while (whole > 0 && text[whole - 1] != '\n') --whole;
-  if (whole < done) {
-    // The start of a line went in: take it out again.
-    uint64_t size = 0;
-    if (!base::fileSize(fd_, size) || size < done - whole || !base::truncateFile(fd_, size - (done - whole))) {
-      freshLine_ = true;
-    }
+  // The file, not the count, says what went down: a write that failed may
+  // still have put part of its text there.
+  uint64_t after = 0;
+  if (!sized || !base::fileSize(fd_, after) || after != before + whole) {
+    if (!sized || !base::truncateFile(fd_, before + whole)) freshLine_ = true;
   }
   return whole;
 }
 
+size_t FileLog::lossReport(char* line, size_t room) const {
+  char stamp[20];
+  currentTimestamp(stamp);
+  const int n = snprintf(line, room, "[%s] log (Error): %llu lines lost: %s\r\n", stamp,
+                         static_cast<unsigned long long>(lost_), lostReason_);
+  return n < 0 ? 0 : (static_cast<size_t>(n) < room ? static_cast<size_t>(n) : room - 1);
+}
+
 void FileLog::keep(const char* text, size_t length) {
-  // Nothing to add (length 0) still places a pending report.
-  if (length > 0 && backlog_.size() + length > kBacklogBytes) {
+  // The gap is reported where it is, before the lines that follow it.
+  char report[160];
+  const size_t reportLength = lost_ > 0 ? lossReport(report, sizeof report) : 0;
+  if (backlog_.size() + reportLength + length > kBacklogBytes) {
     lost_ += countLines(text, length);
     return;
   }
-  if (lost_ > 0) {
-    // The gap is reported where it is, before the lines that follow it.
-    char stamp[20];
-    currentTimestamp(stamp);
-    char line[160];
-    const int n = snprintf(line, sizeof line, "[%s] log (Error): %llu lines lost: %s\r\n", stamp,
-                           static_cast<unsigned long long>(lost_), lostReason_);
-    if (n > 0) backlog_.append(line, static_cast<size_t>(n) < sizeof line ? static_cast<size_t>(n) : sizeof line - 1);
-    lost_ = 0;
-  }
+  backlog_.append(report, reportLength);
+  lost_ = 0;
   backlog_.append(text, length);
 }
 
@@ -391,7 +397,6 @@ bool FileLog::drain(uint32_t nowMs, bool force) {
     checkFile(nowMs);
     if (fd_ < 0) return false;
   }
-  if (lost_ > 0) keep("", 0);  // the report goes out with the backlog
   if (!backlog_.empty()) {
     const size_t done = writeLines(backlog_.data(), backlog_.size());
     backlog_.erase(0, done);
@@ -400,6 +405,16 @@ bool FileLog::drain(uint32_t nowMs, bool force) {
       return false;
     }
   }
+  if (lost_ > 0) {
+    char report[160];
+    const size_t reportLength = lossReport(report, sizeof report);
+    if (writeLines(report, reportLength) < reportLength) {
+      failed(nowMs, kCannotWrite);
+      return false;
+    }
+    lost_ = 0;
+  }
+  waiting_ = false;
   return true;
 }
 

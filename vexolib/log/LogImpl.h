@@ -152,6 +152,8 @@ class FileLog final : public ILogImpl {
   // whole line. The count of bytes that stayed in the file.
   size_t writeLines(const char* text, size_t length);
   void keep(const char* text, size_t length);
+  // "[time] log (Error): N lines lost: reason" with CR LF; its length.
+  size_t lossReport(char* line, size_t room) const;
   // Writes the backlog and the report of lost lines; false while the file cannot take them.
   bool drain(uint32_t nowMs, bool force);
   void failed(uint32_t nowMs, const char* reason);
