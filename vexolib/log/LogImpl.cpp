@@ -314,6 +314,11 @@ void FileLog::write(const char* bytes, size_t length) {
 
 void FileLog::checkFile(uint32_t nowMs) {
   if (fd_ >= 0) {
+    // Asking the system costs a lookup by path: an output written line by
+    // line asks a few times a second at most.
+    if (identityChecked_ && static_cast<uint32_t>(nowMs - lastIdentityCheck_) < kIdentityCheckMs) return;
+    identityChecked_ = true;
+    lastIdentityCheck_ = nowMs;
     if (base::pathNamesFile(path_, fd_)) return;
     // Removed or renamed under us (also with its folder): writing on would
     // go into a file nobody can find.

@@ -24,6 +24,7 @@ constexpr int32_t kFlushPending = 2048;
 constexpr uint32_t kFlushAgeMs = 1000;
 constexpr uint32_t kRetryMs = 1000;          // a file that failed is tried again at most this often
 constexpr size_t kBacklogBytes = 262144;     // lines kept while the file cannot take them
+constexpr uint32_t kIdentityCheckMs = 100;   // how often the path is checked to name the open file
 
 struct LogChunk {
   LogChunk* next = nullptr;
@@ -165,6 +166,8 @@ class FileLog final : public ILogImpl {
   uint32_t retryAt_ = 0;       // tick before which a failed file is left alone
   bool waiting_ = false;       // retryAt_ holds
   bool freshLine_ = false;     // a cut-back failed: the next text starts a new line
+  bool identityChecked_ = false;
+  uint32_t lastIdentityCheck_ = 0;
   std::string backlog_;        // CR LF text, whole lines, oldest first
   uint64_t lost_ = 0;          // lines dropped since the last report
   const char* lostReason_ = "";
