@@ -1,6 +1,8 @@
 // zemdump FILE [KEY]: prints any zem output file (identifier maps, tree files, object maps,
 // value logs, statistics, time and hardware files) as readable text. KEY
-// unscrambles binary identifier files.
+// unscrambles binary identifier files. A file that ends in a cut-off record
+// or line (its writer stopped part-way) is printed up to the cut, and where
+// it stopped goes to stderr; the exit code is still 0.
 // zemdump --trace IDFILE CPUFILE [KEY]: writes the CPU tree file as Chrome
 // trace-event JSON, which Perfetto (ui.perfetto.dev) and chrome://tracing show
 // as a flame graph.
