@@ -18,6 +18,8 @@ bool makeDirectories(const std::u16string& path) {
   return isDirectory(path);
 }
 
+bool writeAll(int fd, const char* data, size_t size) { return writePart(fd, data, size) == size; }
+
 void writeStdout(const char* data, size_t size) {
   std::fwrite(data, 1, size, stdout);
   std::fflush(stdout);

@@ -28,8 +28,18 @@ std::FILE* openFile(const std::u16string& path, const char* mode);
 int openTruncate(const std::u16string& path);
 // Opens an existing file for reading in binary mode; -1 on failure.
 int openRead(const std::u16string& path);
+// Opens for reading and writing in binary mode, creating the file but keeping
+// what it holds, positioned at its end; shared like openTruncate. -1 on failure.
+int openAppend(const std::u16string& path);
 // Writes everything; false on any failure.
 bool writeAll(int fd, const char* data, size_t size);
+// Writes what it can: the count of bytes that reached the file (size when all did).
+size_t writePart(int fd, const char* data, size_t size);
+// Cuts the file to size bytes and puts the position there.
+bool truncateFile(int fd, uint64_t size);
+// Whether path still names the open file fd (false once it was removed or
+// replaced, also with its folder).
+bool pathNamesFile(const std::u16string& path, int fd);
 // Reads up to size bytes; the count read, 0 at the end, -1 on failure.
 long readSome(int fd, char* data, size_t size);
 // Size of the open file; false when it cannot be read.

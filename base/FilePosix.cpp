@@ -37,14 +37,33 @@ int openTruncate(const std::u16string& path) {
 
 int openRead(const std::u16string& path) { return open(native(path).c_str(), O_RDONLY | O_CLOEXEC); }
 
-bool writeAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    const ssize_t w = write(fd, data, size);
-    if (w <= 0) return false;
-    data += w;
-    size -= static_cast<size_t>(w);
+int openAppend(const std::u16string& path) {
+  const int fd = open(native(path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (fd >= 0 && lseek(fd, 0, SEEK_END) < 0) {
+    close(fd);
+    return -1;
   }
-  return true;
+  return fd;
+}
+
+size_t writePart(int fd, const char* data, size_t size) {
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t w = write(fd, data + done, size - done);
+    if (w <= 0) break;
+    done += static_cast<size_t>(w);
+  }
+  return done;
+}
+
+bool truncateFile(int fd, uint64_t size) {
+  return ftruncate(fd, static_cast<off_t>(size)) == 0 && lseek(fd, static_cast<off_t>(size), SEEK_SET) >= 0;
+}
+
+bool pathNamesFile(const std::u16string& path, int fd) {
+  struct stat named {}, open {};
+  return stat(native(path).c_str(), &named) == 0 && fstat(fd, &open) == 0 && named.st_dev == open.st_dev &&
+         named.st_ino == open.st_ino;
 }
 
 long readSome(int fd, char* data, size_t size) { return static_cast<long>(read(fd, data, size)); }

@@ -49,15 +49,47 @@ int openRead(const std::u16string& path) {
   return fd;
 }
 
-bool writeAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    const unsigned chunk = size > 0x40000000u ? 0x40000000u : static_cast<unsigned>(size);
-    const int wr = _write(fd, data, chunk);
-    if (wr <= 0) return false;
-    data += wr;
-    size -= static_cast<size_t>(wr);
+int openAppend(const std::u16string& path) {
+  int fd = -1;
+  if (_wsopen_s(&fd, w(path), _O_RDWR | _O_CREAT | _O_BINARY | _O_NOINHERIT, _SH_DENYNO, _S_IREAD | _S_IWRITE) != 0) {
+    return -1;
   }
-  return true;
+  if (_lseeki64(fd, 0, SEEK_END) < 0) {
+    _close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+size_t writePart(int fd, const char* data, size_t size) {
+  size_t done = 0;
+  while (done < size) {
+    const size_t left = size - done;
+    const unsigned chunk = left > 0x40000000u ? 0x40000000u : static_cast<unsigned>(left);
+    // A full disk makes _write fail outright or write less than asked.
+    const int wr = _write(fd, data + done, chunk);
+    if (wr <= 0) break;
+    done += static_cast<size_t>(wr);
+  }
+  return done;
+}
+
+bool truncateFile(int fd, uint64_t size) {
+  return _chsize_s(fd, static_cast<__int64>(size)) == 0 && _lseeki64(fd, static_cast<__int64>(size), SEEK_SET) >= 0;
+}
+
+bool pathNamesFile(const std::u16string& path, int fd) {
+  const HANDLE open = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+  BY_HANDLE_FILE_INFORMATION a{}, b{};
+  if (open == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(open, &a)) return false;
+  // No access asked: only the file's identity is read, whatever its sharing.
+  const HANDLE named = CreateFileW(w(path), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (named == INVALID_HANDLE_VALUE) return false;
+  const bool got = GetFileInformationByHandle(named, &b) != 0;
+  CloseHandle(named);
+  return got && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+         a.nFileIndexLow == b.nFileIndexLow;
 }
 
 long readSome(int fd, char* data, size_t size) {

@@ -1,14 +1,18 @@
 # Test helpers. Every test carries one label: host, wine, pe or fuzz; Wine tests
 # also carry wine64 (PE32+ build) or wine32 (the shipped PE32 build).
 #   vekt_host_test(name SOURCES ... [LIBS ...])       GoogleTest program on the Linux host
-#   vekt_wine_test(NAME n TARGET exe [ARGS ...] [SERIAL] [TIMEOUT s] [EMULATED_SKIP reason])
+#   vekt_wine_test(NAME n TARGET exe [ARGS ...] [SERIAL] [TIMEOUT s] [EMULATED_SKIP reason]
+#                  [SMALL_DISK kib])
 #                                                     a Windows program run under Wine in
 #                                                     Xvfb, in both Windows builds; exit code 0
 #                                                     means pass. EMULATED_SKIP names a fault
 #                                                     of the emulated 32-bit road (see
 #                                                     tools/wine-env.sh): there, and only there,
 #                                                     the test reports itself skipped with that
-#                                                     reason, also listed in wine32-skipped.txt
+#                                                     reason, also listed in wine32-skipped.txt.
+#                                                     SMALL_DISK runs it with a tmpfs of kib KiB
+#                                                     mounted for it ("@DISK@" in ARGS), skipped
+#                                                     where mounting is not allowed
 #   vekt_test_program(name SOURCES ... [LIBS ...] [INCLUDES ...] [DEPENDS ...] [WMAIN] [GUI])
 #                                                     a test host, stand-in or demo program:
 #                                                     warnings on, the shared test helpers
@@ -70,12 +74,16 @@ function(vekt_wine_test)
   if(NOT VEKT_WINE_TESTS)
     return()
   endif()
-  cmake_parse_arguments(T "SERIAL" "NAME;TARGET;TIMEOUT;EMULATED_SKIP" "ARGS" ${ARGN})
+  cmake_parse_arguments(T "SERIAL" "NAME;TARGET;TIMEOUT;EMULATED_SKIP;SMALL_DISK" "ARGS" ${ARGN})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 180)
   endif()
+  set(launcher)
+  if(T_SMALL_DISK)
+    set(launcher ${PROJECT_SOURCE_DIR}/tests/support/small-disk.sh ${T_SMALL_DISK})
+  endif()
   add_test(NAME ${T_NAME}
-    COMMAND ${VEKT_WINE_RUN} $<TARGET_FILE:${T_TARGET}> ${T_ARGS})
+    COMMAND ${launcher} ${VEKT_WINE_RUN} $<TARGET_FILE:${T_TARGET}> ${T_ARGS})
   set(environment "WINEPREFIX=${VEKT_WINEPREFIX}" "VEKT_WINE_ARCH=${VEKT_WINE_ARCH}")
   if(VEKT_WINE_ARCH STREQUAL "win32")
     # Emulation makes a 32-bit run several times slower than the PE32+ one.

@@ -152,7 +152,27 @@ void checkFiles(const std::wstring& scratch) {
     WCHECK(std::fread(buf, 1, sizeof buf, f) == 6);
     std::fclose(f);
   }
+  // Appending keeps the text; a cut puts the position at the cut; the path
+  // names the open file until it is moved away.
+  fd = openAppend(file);
+  WCHECK(fd >= 0);
+  WCHECK(pathNamesFile(file, fd));
+  WCHECK(!pathNamesFile(dir, fd));
+  WCHECK(writePart(fd, "more\r\n", 6) == 6);
+  WCHECK(truncateFile(fd, 8));
+  WCHECK(writeAll(fd, "x\r\n", 3));
+  WCHECK(fileSize(fd, size) && size == 11);
+  closeFile(fd);
+  f = openFile(file, "rb");
+  if (WCHECK(f != nullptr)) {
+    char buf[16] = {};
+    WCHECK(std::fread(buf, 1, sizeof buf, f) == 11 && std::string(buf) == "line\r\nmox\r\n");
+    std::fclose(f);
+  }
   WCHECK(moveFile(file, dir + u"\\moved.log"));
+  fd = openRead(dir + u"\\moved.log");
+  WCHECK(fd >= 0 && !pathNamesFile(file, fd) && pathNamesFile(dir + u"\\moved.log", fd));
+  closeFile(fd);
   WCHECK(removeFile(dir + u"\\moved.log"));
   WCHECK(!fileExists(file));
   WCHECK(guardedCall(-1, []() -> int { throw 1; }) == -1);

@@ -52,6 +52,30 @@ TEST_F(FileTest, NonAsciiPathsOpenWriteAndReadBack) {
   EXPECT_EQ(openFile(u("missing"), "rb"), nullptr);
 }
 
+TEST_F(FileTest, AppendCutAndTheFileAPathNames) {
+  const std::u16string name = u("a.log");
+  int fd = openTruncate(name);
+  ASSERT_GE(fd, 0);
+  EXPECT_EQ(writePart(fd, "line\r\n", 6), 6u);
+  closeFile(fd);
+  fd = openAppend(name);
+  ASSERT_GE(fd, 0);
+  EXPECT_TRUE(pathNamesFile(name, fd));
+  EXPECT_TRUE(writeAll(fd, "more\r\n", 6));
+  EXPECT_TRUE(truncateFile(fd, 8));  // the position follows the cut
+  EXPECT_TRUE(writeAll(fd, "x\r\n", 3));
+  EXPECT_EQ(vekt::testsupport::readFile(dir() / "a.log"), "line\r\nmox\r\n");
+  // Moved away, removed, or replaced by another file: the path no longer names it.
+  EXPECT_TRUE(moveFile(name, u("b.log")));
+  EXPECT_FALSE(pathNamesFile(name, fd));
+  EXPECT_TRUE(pathNamesFile(u("b.log"), fd));
+  vekt::testsupport::writeFile(dir() / "a.log", "other");
+  EXPECT_FALSE(pathNamesFile(name, fd));
+  EXPECT_TRUE(removeFile(u("b.log")));
+  EXPECT_FALSE(pathNamesFile(u("b.log"), fd));
+  closeFile(fd);
+}
+
 TEST_F(FileTest, FolderChainsAreCreated) {
   EXPECT_TRUE(makeDirectories(u("a//b/c/d")));
   EXPECT_TRUE(isDirectory(u("a/b")));

@@ -7,8 +7,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string bytes(reinterpret_cast<const char*>(data), size);
-  std::string out, err;
-  zem::dumpFile(bytes, "", out, err);
+  std::string out, err, stopped;
+  zem::dumpFile(bytes, "", out, err, &stopped);
   zem::dumpFile(bytes, "k", out, err);
   std::vector<zem::FrameBlock> frames;
   zem::readFrames(bytes, frames, err);

@@ -276,6 +276,7 @@ TEST(StatsDumpTest, EveryFileKindReadsBackOrIsRefused) {
       {"method names with dots are names, not times", "12,System.GC:Collect ()\r\n", "12 = System.GC:Collect ()\n"},
       {"object map", "#3\r\n140001,Bullet,48,2\r\n140002,List`1,32,1\r\n",
        "frame 3\nleaf 140001 class Bullet bytes 48 count 2\nleaf 140002 class List`1 bytes 32 count 1\n"},
+      {"unregistered samples", "140001\r\n140002\r\n", "unregistered sample 140001\nunregistered sample 140002\n"},
       {"object map line short of its count", "#3\r\n140001,Bullet,48\r\n", ""},
       {"milliseconds before any seconds", "1,.20\r\n", ""},
       {"time line gone bad", "0,0.0\r\n1,x.5\r\n", ""},
@@ -290,6 +291,42 @@ TEST(StatsDumpTest, EveryFileKindReadsBackOrIsRefused) {
       EXPECT_EQ(out, c.expected) << c.name;
     }
   }
+}
+
+// A writer stopped part-way (a full disk, a killed process): the file is read
+// up to the cut and the reader says where it stopped.
+TEST(StatsDumpTest, FileEndingInACutRecordOrLineIsReadUpToTheCut) {
+  const std::string record4 = std::string("\x07\x00\x00\x00\x04\x00Root", 10);
+  const struct {
+    const char* name;
+    std::string input;
+    std::string expected;
+    size_t stoppedAt;  // npos: the file is whole
+  } cases[] = {
+      {"tree file cut inside a line", "#1\r\n0,9,0,0,0\r\n1,10,5,1", "frame 1\nkey 0 total 0 calls 0 (node 9)\n", 15},
+      {"tree file cut after a frame line's hash", "#1\r\n0,9,0,0,0\r\n#", "frame 1\nkey 0 total 0 calls 0 (node 9)\n", 15},
+      {"time file cut", "0,0.0\r\n1,.2", "frame 0 at 0.000 s\n", 7},
+      {"text identifiers cut", "0,Root\r\n5,Upd", "0 = Root\n", 8},
+      {"binary identifiers cut in a header", "B\x01" + record4 + std::string("\x08\x00", 2), "7 = Root\n", 12},
+      {"binary identifiers cut in a name", "B\x01" + record4 + std::string("\x08\x00\x00\x00\x05\x00Up", 8),
+       "7 = Root\n", 12},
+      {"whole binary identifiers", "B\x01" + record4, "7 = Root\n", std::string::npos},
+      {"whole tree file", "#1\r\n0,9,0,0,0\r\n", "frame 1\nkey 0 total 0 calls 0 (node 9)\n", std::string::npos},
+  };
+  for (const auto& c : cases) {
+    std::string out, err, stopped;
+    ASSERT_TRUE(zem::dumpFile(c.input, "", out, err, &stopped)) << c.name << ": " << err;
+    EXPECT_EQ(out, c.expected) << c.name;
+    if (c.stoppedAt == std::string::npos) {
+      EXPECT_EQ(stopped, "") << c.name;
+    } else {
+      EXPECT_NE(stopped.find("stopped at byte " + std::to_string(c.stoppedAt) + ":"), std::string::npos)
+          << c.name << ": " << stopped;
+    }
+  }
+  // A bad line before the end is still refused: only a cut end is forgiven.
+  std::string out, err, stopped;
+  EXPECT_FALSE(zem::dumpFile("#1\r\n1,10,5,1#2\r\n0,9,0,0,0\r\n", "", out, err, &stopped));
 }
 
 TEST(StatsDumpTest, TraceExportLaysFramesAndNodesOutByInclusiveTime) {

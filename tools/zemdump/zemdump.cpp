@@ -1,6 +1,8 @@
 // zemdump FILE [KEY]: prints any zem output file (identifier maps, tree files, object maps,
 // value logs, statistics, time and hardware files) as readable text. KEY
-// unscrambles binary identifier files.
+// unscrambles binary identifier files. A file that ends in a cut-off record
+// or line (its writer stopped part-way) is printed up to the cut, and where
+// it stopped goes to stderr; the exit code is still 0.
 // zemdump --trace IDFILE CPUFILE [KEY]: writes the CPU tree file as Chrome
 // trace-event JSON, which Perfetto (ui.perfetto.dev) and chrome://tracing show
 // as a flame graph.
@@ -50,10 +52,13 @@ int main(int argc, char** argv) {
   } else {
     std::string bytes;
     if (!zemdump::readWhole(argv[1], bytes)) return 1;
-    if (!zem::dumpFile(bytes, argc == 3 ? argv[2] : "", out, err)) {
+    std::string stopped;
+    if (!zem::dumpFile(bytes, argc == 3 ? argv[2] : "", out, err, &stopped)) {
       std::fprintf(stderr, "zemdump: %s: %s\n", argv[1], err.c_str());
       return 1;
     }
+    // Everything before the cut is printed; where it stopped goes to stderr.
+    if (!stopped.empty()) std::fprintf(stderr, "zemdump: %s: %s\n", argv[1], stopped.c_str());
   }
   std::fwrite(out.data(), 1, out.size(), stdout);
   return 0;

@@ -1,9 +1,11 @@
 #include "LogImpl.h"
 
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <new>
 
+#include "LogModule.h"
 #include "LogText.h"
 #include "base/Clock.h"
 #include "base/File.h"
@@ -245,6 +247,8 @@ FileLog::FileLog(const std::u16string& path, bool keepOldFile)
 }
 
 FileLog::~FileLog() {
+  // Last chance for lines still waiting for the file.
+  if (!backlog_.empty() || lost_ > 0) drain(base::tickMs(), true);
   if (fd_ >= 0) base::closeFile(fd_);
 }
 
@@ -279,8 +283,20 @@ bool FileLog::shouldFlush(uint32_t nowMs) {
   return false;
 }
 
+namespace {
+const char* const kCannotWrite = "the log file could not be written";
+const char* const kCannotOpen = "the log file could not be opened";
+
+uint64_t countLines(const char* text, size_t length) {
+  uint64_t n = 0;
+  for (size_t i = 0; i < length; ++i) n += text[i] == '\n';
+  return n;
+}
+}  // namespace
+
 void FileLog::write(const char* bytes, size_t length) {
-  if (fd_ < 0) return;
+  const uint32_t now = base::tickMs();
+  checkFile(now);
   // Lines end with CR LF on disk on every platform.
   while (length > 0) {
     const size_t take = length < static_cast<size_t>(kChunkBytes) ? length : static_cast<size_t>(kChunkBytes);
@@ -289,11 +305,128 @@ void FileLog::write(const char* bytes, size_t length) {
       if (bytes[i] == '\n') *out++ = '\r';
       *out++ = bytes[i];
     }
-    base::writeAll(fd_, crlf_, static_cast<size_t>(out - crlf_));
+    deliver(crlf_, static_cast<size_t>(out - crlf_), now);
     bytes += take;
     length -= take;
   }
-  rotateIfFull();
+  if (fd_ >= 0) rotateIfFull();
+}
+
+void FileLog::checkFile(uint32_t nowMs) {
+  if (fd_ >= 0) {
+    // Asking the system costs a lookup by path: an output written line by
+    // line asks a few times a second at most.
+    if (identityChecked_ && static_cast<uint32_t>(nowMs - lastIdentityCheck_) < kIdentityCheckMs) return;
+    identityChecked_ = true;
+    lastIdentityCheck_ = nowMs;
+    if (base::pathNamesFile(path_, fd_)) return;
+    // Removed or renamed under us (also with its folder): writing on would
+    // go into a file nobody can find.
+    base::closeFile(fd_);
+    fd_ = -1;
+    waiting_ = false;
+    freshLine_ = false;
+  }
+  if (waiting_ && static_cast<int32_t>(nowMs - retryAt_) < 0) return;
+  if (createDirectories()) fd_ = base::openAppend(path_);
+  if (fd_ < 0) {
+    failed(nowMs, kCannotOpen);
+    return;
+  }
+  // What is there already was written by us, cut back to whole lines.
+  waiting_ = false;
+  freshLine_ = false;
+}
+
+void FileLog::deliver(const char* text, size_t length, uint32_t nowMs) {
+  if (!backlog_.empty() || lost_ > 0 || fd_ < 0) {
+    // A file that failed is tried again only every kRetryMs: on a full disk
+    // a logging thread must not pay for a failing write with every line.
+    const bool due = !waiting_ || static_cast<int32_t>(nowMs - retryAt_) >= 0;
+    if (!due || !drain(nowMs, false)) {
+      keep(text, length);
+      return;
+    }
+  }
+  const size_t done = writeLines(text, length);
+  if (done < length) {
+    keep(text + done, length - done);
+    failed(nowMs, kCannotWrite);
+  }
+}
+
+size_t FileLog::writeLines(const char* text, size_t length) {
+  if (freshLine_) {
+    if (!base::writeAll(fd_, "\r\n", 2)) return 0;
+    freshLine_ = false;
+  }
+  uint64_t before = 0;
+  const bool sized = base::fileSize(fd_, before);
+  const size_t done = base::writePart(fd_, text, length);
+  if (done == length) return length;
+  size_t whole = done;
+  while (whole > 0 && text[whole - 1] != '\n') --whole;
+  // The file, not the count, says what went down: a write that failed may
+  // still have put part of its text there.
+  uint64_t after = 0;
+  if (!sized || !base::fileSize(fd_, after) || after != before + whole) {
+    if (!sized || !base::truncateFile(fd_, before + whole)) freshLine_ = true;
+  }
+  return whole;
+}
+
+size_t FileLog::lossReport(char* line, size_t room) const {
+  char stamp[20];
+  currentTimestamp(stamp);
+  const int n = snprintf(line, room, "[%s] log (Error): %llu lines lost: %s\r\n", stamp,
+                         static_cast<unsigned long long>(lost_), lostReason_);
+  return n < 0 ? 0 : (static_cast<size_t>(n) < room ? static_cast<size_t>(n) : room - 1);
+}
+
+void FileLog::keep(const char* text, size_t length) {
+  // The gap is reported where it is, before the lines that follow it.
+  char report[160];
+  const size_t reportLength = lost_ > 0 ? lossReport(report, sizeof report) : 0;
+  if (backlog_.size() + reportLength + length > kBacklogBytes) {
+    lost_ += countLines(text, length);
+    return;
+  }
+  backlog_.append(report, reportLength);
+  lost_ = 0;
+  backlog_.append(text, length);
+}
+
+bool FileLog::drain(uint32_t nowMs, bool force) {
+  if (fd_ < 0) {
+    if (force) waiting_ = false;
+    checkFile(nowMs);
+    if (fd_ < 0) return false;
+  }
+  if (!backlog_.empty()) {
+    const size_t done = writeLines(backlog_.data(), backlog_.size());
+    backlog_.erase(0, done);
+    if (!backlog_.empty()) {
+      failed(nowMs, kCannotWrite);
+      return false;
+    }
+  }
+  if (lost_ > 0) {
+    char report[160];
+    const size_t reportLength = lossReport(report, sizeof report);
+    if (writeLines(report, reportLength) < reportLength) {
+      failed(nowMs, kCannotWrite);
+      return false;
+    }
+    lost_ = 0;
+  }
+  waiting_ = false;
+  return true;
+}
+
+void FileLog::failed(uint32_t nowMs, const char* reason) {
+  waiting_ = true;
+  retryAt_ = nowMs + kRetryMs;
+  lostReason_ = reason;
 }
 
 void FileLog::rotateIfFull() {
@@ -305,6 +438,8 @@ void FileLog::rotateIfFull() {
   fd_ = -1;
   if (base::fileExists(path_)) base::moveFile(path_, backup);
   fd_ = base::openTruncate(path_);
+  freshLine_ = false;
+  if (fd_ < 0) failed(base::tickMs(), kCannotOpen);
 }
 
 }  // namespace vexolib::log

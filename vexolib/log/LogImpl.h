@@ -22,6 +22,9 @@ constexpr int32_t kSpareTarget = 64;    // what the flush thread fills the spare
 constexpr uint64_t kRotateSize = 1048576;
 constexpr int32_t kFlushPending = 2048;
 constexpr uint32_t kFlushAgeMs = 1000;
+constexpr uint32_t kRetryMs = 1000;          // a file that failed is tried again at most this often
+constexpr size_t kBacklogBytes = 262144;     // lines kept while the file cannot take them
+constexpr uint32_t kIdentityCheckMs = 100;   // how often the path is checked to name the open file
 
 struct LogChunk {
   LogChunk* next = nullptr;
@@ -140,11 +143,34 @@ class FileLog final : public ILogImpl {
  private:
   bool createDirectories();
   void rotateIfFull();
+  // The file may have gone (its folder removed) or never opened: made again
+  // when the path no longer names the open file, tried at most every kRetryMs.
+  void checkFile(uint32_t nowMs);
+  // Whole lines to the file; lines it cannot take now wait in the backlog
+  // (or are counted as lost once that is full).
+  void deliver(const char* text, size_t length, uint32_t nowMs);
+  // Writes whole lines; a write that stops part-way is cut back to the last
+  // whole line. The count of bytes that stayed in the file.
+  size_t writeLines(const char* text, size_t length);
+  void keep(const char* text, size_t length);
+  // "[time] log (Error): N lines lost: reason" with CR LF; its length.
+  size_t lossReport(char* line, size_t room) const;
+  // Writes the backlog and the report of lost lines; false while the file cannot take them.
+  bool drain(uint32_t nowMs, bool force);
+  void failed(uint32_t nowMs, const char* reason);
 
   int fd_ = -1;
   std::u16string path_;
   bool keepOldFile_;
   uint32_t lastFlush_ = 0;
+  uint32_t retryAt_ = 0;       // tick before which a failed file is left alone
+  bool waiting_ = false;       // retryAt_ holds
+  bool freshLine_ = false;     // a cut-back failed: the next text starts a new line
+  bool identityChecked_ = false;
+  uint32_t lastIdentityCheck_ = 0;
+  std::string backlog_;        // CR LF text, whole lines, oldest first
+  uint64_t lost_ = 0;          // lines dropped since the last report
+  const char* lostReason_ = "";
   // Text with CR LF line ends, converted piece by piece: writing allocates nothing.
   char crlf_[2 * kChunkBytes];  // used only inside write(), which flushes serialise
 };

@@ -215,13 +215,13 @@ void Allocations::sweepRunning(ThreadContext& c) {
   for (uint32_t h : handles) runtime_.freeWeakHandle(h);
 }
 
-void Allocations::frameEnd(FILE* f, int frame, TreeWriter& writer) {
+void Allocations::frameEnd(OutFile& f, int frame, TreeWriter& writer) {
   for (auto& [key, c] : contexts_.list()) {
     LockGuard g(c->treeLock);
     if (f) {
-      std::fprintf(f, "#%d\r\n", frame);
+      f.print("#%d\r\n", frame);
       writer.write(c->allocFrameTree, f, key == 0);
-      std::fflush(f);
+      f.flush();
       writer.flushIdFiles();
     }
     resetTree(c->allocFrameTree);
@@ -230,22 +230,24 @@ void Allocations::frameEnd(FILE* f, int frame, TreeWriter& writer) {
 
 void Allocations::dumpCallTree(const char* path, int frame, TreeWriter& writer) {
   if (!path) return;
-  FILE* f = std::fopen(path, "wb");
-  if (!f) return;
+  OutFile f;
+  if (!f.open(path, "wb")) return;
   for (auto& [key, c] : contexts_.list()) {
     LockGuard g(c->treeLock);
-    std::fprintf(f, "#%d\r\n", frame);
+    f.print("#%d\r\n", frame);
     writer.write(c->allocTotalTree, f, key == 0);
     writer.flushIdFiles();
+    f.flush();
   }
-  std::fclose(f);
+  int rc = 0;
+  f.close(rc);
 }
 
 void Allocations::dumpObjectMap(const char* path, int frame) {
   runtime_.collectAll();
   if (!path) return;
-  FILE* f = std::fopen(path, "wb");
-  if (!f) return;
+  OutFile f;
+  if (!f.open(path, "wb")) return;
   auto list = contexts_.list();
   for (auto& [key, c] : list) {
     (void)key;
@@ -262,19 +264,20 @@ void Allocations::dumpObjectMap(const char* path, int frame) {
       cell.bytes += r.size;
     }
   }
-  std::fprintf(f, "#%d\r\n", frame);
+  f.print("#%d\r\n", frame);
   for (auto& [key, c] : list) {
     (void)key;
     LockGuard g(c->objmapLock);
     for (auto& [leaf, classes] : c->groupMap)
       for (auto& [klass, cell] : classes) {
         if (cell.count == 0) continue;
-        std::fprintf(f, "%" PRIuPTR ",%s,%u,%u\r\n", reinterpret_cast<uintptr_t>(leaf),
+        f.print("%" PRIuPTR ",%s,%u,%u\r\n", reinterpret_cast<uintptr_t>(leaf),
                      runtime_.className(klass).c_str(), cell.bytes, cell.count);
         cell = ClassCell{};
       }
   }
-  std::fclose(f);
+  int rc = 0;
+  f.close(rc);
 }
 
 }  // namespace zem

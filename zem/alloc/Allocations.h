@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "Threads.h"
+#include "records/RecordWriter.h"
 #include "trees/CallTree.h"
 #include "trees/Contexts.h"
 
@@ -75,7 +76,7 @@ class Allocations {
   void sweep(bool worldStopped);
 
   // frame end: writes (when f is open) and resets each context's frame allocation tree
-  void frameEnd(FILE* f, int frame, TreeWriter& writer);
+  void frameEnd(OutFile& f, int frame, TreeWriter& writer);
   void dumpCallTree(const char* path, int frame, TreeWriter& writer);
   void dumpObjectMap(const char* path, int frame);
 

@@ -79,18 +79,18 @@ bool LuaObjects::openIdFile(const char* path) {
   int rc = 0;
   closeFile(idFile_, rc);
   if (!path || !*path) return false;
-  idFile_ = std::fopen(path, "wb");
-  if (!idFile_) return false;
+  // Names are kept until they are on disk: the dumps refer to them.
+  if (!idFile_.open(path, "wb", true)) return false;
   list_.newSession();
   if (records_.binary()) {
     records_.writeHeader(idFile_);
     records_.writeRecord(idFile_, 0, "Root", 4);
     records_.writeRecord(idFile_, 1100, "Memory", 6);
   } else {
-    std::fputs("0,Root\r\n1100,Memory\r\n", idFile_);
+    idFile_.print("0,Root\r\n1100,Memory\r\n");
   }
-  std::fflush(idFile_);
-  return true;
+  // The header stays pending (and is written later) when the disk is full now.
+  return idFile_.flush();
 }
 
 void LuaObjects::writeId(int id, const char* name, size_t length) {
@@ -101,9 +101,10 @@ void LuaObjects::writeId(int id, const char* name, size_t length) {
   }
   // Names are written whole, zero bytes included; only line breaks, which end
   // a text record, become spaces.
-  std::fprintf(idFile_, "%d,", id);
-  for (size_t i = 0; i < length; ++i) std::fputc(name[i] == '\r' || name[i] == '\n' ? ' ' : name[i], idFile_);
-  std::fputs("\r\n", idFile_);
+  std::string line = std::to_string(id) + ",";
+  for (size_t i = 0; i < length; ++i) line += name[i] == '\r' || name[i] == '\n' ? ' ' : name[i];
+  line += "\r\n";
+  idFile_.append(line.data(), line.size());
 }
 
 void LuaObjects::writeIdOnce(int id, const char* name, size_t length) {
@@ -122,8 +123,8 @@ int LuaObjects::nameId(const char* desc, size_t length) {
 void LuaObjects::openDumpFiles(const char* path) {
   closeDumpFiles();
   const std::string base(path);
-  objectsFile_ = std::fopen((base + ".lo").c_str(), "wb");
-  namesFile_ = std::fopen((base + ".lk").c_str(), "wb");
+  objectsFile_.open((base + ".lo").c_str(), "wb");
+  namesFile_.open((base + ".lk").c_str(), "wb");
 }
 
 void LuaObjects::dump(LuaState* L, const char* path, bool names, int frame) {
@@ -151,18 +152,18 @@ void LuaObjects::dump(LuaState* L, const char* path, bool names, int frame) {
   list_.finish();
   writeCounts(frame);
   closeDumpFiles();
-  if (idFile_) std::fflush(idFile_);
+  idFile_.flush();
 }
 
 void LuaObjects::writeCounts(int frame) {
   if (objectsFile_) {
-    std::fprintf(objectsFile_, "#%d\r\n", frame);
-    for (int code : {1, 2, 4, 5}) std::fprintf(objectsFile_, "1,%d,0,%u\r\n", code + 100, typeCount_[code]);
+    objectsFile_.print("#%d\r\n", frame);
+    for (int code : {1, 2, 4, 5}) objectsFile_.print("1,%d,0,%u\r\n", code + 100, typeCount_[code]);
   }
   if (namesFile_) {
-    std::fprintf(namesFile_, "#%d\r\n", frame);
-    std::fputs("1,2000,0,0\r\n", namesFile_);
-    for (const auto& [id, count] : nameCount_) std::fprintf(namesFile_, "2,%d,0,%d\r\n", id, static_cast<int>(count));
+    namesFile_.print("#%d\r\n", frame);
+    namesFile_.print("1,2000,0,0\r\n");
+    for (const auto& [id, count] : nameCount_) namesFile_.print("2,%d,0,%d\r\n", id, static_cast<int>(count));
   }
 }
 

@@ -41,7 +41,7 @@ class LuaObjects {
 
   // The Lua identifier file (lua_setmap_path): a second one closes the first.
   bool openIdFile(const char* path);
-  bool idFileOpen() const { return idFile_ != nullptr; }
+  bool idFileOpen() const { return idFile_.isOpen(); }
   void closeIdFile(int& rc) { closeFile(idFile_, rc); }
 
   // One dump on L, which must be the main Lua thread with the registry
@@ -73,9 +73,9 @@ class LuaObjects {
   const LuaApi& api_;
   RecordWriter& records_;
   LuaVersion version_ = LuaVersion::kNone;
-  FILE* idFile_ = nullptr;
-  FILE* objectsFile_ = nullptr;  // ".lo"
-  FILE* namesFile_ = nullptr;    // ".lk"
+  OutFile idFile_;
+  OutFile objectsFile_;  // ".lo"
+  OutFile namesFile_;    // ".lk"
   bool namesFlag_ = false;
   uint32_t typeCount_[6] = {};
   std::unordered_map<std::string, int> nameIds_;  // never cleared

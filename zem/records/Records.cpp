@@ -40,32 +40,48 @@ std::vector<std::string> splitLines(const std::string& t) {
 }
 }  // namespace
 
+namespace {
+bool isBinaryIdMap(const std::string& b) {
+  return b.size() >= 2 && static_cast<unsigned char>(b[0]) == 0x42 && (b[1] == 0x01 || b[1] == 0x02);
+}
+
+// Binary records; *cutAt (when given) takes the offset of a last record that
+// runs past the end instead of failing on it.
+bool readBinaryIds(const std::string& b, const std::string& key, std::vector<IdName>& out, std::string& error,
+                   size_t* cutAt) {
+  size_t w = b[1] == 0x01 ? 4 : 8;
+  size_t p = 2;
+  while (p < b.size()) {
+    const size_t start = p;
+    if (b.size() - p < w + 2) {
+      error = "record header cut short";
+      if (!cutAt) return false;
+      *cutAt = start;
+      return true;
+    }
+    uint64_t id = 0;
+    for (size_t i = 0; i < w; ++i) id |= uint64_t(static_cast<unsigned char>(b[p + i])) << (8 * i);
+    size_t len = static_cast<unsigned char>(b[p + w]) | (size_t(static_cast<unsigned char>(b[p + w + 1])) << 8);
+    p += w + 2;
+    if (b.size() - p < len) {
+      error = "record name cut short";
+      if (!cutAt) return false;
+      *cutAt = start;
+      return true;
+    }
+    std::string name = b.substr(p, len);
+    if (!key.empty())
+      for (size_t i = 0; i < len; ++i) name[i] ^= key[i % key.size()];
+    out.push_back({id, name});
+    p += len;
+  }
+  return true;
+}
+}  // namespace
+
 bool readIdMap(const std::string& b, const std::string& key, std::vector<IdName>& out, std::string& error) {
   out.clear();
-  if (b.size() >= 2 && static_cast<unsigned char>(b[0]) == 0x42 && (b[1] == 0x01 || b[1] == 0x02)) {
-    size_t w = b[1] == 0x01 ? 4 : 8;
-    size_t p = 2;
-    while (p < b.size()) {
-      if (b.size() - p < w + 2) {
-        error = "record header cut short";
-        return false;
-      }
-      uint64_t id = 0;
-      for (size_t i = 0; i < w; ++i) id |= uint64_t(static_cast<unsigned char>(b[p + i])) << (8 * i);
-      size_t len = static_cast<unsigned char>(b[p + w]) | (size_t(static_cast<unsigned char>(b[p + w + 1])) << 8);
-      p += w + 2;
-      if (b.size() - p < len) {
-        error = "record name cut short";
-        return false;
-      }
-      std::string name = b.substr(p, len);
-      if (!key.empty())
-        for (size_t i = 0; i < len; ++i) name[i] ^= key[i % key.size()];
-      out.push_back({id, name});
-      p += len;
-    }
-    return true;
-  }
+  if (isBinaryIdMap(b)) return readBinaryIds(b, key, out, error, nullptr);
   for (const std::string& l : splitLines(b)) {
     size_t c = l.find(',');
     long long id = 0;
@@ -267,22 +283,56 @@ bool dumpTimes(const std::string& bytes, std::string& out, std::string& error) {
   }
   return true;
 }
+// The unregistered-sample file: one identifier per line.
+bool dumpUnregistered(const std::string& bytes, std::string& out) {
+  out.clear();
+  for (const std::string& l : splitLines(bytes)) {
+    if (!isNumber(l, false) || l[0] == '-') return false;
+    out += "unregistered sample " + l + "\n";
+  }
+  return true;
+}
 }  // namespace
 
-bool dumpFile(const std::string& bytes, const std::string& key, std::string& out, std::string& error) {
+bool dumpFile(const std::string& bytes, const std::string& key, std::string& out, std::string& error,
+              std::string* stopped) {
   out.clear();
-  if (!bytes.empty() && bytes[0] == '#') return dumpBlocks(bytes, out, error);
-  if (looksLikeTimeFile(bytes)) return dumpTimes(bytes, out, error);
+  if (stopped) stopped->clear();
   size_t slash = bytes.find('/');
-  if (slash != std::string::npos && isNumber(bytes.substr(0, slash), false) &&
+  if (slash != std::string::npos && bytes.find('\n') == std::string::npos && isNumber(bytes.substr(0, slash), false) &&
       isNumber(bytes.substr(slash + 1), false)) {
     out = "elapsed " + bytes.substr(0, slash) + " ticks of " + bytes.substr(slash + 1) + " per second\n";
     return true;
   }
-  std::vector<IdName> ids;
-  if (!readIdMap(bytes, key, ids, error)) return false;
-  for (const IdName& r : ids) out += std::to_string(r.id) + " = " + r.name + "\n";
-  return true;
+  if (isBinaryIdMap(bytes)) {
+    std::vector<IdName> ids;
+    size_t cutAt = std::string::npos;
+    if (!readBinaryIds(bytes, key, ids, error, &cutAt)) return false;
+    for (const IdName& r : ids) out += std::to_string(r.id) + " = " + r.name + "\n";
+    if (cutAt != std::string::npos && stopped)
+      *stopped = "stopped at byte " + std::to_string(cutAt) + ": " + error + " (the file ends there)";
+    error.clear();
+    return true;
+  }
+  // Every other kind ends each line with a line break: text after the last
+  // one is a line the writer did not finish. What comes before it is read.
+  const size_t lastBreak = bytes.rfind('\n');
+  const size_t whole = lastBreak == std::string::npos ? 0 : lastBreak + 1;
+  const std::string body = bytes.substr(0, whole);
+  bool ok;
+  if (!body.empty() && body[0] == '#') {
+    ok = dumpBlocks(body, out, error);
+  } else if (looksLikeTimeFile(body)) {
+    ok = dumpTimes(body, out, error);
+  } else {
+    std::vector<IdName> ids;
+    ok = readIdMap(body, key, ids, error);
+    for (const IdName& r : ids) out += std::to_string(r.id) + " = " + r.name + "\n";
+    if (!ok) ok = dumpUnregistered(body, out);
+  }
+  if (ok && whole < bytes.size() && stopped)
+    *stopped = "stopped at byte " + std::to_string(whole) + ": the last line is cut off (the file ends there)";
+  return ok;
 }
 
 }  // namespace zem

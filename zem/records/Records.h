@@ -36,7 +36,10 @@ struct ObjectMap {
 bool readObjectMap(const std::string& text, ObjectMap& out, std::string& error);
 
 // Readable dump of any file: returns false with error for malformed input.
-bool dumpFile(const std::string& bytes, const std::string& key, std::string& out, std::string& error);
+// A file that ends in a cut-off record or line (a writer stopped part-way) is
+// read up to there; stopped then tells where (empty for a whole file).
+bool dumpFile(const std::string& bytes, const std::string& key, std::string& out, std::string& error,
+              std::string* stopped = nullptr);
 
 }  // namespace zem
 

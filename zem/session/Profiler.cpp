@@ -2,11 +2,7 @@
 
 namespace zem {
 
-Profiler::~Profiler() {
-  int rc = 0;
-  closeFile(cpuFile_, rc);
-  closeFile(gcFile_, rc);
-}
+Profiler::~Profiler() = default;
 
 Profiler& session() {
   static Profiler* p = new Profiler;  // lives until the process ends
@@ -150,14 +146,15 @@ void Profiler::dumpObjectMap(const char* path) {
 void Profiler::dumpTotalCpuGcTree(const char* path) {
   if (!started_ || !path) return;
   auto list = contexts_.list();
-  FILE* f = std::fopen(path, "wb");
-  if (!f) return;
+  OutFile f;
+  if (!f.open(path, "wb")) return;
   for (auto& [key, c] : list) {
-    std::fprintf(f, "#%d\r\n", currentFrame_);
+    f.print("#%d\r\n", currentFrame_);
     treeWriter_.write(c->cpuTree, f, key == 0);
   }
   treeWriter_.flushIdFiles();
-  std::fclose(f);
+  int rc = 0;
+  f.close(rc);
 }
 
 void Profiler::frameEnd(int frame) {
@@ -172,9 +169,9 @@ void Profiler::frameEnd(int frame) {
         const bool luaDirect = lua_.mode() == LuaProfiler::kDirect;
         c->cpuTree.kind = luaDirect ? 3 : 2;
         c->cpuTree.pruneInsignificant = !luaDirect;
-        std::fprintf(cpuFile_, "#%d\r\n", frame);
+        cpuFile_.print("#%d\r\n", frame);
         treeWriter_.write(c->cpuTree, cpuFile_, true);
-        std::fflush(cpuFile_);
+        cpuFile_.flush();
         treeWriter_.flushIdFiles();
       }
       if (managedMode_ != 0xffff) resetTree(c->cpuTree);

@@ -128,8 +128,8 @@ class Profiler {
   int managedMode_ = 0;
   bool managedStarted_ = false;
   int currentFrame_ = -1;
-  FILE* cpuFile_ = nullptr;
-  FILE* gcFile_ = nullptr;
+  OutFile cpuFile_;
+  OutFile gcFile_;
 
   Names names_;
   Contexts contexts_{names_};

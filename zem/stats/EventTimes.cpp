@@ -10,10 +10,7 @@ namespace {
 bool fits(const char* path) { return path && std::strlen(path) <= EventTimes::kMaxPath; }
 }  // namespace
 
-EventTimes::~EventTimes() {
-  int rc = 0;
-  closeFile(eventLogFile_, rc);
-}
+EventTimes::~EventTimes() = default;
 
 void EventTimes::initTimeLog(const char* path) {
   if (timeLogInitialized_ || !fits(path)) return;
@@ -34,22 +31,24 @@ bool EventTimes::setLogFile(const char* path) {
   closeFile(eventLogFile_, rc);
   eventLogPath_.clear();
   if (!timeLogPath_.empty()) {
-    if (FILE* t = std::fopen(timeLogPath_.c_str(), "w")) {
-      std::fprintf(t, "%ld/%d", elapsed(), 1000);
-      std::fclose(t);
+    OutFile t;
+    if (t.open(timeLogPath_.c_str(), "w")) {
+      t.print("%ld/%d", elapsed(), 1000);
+      int rc = 0;
+      t.close(rc);
     }
   }
   if (!*path) return true;
-  eventLogFile_ = std::fopen(path, "w");
-  if (!eventLogFile_) return false;
+  if (!eventLogFile_.open(path, "w")) return false;
   eventLogPath_ = path;
   return true;
 }
 
 bool EventTimes::logTime(int id) {
   if (!eventLogFile_) return false;
-  std::fprintf(eventLogFile_, "%d,%ld\n", id, elapsed());
-  return true;
+  eventLogFile_.print("%d,%ld\n", id, elapsed());
+  // Each event goes to disk at once: the result says whether it was saved.
+  return eventLogFile_.flush();
 }
 
 }  // namespace zem

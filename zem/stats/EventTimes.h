@@ -6,6 +6,7 @@
 #include <string>
 
 #include "StatsClock.h"
+#include "records/RecordWriter.h"
 
 namespace zem {
 
@@ -30,7 +31,7 @@ class EventTimes {
   bool timeLogInitialized_ = false;
   std::string timeLogPath_;
   std::string eventLogPath_;
-  FILE* eventLogFile_ = nullptr;
+  OutFile eventLogFile_;
 };
 
 }  // namespace zem

@@ -32,26 +32,21 @@ const IdName kFrameIds[] = {
 int clampToInt(int64_t v) { return v > INT_MAX ? INT_MAX : (v < INT_MIN ? INT_MIN : static_cast<int>(v)); }
 }  // namespace
 
-FrameStats::~FrameStats() {
-  int rc = 0;
-  closeFile(timeFile_, rc);
-  closeFile(fpsFile_, rc);
-  closeFile(graphicsFile_, rc);
-  closeFile(memoryFile_, rc);
-}
+FrameStats::~FrameStats() = default;
 
 void FrameStats::writeFrameIdMap(const char* path) {
   if (!path) return;
-  FILE* f = std::fopen(path, "wb");
-  if (!f) return;
+  OutFile f;
+  if (!f.open(path, "wb")) return;
   if (records_.binary()) {
     records_.writeHeader(f);
     for (const IdName& r : kFrameIds)
       records_.writeRecord(f, static_cast<uintptr_t>(r.id), r.binary, std::strlen(r.binary));
   } else {
-    for (const IdName& r : kFrameIds) std::fprintf(f, "%d,%s\r\n", r.id, r.text);
+    for (const IdName& r : kFrameIds) f.print("%d,%s\r\n", r.id, r.text);
   }
-  std::fclose(f);
+  int rc = 0;
+  f.close(rc);  // a failed write leaves whole records; the call has no result to say more
 }
 
 int FrameStats::getStat(int type) const {
@@ -92,43 +87,43 @@ void FrameStats::writeTimeLine(int frame) {
   const int64_t sec = curMs_ / 1000;
   const int ms = static_cast<int>(curMs_ % 1000);
   if (sec == lastSec_) {
-    std::fprintf(timeFile_, "%d,.%d\r\n", frame, ms);
+    timeFile_.print("%d,.%d\r\n", frame, ms);
   } else {
     lastSec_ = sec;
-    std::fprintf(timeFile_, "%d,%d.%d\r\n", frame, clampToInt(sec), ms);
+    timeFile_.print("%d,%d.%d\r\n", frame, clampToInt(sec), ms);
   }
-  std::fflush(timeFile_);
+  timeFile_.flush();
 }
 
 void FrameStats::writeFps(int frame, int64_t now) {
   // A first block right after the clock started would divide by zero.
   const int64_t us = now - fpsClockStart_ > 0 ? now - fpsClockStart_ : 1;
   const int64_t fps = 30000000 / us;
-  std::fprintf(fpsFile_, "#%d\r\n1,100,0,%d\r\n", frame, clampToInt(fps));
-  std::fflush(fpsFile_);
+  fpsFile_.print("#%d\r\n1,100,0,%d\r\n", frame, clampToInt(fps));
+  fpsFile_.flush();
   fpsClockStart_ = now;
 }
 
 void FrameStats::writeGraphics(int frame) {
-  std::fprintf(graphicsFile_, "#%d\r\n", frame);
+  graphicsFile_.print("#%d\r\n", frame);
   const int64_t frameTime = curMs_ - prevMs_;
   const int64_t value = frameTime < overheadMs_ ? 0 : frameTime - overheadMs_;
   overheadMs_ = 0;
-  std::fprintf(graphicsFile_, "1,208,0,0\r\n2,209,0,%d\r\n", clampToInt(value));
+  graphicsFile_.print("1,208,0,0\r\n2,209,0,%d\r\n", clampToInt(value));
   // GPU time in microseconds (a frame's GPU work is often below one millisecond).
   const int gpuUs = gpuTimeFn_ ? gpuTimeFn_() : -1;
-  if (gpuUs >= 0) std::fprintf(graphicsFile_, "1,206,0,0\r\n2,207,0,%d\r\n", gpuUs);
+  if (gpuUs >= 0) graphicsFile_.print("1,206,0,0\r\n2,207,0,%d\r\n", gpuUs);
   prevMs_ = curMs_;
-  std::fflush(graphicsFile_);
+  graphicsFile_.flush();
 }
 
 void FrameStats::writeMemory(int frame) {
   heapUsed_ = heapUsedFn_ ? heapUsedFn_() : 0;
   // Without a heap-size function nothing is known to be unused (not minus the used part).
   heapUnused_ = heapTotalFn_ ? heapTotalFn_() - heapUsed_ : 0;
-  std::fprintf(memoryFile_, "#%d\r\n1,101,0,0\r\n2,102,0,%d\r\n2,103,0,%d\r\n", frame, clampToInt(heapUsed_ / 1024),
+  memoryFile_.print("#%d\r\n1,101,0,0\r\n2,102,0,%d\r\n2,103,0,%d\r\n", frame, clampToInt(heapUsed_ / 1024),
                clampToInt(heapUnused_ / 1024));
-  std::fflush(memoryFile_);
+  memoryFile_.flush();
 }
 
 }  // namespace zem

@@ -55,10 +55,10 @@ class FrameStats {
 
   StatsClock& clock_;
   RecordWriter& records_;
-  FILE* timeFile_ = nullptr;
-  FILE* fpsFile_ = nullptr;
-  FILE* graphicsFile_ = nullptr;
-  FILE* memoryFile_ = nullptr;
+  OutFile timeFile_;
+  OutFile fpsFile_;
+  OutFile graphicsFile_;
+  OutFile memoryFile_;
   HeapSizeFn heapUsedFn_ = nullptr;
   HeapSizeFn heapTotalFn_ = nullptr;
   GpuTimeFn gpuTimeFn_ = nullptr;

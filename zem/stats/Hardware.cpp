@@ -22,31 +22,33 @@ const char* const kHardwareNames[] = {
 Hardware::~Hardware() { stop(); }
 
 void Hardware::init(const char* headerPath, const char* dataPath, int flushInterval) {
-  if (FILE* h = headerPath ? std::fopen(headerPath, "wb") : nullptr) {
+  OutFile h;
+  if (headerPath && h.open(headerPath, "wb")) {
     if (records_.binary()) records_.writeHeader(h);
     for (int id = 0; id < 10; ++id) {
       if (records_.binary())
         records_.writeRecord(h, static_cast<uintptr_t>(id), kHardwareNames[id], std::strlen(kHardwareNames[id]));
       else
-        std::fprintf(h, "%d,%s\n", id, kHardwareNames[id]);
+        h.print("%d,%s\n", id, kHardwareNames[id]);
     }
-    std::fclose(h);
+    int rc = 0;
+    h.close(rc);
   }
   // A second init must not leak the first data file (or leave it unflushed).
   stop();
-  if (dataPath) dataFile_ = std::fopen(dataPath, "wb");
+  if (dataPath) dataFile_.open(dataPath, "wb");
   flushInterval_ = flushInterval;
 }
 
 void Hardware::checkAndWrite(int frame, int mask) {
   if (!dataFile_ || mask == 0) return;
-  std::fprintf(dataFile_, "#%d\n", frame);
+  dataFile_.print("#%d\n", frame);
   if (mask & 2) {
-    std::fprintf(dataFile_, "1,2,0\n");
-    std::fprintf(dataFile_, "2,7,0,%.2f\n", static_cast<double>(workingSet_()) / 1024.0);
+    dataFile_.print("1,2,0\n");
+    dataFile_.print("2,7,0,%.2f\n", static_cast<double>(workingSet_()) / 1024.0);
   }
   if (static_cast<int64_t>(frame) - lastFlushFrame_ > flushInterval_) {
-    std::fflush(dataFile_);
+    dataFile_.flush();
     lastFlushFrame_ = frame;
   }
 }

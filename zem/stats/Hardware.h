@@ -25,7 +25,7 @@ class Hardware {
  private:
   RecordWriter& records_;
   WorkingSetFn workingSet_;
-  FILE* dataFile_ = nullptr;
+  OutFile dataFile_;
   int flushInterval_ = 1000;
   int lastFlushFrame_ = -1;
 };

@@ -6,26 +6,20 @@
 
 namespace zem {
 
-TreeWriter::~TreeWriter() {
-  int rc = 0;
-  closeFile(treeIdFile_, rc);
-  closeFile(unregFile_, rc);
-}
+TreeWriter::~TreeWriter() = default;
 
 void TreeWriter::openIdFiles(const char* treeIdPath, const char* unregisteredPath) {
   int rc = 0;
   closeFile(treeIdFile_, rc);
   closeFile(unregFile_, rc);
-  if (treeIdPath) {
-    treeIdFile_ = std::fopen(treeIdPath, "wb");
-    if (treeIdFile_ && records_.binary()) records_.writeHeader(treeIdFile_);
-  }
-  if (unregisteredPath) unregFile_ = std::fopen(unregisteredPath, "wb");
+  // Names are kept until they are on disk: a tree line may refer to them.
+  if (treeIdPath && treeIdFile_.open(treeIdPath, "wb", true) && records_.binary()) records_.writeHeader(treeIdFile_);
+  if (unregisteredPath) unregFile_.open(unregisteredPath, "wb", true);
 }
 
 void TreeWriter::flushIdFiles() {
-  if (treeIdFile_) std::fflush(treeIdFile_);
-  if (unregFile_) std::fflush(unregFile_);
+  treeIdFile_.flush();
+  unregFile_.flush();
 }
 
 void TreeWriter::writeKeyName(const MonoMethodCallNode& n, int depth, bool mainFlag) {
@@ -50,13 +44,13 @@ void TreeWriter::writeKeyName(const MonoMethodCallNode& n, int depth, bool mainF
       size_t l = len < 0 ? 0 : (static_cast<size_t>(len) < sizeof buf ? len : sizeof buf - 1);
       records_.writeRecord(treeIdFile_, n.key, buf, l);
     } else {
-      std::fprintf(treeIdFile_, thread ? "%" PRIuPTR ",[Thread] %s\r\n" : "%" PRIuPTR ",%s\r\n", n.key, name);
+      treeIdFile_.print(thread ? "%" PRIuPTR ",[Thread] %s\r\n" : "%" PRIuPTR ",%s\r\n", n.key, name);
     }
   }
-  if (unregFile_ && n.isSample && !samples_.isRegistered(n.key)) std::fprintf(unregFile_, "%" PRIuPTR "\r\n", n.key);
+  if (unregFile_ && n.isSample && !samples_.isRegistered(n.key)) unregFile_.print("%" PRIuPTR "\r\n", n.key);
 }
 
-void TreeWriter::write(CallTree& tree, FILE* f, bool mainFlag) {
+void TreeWriter::write(CallTree& tree, OutFile& f, bool mainFlag) {
   if (!f) return;
   // Pre-order walk with an explicit stack: call paths can be far deeper than the thread stack.
   std::vector<std::pair<MonoMethodCallNode*, int>> todo{{&tree.root, 0}};
@@ -71,10 +65,10 @@ void TreeWriter::write(CallTree& tree, FILE* f, bool mainFlag) {
     writeKeyName(*n, depth, mainFlag);
     uintptr_t nodeId = reinterpret_cast<uintptr_t>(n);
     if (tree.fullLines)
-      std::fprintf(f, "%d,%" PRIuPTR ",%" PRIuPTR ",%u,%u,%u,%u\r\n", depth, nodeId, n->key, n->total, n->calls,
+      f.print("%d,%" PRIuPTR ",%" PRIuPTR ",%u,%u,%u,%u\r\n", depth, nodeId, n->key, n->total, n->calls,
                    n->extra1, n->extra2);
     else
-      std::fprintf(f, "%d,%" PRIuPTR ",%" PRIuPTR ",%u,%u\r\n", depth, nodeId, n->key, n->total, n->calls);
+      f.print("%d,%" PRIuPTR ",%" PRIuPTR ",%u,%u\r\n", depth, nodeId, n->key, n->total, n->calls);
     for (auto it = n->children.rbegin(); it != n->children.rend(); ++it)
       todo.emplace_back(static_cast<MonoMethodCallNode*>(it->second), depth + 1);
   }

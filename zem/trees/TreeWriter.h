@@ -30,7 +30,7 @@ class TreeWriter {
 
   // Closes both identifier files and opens the given ones (null: stays closed).
   void openIdFiles(const char* treeIdPath, const char* unregisteredPath);
-  void write(CallTree& tree, FILE* f, bool mainFlag);
+  void write(CallTree& tree, OutFile& f, bool mainFlag);
   void flushIdFiles();
   void setMethodNames(MethodNames* names) { methodNames_ = names; }
   void closeTreeIdFile(int& rc) { closeFile(treeIdFile_, rc); }
@@ -43,8 +43,8 @@ class TreeWriter {
   const Samples& samples_;
   RecordWriter& records_;
   MethodNames* methodNames_ = nullptr;
-  FILE* treeIdFile_ = nullptr;
-  FILE* unregFile_ = nullptr;
+  OutFile treeIdFile_;
+  OutFile unregFile_;
   std::unordered_set<Key> writtenKeys_;
 };
 

@@ -19,15 +19,12 @@ int32_t milli(float f) {
 }
 }  // namespace
 
-Values::~Values() {
-  int rc = 0;
-  closeFile(valueLogFile_, rc);
-  closeFile(valueIdFile_, rc);
-}
+Values::~Values() = default;
 
 void Values::openIdFile(const char* path) {
   if (valueIdFile_ || !path) return;
-  valueIdFile_ = std::fopen(path, "wb");
+  // Names are kept until they are on disk: the value log refers to them.
+  valueIdFile_.open(path, "wb", true);
   tables_ = true;
   if (!valueIdFile_) return;
   if (records_.binary()) {
@@ -40,8 +37,8 @@ void Values::openIdFile(const char* path) {
     records_.writeRecord(valueIdFile_, 100003, "z", 1);
   } else {
     for (int k = 0; k < kKinds; ++k)
-      std::fprintf(valueIdFile_, "%" PRIuPTR ",%s\r\n", reinterpret_cast<uintptr_t>(&values_[k]), kKindNames[k]);
-    std::fputs("100001,x\r\n100002,y\r\n100003,z\r\n", valueIdFile_);
+      valueIdFile_.print("%" PRIuPTR ",%s\r\n", reinterpret_cast<uintptr_t>(&values_[k]), kKindNames[k]);
+    valueIdFile_.print("100001,x\r\n100002,y\r\n100003,z\r\n");
   }
 }
 
@@ -56,7 +53,7 @@ ValueInfo* Values::lookup(ValueKind kind, const char* name) {
     if (records_.binary())
       records_.writeRecord(valueIdFile_, id, it->first.c_str(), it->first.size());
     else
-      std::fprintf(valueIdFile_, "%" PRIuPTR ",%s\r\n", id, it->first.c_str());
+      valueIdFile_.print("%" PRIuPTR ",%s\r\n", id, it->first.c_str());
   }
   return &it->second;
 }
@@ -95,30 +92,30 @@ void Values::logVector(const char* name, float x, float y, float z) {
 }
 
 void Values::writeFrame(int frame) {
-  FILE* f = valueLogFile_;
+  OutFile& f = valueLogFile_;
   if (!f) return;
-  std::fprintf(f, "#%d\r\n", frame);
+  f.print("#%d\r\n", frame);
   static const ValueKind order[] = {kMarker, kInt, kFloat, kBool, kVector};
   for (ValueKind k : order) {
     auto& table = values_[k];
     if (table.empty()) continue;
-    std::fprintf(f, "1,%" PRIuPTR ",0,0\r\n", reinterpret_cast<uintptr_t>(&table));
+    f.print("1,%" PRIuPTR ",0,0\r\n", reinterpret_cast<uintptr_t>(&table));
     for (auto& [name, v] : table) {
       if (!v.isSet) continue;
       uintptr_t id = reinterpret_cast<uintptr_t>(name.c_str());
       if (k == kVector) {
-        std::fprintf(f, "2,%" PRIuPTR ",0,0\r\n", id);
-        std::fprintf(f, "3,100001,0,%d\r\n3,100002,0,%d\r\n3,100003,0,%d\r\n", milli(v.f[0]), milli(v.f[1]),
+        f.print("2,%" PRIuPTR ",0,0\r\n", id);
+        f.print("3,100001,0,%d\r\n3,100002,0,%d\r\n3,100003,0,%d\r\n", milli(v.f[0]), milli(v.f[1]),
                      milli(v.f[2]));
       } else {
         int32_t out = k == kFloat ? milli(v.f[0]) : v.i;
-        std::fprintf(f, "2,%" PRIuPTR ",0,%d\r\n", id, out);
+        f.print("2,%" PRIuPTR ",0,%d\r\n", id, out);
       }
       v = ValueInfo{};
     }
   }
-  if (valueIdFile_) std::fflush(valueIdFile_);
-  std::fflush(f);
+  valueIdFile_.flush();
+  f.flush();
 }
 
 }  // namespace zem

@@ -25,7 +25,7 @@ class Values {
 
   // Opens the value identifier file (once; it creates the value tables).
   void openIdFile(const char* path);
-  bool idFileOpen() const { return valueIdFile_ != nullptr; }
+  bool idFileOpen() const { return valueIdFile_.isOpen(); }
   void openLogFile(const char* path) { reopenTruncatedAppend(valueLogFile_, path); }
 
   void logMarker(const char* name);
@@ -43,8 +43,8 @@ class Values {
   ValueInfo* lookup(ValueKind kind, const char* name);
 
   RecordWriter& records_;
-  FILE* valueLogFile_ = nullptr;
-  FILE* valueIdFile_ = nullptr;
+  OutFile valueLogFile_;
+  OutFile valueIdFile_;
   std::map<std::string, ValueInfo> values_[kKinds];
   bool tables_ = false;
 };
