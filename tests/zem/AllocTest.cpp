@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <future>
 #include <map>
 #include <string>
@@ -235,6 +236,49 @@ TEST_F(AllocTest, TheRuntimesAllocatorFramesAreLeftOutOfThePath) {
                                           "2 (wrapper managed-to-native) Game:Native () 40 1 40 1"};
   EXPECT_EQ(lines(p, p.mainContext()->allocTotalTree), expected);
   EXPECT_EQ(lines(p, p.mainContext()->allocFrameTree), expected);
+}
+
+// Frames an exception unwinds get no plain leave: the runtime's exception notices, or
+// the next leave further out, take them off the shadow stack; a leave that matches
+// nothing entered changes nothing. Each case starts inside Update > Level2 > Deep >
+// Deep > Level3, allocates after its event and then leaves Update.
+TEST_F(AllocTest, ShadowStacksStayTrueAcrossExceptionsAndUnmatchedLeaves) {
+  struct Case {
+    const char* what;
+    std::function<void(Standin&)> event;
+    std::vector<std::string> path;  // below the root, where the allocation is filed
+  };
+  const std::string update = "Game:Update ()", level2 = "Game:Level2 ()", deep = "Game:Deep (int)",
+                    level3 = "Game:Level3 ()";
+  const int unwound[] = {kLevel3, kDeep, kDeep};
+  const std::vector<Case> cases = {
+      {"exception leaves and the catch clause", [&](Standin& s) { s.throwTo(unwound, 3, kLevel2, 1); },
+       {update, level2}},
+      {"the catch clause alone", [&](Standin& s) { s.throwTo(unwound, 3, kLevel2, 0); }, {update, level2}},
+      {"caught in the recursion", [&](Standin& s) { s.throwTo(unwound, 1, kDeep, 0); }, {update, level2, deep, deep}},
+      {"caught outside what was entered", [&](Standin& s) { s.throwTo(unwound, 1, kAwake, 1); },
+       {update, level2, deep, deep}},
+      {"caught outside, no exception leaves", [&](Standin& s) { s.throwTo(unwound, 1, kAwake, 0); },
+       {update, level2, deep, deep, level3}},
+      {"a leave never entered", [](Standin& s) { s.leave(kRender); }, {update, level2, deep, deep, level3}},
+      {"an outer method leaves", [](Standin& s) { s.leave(kLevel2); }, {update}},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    Standin s(STANDIN_FULL_PATH);
+    zem::Profiler p;
+    start(p, s, STANDIN_FULL_PATH, true);
+    const size_t depth = p.allocations().shadowDepth();
+    for (int m : {kUpdate, kLevel2, kDeep, kDeep, kLevel3}) s.enter(m);
+    k.event(s);
+    s.alloc(0x1000, kBullet, 24);
+    s.leave(kUpdate);
+    EXPECT_EQ(p.allocations().shadowDepth(), depth);
+    std::vector<std::string> expected{"0 [Root] 0 0 0 0"};
+    for (size_t i = 0; i < k.path.size(); ++i)
+      expected.push_back(std::to_string(i + 1) + " " + k.path[i] + (i + 1 == k.path.size() ? " 24 1 24 1" : " 0 0 0 0"));
+    EXPECT_EQ(lines(p, p.mainContext()->allocTotalTree), expected);
+  }
 }
 
 TEST_F(AllocTest, FrameTreeKeepsOuterAndInnerFramesAndIsWrittenAndResetEachFrame) {

@@ -69,6 +69,8 @@ const int kMethodCount = sizeof kMethods / sizeof kMethods[0];
 using MethodCallback = void (*)(void*, void*);
 using GcEventCallback = void (*)(void*, int, int);
 using AllocationCallback = void (*)(void*, void*, void*);
+using ThrowCallback = void (*)(void*, void*);
+using ClauseCallback = void (*)(void*, void*, int, int);
 
 // A managed object: where it is now and whether it is alive.
 struct FakeObject {
@@ -84,6 +86,9 @@ struct State {
   std::atomic<MethodCallback> enter{nullptr}, leave{nullptr};
   std::atomic<GcEventCallback> gc{nullptr};
   std::atomic<AllocationCallback> allocation{nullptr};
+  std::atomic<ThrowCallback> thrown{nullptr};
+  std::atomic<MethodCallback> exceptionLeave{nullptr};
+  std::atomic<ClauseCallback> clause{nullptr};
   std::mutex objectLock;  // objects and weak handles; allocating threads run at once
   std::vector<FakeObject> objects;
   std::map<uintptr_t, size_t> objectAt;  // live objects by address
@@ -189,6 +194,11 @@ STANDIN_API void mono_profiler_install_enter_leave(MethodCallback enter, MethodC
 }
 STANDIN_API void mono_profiler_install_gc(GcEventCallback event, void (*)(void*, int64_t)) { g.gc = event; }
 STANDIN_API void mono_profiler_install_allocation(AllocationCallback callback) { g.allocation = callback; }
+STANDIN_API void mono_profiler_install_exception(ThrowCallback thrown, MethodCallback leave, ClauseCallback clause) {
+  g.thrown = thrown;
+  g.exceptionLeave = leave;
+  g.clause = clause;
+}
 #if !defined(STANDIN_LEGACY)
 STANDIN_API int mono_profiler_get_events() { return g.mask; }
 STANDIN_API void mono_profiler_install_method_invoke(MethodCallback start, MethodCallback end) { setHooks(start, end); }
@@ -271,6 +281,9 @@ STANDIN_API void standin_reset() {
   g.leave = nullptr;
   g.gc = nullptr;
   g.allocation = nullptr;
+  g.thrown = nullptr;
+  g.exceptionLeave = nullptr;
+  g.clause = nullptr;
   {
     std::lock_guard<std::mutex> o(g.objectLock);
     g.objects.clear();
@@ -291,6 +304,18 @@ STANDIN_API void standin_reset() {
 STANDIN_API void* standin_method(int i) { return i >= 0 && i < kMethodCount ? methodHandle(i) : nullptr; }
 STANDIN_API void standin_enter(int i) { callEnter(i); }
 STANDIN_API void standin_leave(int i) { callLeave(i); }
+// An exception thrown in the innermost frame and caught in method catcher (an index),
+// after it unwound the frames of methods unwound[0..count), innermost first. The runtime
+// reports no plain leave for those: with exceptionLeaves it reports each as left by the
+// exception, and the catch clause of catcher in any case.
+STANDIN_API void standin_throw(const int* unwound, int count, int catcher, int exceptionLeaves) {
+  void* profiler = g.profiler.load();
+  if (ThrowCallback f = g.thrown.load()) f(profiler, &g.domain);
+  if (exceptionLeaves)
+    for (int i = 0; i < count; ++i)
+      if (MethodCallback f = g.exceptionLeave.load()) f(profiler, methodHandle(unwound[i]));
+  if (ClauseCallback f = g.clause.load()) f(profiler, methodHandle(catcher), 0, 0);
+}
 STANDIN_API void standin_gc(int event) {
   if (GcEventCallback f = g.gc.load()) f(g.profiler.load(), event, 0);
 }

@@ -43,6 +43,7 @@ struct Standin {
     bind(kill, "standin_kill");
     bind(move, "standin_move");
     bind(weakHandles, "standin_weak_handles");
+    bind(throwTo, "standin_throw");
     reset();
   }
   template <class F>
@@ -68,6 +69,7 @@ struct Standin {
   void (*kill)(uintptr_t address) = nullptr;
   void (*move)(uintptr_t from, uintptr_t to) = nullptr;
   void (*weakHandles)(int on) = nullptr;
+  void (*throwTo)(const int* unwound, int count, int catcher, int exceptionLeaves) = nullptr;
 };
 
 // Class indexes of the stand-in that tests allocate.

@@ -45,11 +45,38 @@ void Allocations::onShadowEnter(void* method) {
   if (recorded(isMain)) stacks_.forCaller(isMain).methods.push_back(reinterpret_cast<Key>(method));
 }
 
-void Allocations::onShadowLeave(void*) {
+namespace {
+
+// The innermost entry of method, or methods.size() when it was never entered here.
+size_t innermost(const std::vector<Key>& methods, Key method) {
+  for (size_t i = methods.size(); i-- > 0;)
+    if (methods[i] == method) return i;
+  return methods.size();
+}
+
+}  // namespace
+
+void Allocations::onShadowLeave(void* method) {
   const bool isMain = session_.onMain();
   if (!recorded(isMain)) return;
+  // Frames an exception unwound may sit above the method that leaves: they go with
+  // it. A method that was never entered here (profiling started inside it) changes nothing.
   std::vector<Key>& methods = stacks_.forCaller(isMain).methods;
-  if (!methods.empty()) methods.pop_back();
+  methods.resize(innermost(methods, reinterpret_cast<Key>(method)));
+}
+
+void Allocations::onCatch(void* method) {
+  const bool isMain = session_.onMain();
+  if (!recorded(isMain)) return;
+  // The handler runs in method's frame: every frame above it is gone.
+  std::vector<Key>& methods = stacks_.forCaller(isMain).methods;
+  const size_t at = innermost(methods, reinterpret_cast<Key>(method));
+  if (at < methods.size()) methods.resize(at + 1);
+}
+
+size_t Allocations::shadowDepth() {
+  const bool isMain = session_.onMain();
+  return stacks_.forCaller(isMain).methods.size();
 }
 
 void Allocations::walkShadowStack(ThreadContext& c, bool isMain) {

@@ -15,6 +15,8 @@ using GcEventCallback = void (*)(void* profiler, int event, int generation);
 using GcResizeCallback = void (*)(void* profiler, int64_t size);
 using ProfilerCallback = void (*)(void* profiler);
 using AllocationCallback = void (*)(void* profiler, void* object, void* klass);
+using ThrowCallback = void (*)(void* profiler, void* exception);
+using ClauseCallback = void (*)(void* profiler, void* method, int clauseType, int clauseNumber);
 
 #define ZEM_MONO_FUNCTIONS(X)                                                                \
   X(mono_class_get_name, const char*, (void* klass))                                         \
@@ -40,6 +42,7 @@ using AllocationCallback = void (*)(void* profiler, void* object, void* klass);
   X(mono_profiler_install_method_invoke, void, (MethodCallback start, MethodCallback end))   \
   X(mono_profiler_install_gc, void, (GcEventCallback event, GcResizeCallback resize))        \
   X(mono_profiler_install_allocation, void, (AllocationCallback callback))                   \
+  X(mono_profiler_install_exception, void, (ThrowCallback thrown, MethodCallback leave, ClauseCallback clause)) \
   X(mono_domain_get, void*, ())                                                              \
   X(mono_get_root_domain, void*, ())                                                         \
   X(mono_domain_assembly_open, void*, (void* domain, const char* name))                      \
