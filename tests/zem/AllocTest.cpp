@@ -432,6 +432,76 @@ TEST_F(AllocTest, OtherThreadsAreRecordedOnlyWithMultiThreadInTheSharedContext) 
   EXPECT_TRUE(threadName);
 }
 
+// The counters of every node of a tree, inactive ones too, summed.
+uint64_t everyCounter(zem::CallNode& n) {
+  auto& m = static_cast<zem::MonoMethodCallNode&>(n);
+  uint64_t sum = uint64_t{m.total} + m.calls + m.extra1 + m.extra2;
+  for (auto& kv : n.children) sum += everyCounter(*kv.second);
+  return sum;
+}
+
+// The frame end runs on the main thread while another thread is between counting
+// an allocation and finding it was a second report of the same object.
+std::promise<void>* g_reachedWeakHandle = nullptr;
+std::shared_future<void>* g_frameEnded = nullptr;
+void pauseForFrameEnd() {
+  g_reachedWeakHandle->set_value();
+  g_frameEnded->wait();
+}
+
+// A second report of an object is taken back, but not from a frame tree that a frame
+// end has written and reset in between: that tree stays at zero.
+TEST_F(AllocTest, ASecondReportAcrossAFrameEndLeavesTheFrameTreeAtZero) {
+  Standin s(STANDIN_FULL_PATH);
+  zem::Profiler p;
+  start(p, s, STANDIN_FULL_PATH, true);
+  p.multiThread(true);
+  std::promise<void> reached, ended;
+  std::shared_future<void> endedFuture = ended.get_future().share();
+  g_reachedWeakHandle = &reached;
+  g_frameEnded = &endedFuture;
+  std::thread other([&] {
+    s.enter(kRender);
+    s.alloc(0x1000, kBullet, 24);
+    s.onWeakHandle(pauseForFrameEnd);
+    s.reportAgain(0x1000, kBullet);
+    s.leave(kRender);
+  });
+  reached.get_future().wait();
+  s.onWeakHandle(nullptr);
+  p.frameEnd(1);
+  ended.set_value();
+  other.join();
+  zem::ThreadContext& shared = *p.contextIfCreated(1);
+  EXPECT_EQ(everyCounter(shared.allocFrameTree.root), 0u);
+  EXPECT_EQ(lines(p, shared.allocTotalTree),
+            (std::vector<std::string>{"0 [Root] 0 0 0 0", "1 Game:Render () 24 1 24 1"}));
+}
+
+// Another thread's first allocation makes the shared context while the main thread
+// interns the names of its samples (the TSan run checks that they share nothing unguarded).
+TEST_F(AllocTest, TheFirstAllocationOfAnotherThreadWhileTheMainThreadInternsNames) {
+  Standin s(STANDIN_FULL_PATH);
+  zem::Profiler p;
+  start(p, s, STANDIN_FULL_PATH, true);
+  p.multiThread(true);
+  std::atomic<bool> done{false};
+  std::thread other([&] {
+    s.enter(kRender);
+    s.alloc(0x1000, kBullet, 24);
+    s.leave(kRender);
+    done.store(true, std::memory_order_relaxed);  // no ordering: the two sides share nothing else
+  });
+  int n = 0;
+  do {
+    const std::string name = "sample " + std::to_string(n++);
+    EXPECT_STREQ(p.nameOf(p.intern(name.c_str())), name.c_str());
+  } while (!done.load(std::memory_order_relaxed));
+  other.join();
+  ASSERT_NE(p.contextIfCreated(1), nullptr);
+  EXPECT_STREQ(p.nameOf(p.intern("Zem-Overhead")), "Zem-Overhead");
+}
+
 // Threads allocate, die and are swept at once (the TSan run checks the locking).
 TEST_F(AllocTest, ThreadsAllocateWhileCollectionsSweep) {
   Standin s(STANDIN_FULL_PATH);

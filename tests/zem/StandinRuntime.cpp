@@ -89,6 +89,7 @@ struct State {
   std::atomic<ThrowCallback> thrown{nullptr};
   std::atomic<MethodCallback> exceptionLeave{nullptr};
   std::atomic<ClauseCallback> clause{nullptr};
+  std::atomic<void (*)()> onWeakHandle{nullptr};  // run by each new weak handle, before it is made
   std::mutex objectLock;  // objects and weak handles; allocating threads run at once
   std::vector<FakeObject> objects;
   std::map<uintptr_t, size_t> objectAt;  // live objects by address
@@ -157,6 +158,7 @@ STANDIN_API uint32_t mono_object_get_size(void* o) {
   return it == g.objectAt.end() ? 16 : g.objects[it->second].size;
 }
 STANDIN_API uint32_t mono_gchandle_new_weakref(void* o, int32_t) {
+  if (void (*hook)() = g.onWeakHandle.load()) hook();
   std::lock_guard<std::mutex> l(g.objectLock);
   auto it = g.objectAt.find(reinterpret_cast<uintptr_t>(o));
   if (!g.weakHandles || it == g.objectAt.end()) return 0;
@@ -284,6 +286,7 @@ STANDIN_API void standin_reset() {
   g.thrown = nullptr;
   g.exceptionLeave = nullptr;
   g.clause = nullptr;
+  g.onWeakHandle = nullptr;
   {
     std::lock_guard<std::mutex> o(g.objectLock);
     g.objects.clear();
@@ -335,6 +338,15 @@ STANDIN_API void standin_alloc(uintptr_t address, int klass, uint32_t size) {
     f(g.profiler.load(), reinterpret_cast<void*>(address),
       klass >= 0 && klass < kClassCount ? classHandle(klass) : nullptr);
 }
+// The object at address reported to the allocation callback once more (a runtime
+// may report one object twice).
+STANDIN_API void standin_report_again(uintptr_t address, int klass) {
+  if (AllocationCallback f = g.allocation.load())
+    f(g.profiler.load(), reinterpret_cast<void*>(address),
+      klass >= 0 && klass < kClassCount ? classHandle(klass) : nullptr);
+}
+// hook runs inside every later mono_gchandle_new_weakref (null: none), on the calling thread.
+STANDIN_API void standin_on_weak_handle(void (*hook)()) { g.onWeakHandle = hook; }
 STANDIN_API void standin_kill(uintptr_t address) {
   std::lock_guard<std::mutex> l(g.objectLock);
   auto it = g.objectAt.find(address);

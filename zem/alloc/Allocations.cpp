@@ -109,8 +109,10 @@ void Allocations::onAllocMemory(void* object, void* klass) {
   // recorded object had before: a moving collector hands addresses out again.
   MonoMethodCallNode* leaf = nullptr;
   MonoMethodCallNode* frameLeaf = nullptr;
+  uint32_t frameCounted = 0;
   {
     LockGuard g(c.treeLock);
+    frameCounted = c.frameResets;
     c.snapshot.count = 0;
     walkShadowStack(c, isMain);
     leaf = &c.allocTotalTree.root;
@@ -150,7 +152,11 @@ void Allocations::onAllocMemory(void* object, void* klass) {
   if (duplicate || gone.leaf) {
     LockGuard g(c.treeLock);
     if (duplicate) {
-      for (MonoMethodCallNode* n : {leaf, frameLeaf}) {
+      // A frame end in between has written and reset the frame tree: what was
+      // added to it is gone already (taking it again would wrap the counters).
+      const bool sameFrame = c.frameResets == frameCounted;
+      for (MonoMethodCallNode* n : {leaf, sameFrame ? frameLeaf : nullptr}) {
+        if (!n) continue;
         n->total -= size;
         n->calls -= counted(size);
         n->extra1 -= size;
@@ -252,6 +258,7 @@ void Allocations::frameEnd(FILE* f, int frame, TreeWriter& writer) {
       writer.flushIdFiles();
     }
     resetTree(c->allocFrameTree);
+    ++c->frameResets;
   }
 }
 
