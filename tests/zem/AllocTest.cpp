@@ -252,13 +252,16 @@ TEST_F(AllocTest, ShadowStacksStayTrueAcrossExceptionsAndUnmatchedLeaves) {
                     level3 = "Game:Level3 ()";
   const int unwound[] = {kLevel3, kDeep, kDeep};
   const std::vector<Case> cases = {
-      {"exception leaves and the catch clause", [&](Standin& s) { s.throwTo(unwound, 3, kLevel2, 1); },
+      {"exception leaves and the catch clause",
+       [&](Standin& s) { s.throwTo(unwound, 3, kLevel2, 1); },
        {update, level2}},
       {"the catch clause alone", [&](Standin& s) { s.throwTo(unwound, 3, kLevel2, 0); }, {update, level2}},
       {"caught in the recursion", [&](Standin& s) { s.throwTo(unwound, 1, kDeep, 0); }, {update, level2, deep, deep}},
-      {"caught outside what was entered", [&](Standin& s) { s.throwTo(unwound, 1, kAwake, 1); },
+      {"caught outside what was entered",
+       [&](Standin& s) { s.throwTo(unwound, 1, kAwake, 1); },
        {update, level2, deep, deep}},
-      {"caught outside, no exception leaves", [&](Standin& s) { s.throwTo(unwound, 1, kAwake, 0); },
+      {"caught outside, no exception leaves",
+       [&](Standin& s) { s.throwTo(unwound, 1, kAwake, 0); },
        {update, level2, deep, deep, level3}},
       {"a leave never entered", [](Standin& s) { s.leave(kRender); }, {update, level2, deep, deep, level3}},
       {"an outer method leaves", [](Standin& s) { s.leave(kLevel2); }, {update}},
@@ -276,7 +279,8 @@ TEST_F(AllocTest, ShadowStacksStayTrueAcrossExceptionsAndUnmatchedLeaves) {
     EXPECT_EQ(p.allocations().shadowDepth(), depth);
     std::vector<std::string> expected{"0 [Root] 0 0 0 0"};
     for (size_t i = 0; i < k.path.size(); ++i)
-      expected.push_back(std::to_string(i + 1) + " " + k.path[i] + (i + 1 == k.path.size() ? " 24 1 24 1" : " 0 0 0 0"));
+      expected.push_back(std::to_string(i + 1) + " " + k.path[i] +
+                         (i + 1 == k.path.size() ? " 24 1 24 1" : " 0 0 0 0"));
     EXPECT_EQ(lines(p, p.mainContext()->allocTotalTree), expected);
   }
 }

@@ -191,7 +191,8 @@ int checkMemoryMode(MonoDomain* domain, const std::string& monoPath, const std::
   auto multiThread = zemFn<void (*)(int32_t)>("MultiThread");
   MonoClass* bullet = mono_class_from_name(image, "", "Bullet");
   MonoClass* shell = mono_class_from_name(image, "", "Shell");
-  if (!WCHECK(keep && churn && drop && churnOnThreads && catchLoop && probe && multiThread && bullet && shell)) return wincheck::summary();
+  if (!WCHECK(keep && churn && drop && churnOnThreads && catchLoop && probe && multiThread && bullet && shell))
+    return wincheck::summary();
   const long long bulletSize = mono_class_instance_size(bullet), shellSize = mono_class_instance_size(shell);
 
   // The first exception caught loads and compiles what handling it needs (allocating

@@ -90,7 +90,7 @@ struct State {
   std::atomic<MethodCallback> exceptionLeave{nullptr};
   std::atomic<ClauseCallback> clause{nullptr};
   std::atomic<void (*)()> onWeakHandle{nullptr};  // run by each new weak handle, before it is made
-  std::mutex objectLock;  // objects and weak handles; allocating threads run at once
+  std::mutex objectLock;                          // objects and weak handles; allocating threads run at once
   std::vector<FakeObject> objects;
   std::map<uintptr_t, size_t> objectAt;  // live objects by address
   std::vector<long> handleTargets;       // object index per handle - 1; -1 when freed

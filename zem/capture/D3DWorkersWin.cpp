@@ -31,13 +31,13 @@ class D3D9Worker : public D3DWorker {
     if (!check(device_->GetRenderTarget(0, &target)) || !target) return check(E_POINTER);
     D3DSURFACE_DESC desc{};
     release(single_);
-    const bool ok = check(target->GetDesc(&desc)) &&
-                    (supported(desc.Format) ||
-                     refuse("render target format " + formatName(desc.Format) + " is not supported")) &&
-                    ensureOffscreen(desc) &&
-                    check(device_->CreateRenderTarget(desc.Width, desc.Height, desc.Format, D3DMULTISAMPLE_NONE, 0,
-                                                      FALSE, &single_, nullptr)) &&
-                    check(device_->StretchRect(target, nullptr, single_, nullptr, D3DTEXF_NONE));
+    const bool ok =
+        check(target->GetDesc(&desc)) &&
+        (supported(desc.Format) || refuse("render target format " + formatName(desc.Format) + " is not supported")) &&
+        ensureOffscreen(desc) &&
+        check(device_->CreateRenderTarget(desc.Width, desc.Height, desc.Format, D3DMULTISAMPLE_NONE, 0, FALSE, &single_,
+                                          nullptr)) &&
+        check(device_->StretchRect(target, nullptr, single_, nullptr, D3DTEXF_NONE));
     release(target);
     if (!ok) release(single_);
     return ok;
@@ -70,18 +70,30 @@ class D3D9Worker : public D3DWorker {
   static bool supported(D3DFORMAT f) { return f == D3DFMT_A8R8G8B8 || f == D3DFMT_X8R8G8B8; }
   static std::string formatName(D3DFORMAT f) {
     switch (f) {
-      case D3DFMT_A2R10G10B10: return "D3DFMT_A2R10G10B10";
-      case D3DFMT_A2B10G10R10: return "D3DFMT_A2B10G10R10";
-      case D3DFMT_A16B16G16R16: return "D3DFMT_A16B16G16R16";
-      case D3DFMT_A16B16G16R16F: return "D3DFMT_A16B16G16R16F";
-      case D3DFMT_A32B32G32R32F: return "D3DFMT_A32B32G32R32F";
-      case D3DFMT_A8B8G8R8: return "D3DFMT_A8B8G8R8";
-      case D3DFMT_X8B8G8R8: return "D3DFMT_X8B8G8R8";
-      case D3DFMT_R5G6B5: return "D3DFMT_R5G6B5";
-      case D3DFMT_X1R5G5B5: return "D3DFMT_X1R5G5B5";
-      case D3DFMT_A1R5G5B5: return "D3DFMT_A1R5G5B5";
-      case D3DFMT_R8G8B8: return "D3DFMT_R8G8B8";
-      default: return "D3DFORMAT " + std::to_string(static_cast<unsigned>(f));
+      case D3DFMT_A2R10G10B10:
+        return "D3DFMT_A2R10G10B10";
+      case D3DFMT_A2B10G10R10:
+        return "D3DFMT_A2B10G10R10";
+      case D3DFMT_A16B16G16R16:
+        return "D3DFMT_A16B16G16R16";
+      case D3DFMT_A16B16G16R16F:
+        return "D3DFMT_A16B16G16R16F";
+      case D3DFMT_A32B32G32R32F:
+        return "D3DFMT_A32B32G32R32F";
+      case D3DFMT_A8B8G8R8:
+        return "D3DFMT_A8B8G8R8";
+      case D3DFMT_X8B8G8R8:
+        return "D3DFMT_X8B8G8R8";
+      case D3DFMT_R5G6B5:
+        return "D3DFMT_R5G6B5";
+      case D3DFMT_X1R5G5B5:
+        return "D3DFMT_X1R5G5B5";
+      case D3DFMT_A1R5G5B5:
+        return "D3DFMT_A1R5G5B5";
+      case D3DFMT_R8G8B8:
+        return "D3DFMT_R8G8B8";
+      default:
+        return "D3DFORMAT " + std::to_string(static_cast<unsigned>(f));
     }
   }
 
@@ -125,15 +137,24 @@ bool pixelOrderOf(DXGI_FORMAT f, PixelOrder& order) {
 
 std::string formatName(DXGI_FORMAT f) {
   switch (f) {
-    case DXGI_FORMAT_R32G32B32A32_FLOAT: return "DXGI_FORMAT_R32G32B32A32_FLOAT";
-    case DXGI_FORMAT_R16G16B16A16_FLOAT: return "DXGI_FORMAT_R16G16B16A16_FLOAT";
-    case DXGI_FORMAT_R16G16B16A16_UNORM: return "DXGI_FORMAT_R16G16B16A16_UNORM";
-    case DXGI_FORMAT_R16G16B16A16_TYPELESS: return "DXGI_FORMAT_R16G16B16A16_TYPELESS";
-    case DXGI_FORMAT_R10G10B10A2_UNORM: return "DXGI_FORMAT_R10G10B10A2_UNORM";
-    case DXGI_FORMAT_R10G10B10A2_TYPELESS: return "DXGI_FORMAT_R10G10B10A2_TYPELESS";
-    case DXGI_FORMAT_R11G11B10_FLOAT: return "DXGI_FORMAT_R11G11B10_FLOAT";
-    case DXGI_FORMAT_B5G6R5_UNORM: return "DXGI_FORMAT_B5G6R5_UNORM";
-    default: return "DXGI_FORMAT " + std::to_string(static_cast<unsigned>(f));
+    case DXGI_FORMAT_R32G32B32A32_FLOAT:
+      return "DXGI_FORMAT_R32G32B32A32_FLOAT";
+    case DXGI_FORMAT_R16G16B16A16_FLOAT:
+      return "DXGI_FORMAT_R16G16B16A16_FLOAT";
+    case DXGI_FORMAT_R16G16B16A16_UNORM:
+      return "DXGI_FORMAT_R16G16B16A16_UNORM";
+    case DXGI_FORMAT_R16G16B16A16_TYPELESS:
+      return "DXGI_FORMAT_R16G16B16A16_TYPELESS";
+    case DXGI_FORMAT_R10G10B10A2_UNORM:
+      return "DXGI_FORMAT_R10G10B10A2_UNORM";
+    case DXGI_FORMAT_R10G10B10A2_TYPELESS:
+      return "DXGI_FORMAT_R10G10B10A2_TYPELESS";
+    case DXGI_FORMAT_R11G11B10_FLOAT:
+      return "DXGI_FORMAT_R11G11B10_FLOAT";
+    case DXGI_FORMAT_B5G6R5_UNORM:
+      return "DXGI_FORMAT_B5G6R5_UNORM";
+    default:
+      return "DXGI_FORMAT " + std::to_string(static_cast<unsigned>(f));
   }
 }
 
