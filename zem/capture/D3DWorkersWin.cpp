@@ -24,6 +24,7 @@ class D3D9Worker : public D3DWorker {
   ~D3D9Worker() override {
     release(single_);
     release(offscreen_);
+    release(done_);
   }
 
   bool capture() override {
@@ -40,23 +41,29 @@ class D3D9Worker : public D3DWorker {
         check(device_->StretchRect(target, nullptr, single_, nullptr, D3DTEXF_NONE));
     release(target);
     if (!ok) release(single_);
+    if (ok) markIssued();
     return ok;
   }
 
   void dropImage() override {
     D3DWorker::dropImage();
     release(single_);
+    release(done_);
   }
 
   bool copy() override {
     if (!single_) return check(E_POINTER);
+    // The copy into system memory waits for the frame's queued work: asked only once it is done.
+    if (!issuedWorkDone()) return false;
     if (!check(device_->GetRenderTargetData(single_, offscreen_))) return false;
     release(single_);
+    markIssued();
     return true;
   }
 
   bool mapFrame(FrameView& frame) override {
     if (!offscreen_) return check(E_POINTER);
+    if (!issuedWorkDone()) return false;
     D3DLOCKED_RECT rect{};
     // Not ready yet: try again at the next end-draw instead of waiting for the device.
     if (!check(offscreen_->LockRect(&rect, nullptr, D3DLOCK_READONLY | D3DLOCK_DONOTWAIT))) return false;
@@ -68,6 +75,20 @@ class D3D9Worker : public D3DWorker {
 
  private:
   static bool supported(D3DFORMAT f) { return f == D3DFMT_A8R8G8B8 || f == D3DFMT_X8R8G8B8; }
+
+  // Marks the end of the work issued so far (without an event query the device is
+  // taken as done at once, and its own calls wait).
+  void markIssued() {
+    if (!done_ && FAILED(device_->CreateQuery(D3DQUERYTYPE_EVENT, &done_))) done_ = nullptr;
+    if (done_) done_->Issue(D3DISSUE_END);
+  }
+  // True once that work is done; "still drawing" leaves the step to a later event.
+  bool issuedWorkDone() {
+    if (!done_) return true;
+    const HRESULT hr = done_->GetData(nullptr, 0, D3DGETDATA_FLUSH);
+    if (hr == S_FALSE) return check(D3DERR_WASSTILLDRAWING);
+    return check(hr);
+  }
   static std::string formatName(D3DFORMAT f) {
     switch (f) {
       case D3DFMT_A2R10G10B10:
@@ -111,6 +132,7 @@ class D3D9Worker : public D3DWorker {
   IDirect3DDevice9* device_;
   IDirect3DSurface9* single_ = nullptr;     // single-sample copy of the frame, until the copy
   IDirect3DSurface9* offscreen_ = nullptr;  // system memory
+  IDirect3DQuery9* done_ = nullptr;         // signals when the last step's work is done
   D3DSURFACE_DESC desc_{};
 };
 
@@ -180,6 +202,7 @@ class D3D11Worker : public D3DWorker {
   ~D3D11Worker() override {
     release(captured_);
     release(staging_);
+    release(done_);
   }
 
   bool capture() override {
@@ -212,6 +235,12 @@ class D3D11Worker : public D3DWorker {
     device_->GetImmediateContext(&context);
     if (!context) return check(E_POINTER);
     context->CopyResource(staging_, captured_);
+    // Marks the end of the copy: the staging texture is mapped only once it is done.
+    if (!done_) {
+      D3D11_QUERY_DESC desc{D3D11_QUERY_EVENT, 0};
+      if (FAILED(device_->CreateQuery(&desc, &done_))) done_ = nullptr;
+    }
+    if (done_) context->End(done_);
     release(context);
     capturedReady_ = false;
     return true;
@@ -223,7 +252,9 @@ class D3D11Worker : public D3DWorker {
     if (!mapContext_) return check(E_POINTER);
     D3D11_MAPPED_SUBRESOURCE mapped{};
     // Not ready yet: try again at the next end-draw instead of waiting for the device.
-    if (!check(mapContext_->Map(staging_, 0, D3D11_MAP_READ, D3D11_MAP_FLAG_DO_NOT_WAIT, &mapped))) {
+    const HRESULT copied = done_ ? mapContext_->GetData(done_, nullptr, 0, 0) : S_OK;
+    if (!check(copied == S_FALSE ? DXGI_ERROR_WAS_STILL_DRAWING : copied) ||
+        !check(mapContext_->Map(staging_, 0, D3D11_MAP_READ, D3D11_MAP_FLAG_DO_NOT_WAIT, &mapped))) {
       release(mapContext_);
       return false;
     }
@@ -287,6 +318,7 @@ class D3D11Worker : public D3DWorker {
   ID3D11Device* device_;
   ID3D11Texture2D* captured_ = nullptr;
   ID3D11Texture2D* staging_ = nullptr;
+  ID3D11Query* done_ = nullptr;  // signals when the copy into staging_ is done
   D3D11_TEXTURE2D_DESC desc_{};
   PixelOrder order_ = PixelOrder::kRgbx;
   ID3D11DeviceContext* mapContext_ = nullptr;  // between mapFrame and unmapFrame
