@@ -134,6 +134,8 @@ namespace VektSdk
         public static extern void LogMemoryFile([MarshalAs(UnmanagedType.LPStr)] string path);
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         public static extern int AddOverhead(int ms);
+        // 0 draw calls (always 0), 1 managed heap size and 2 used (bytes), 3 GPU frame time in
+        // microseconds (every time GetStat returns is in microseconds); -1 for another type.
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         public static extern int GetStat(int type);
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]

@@ -166,7 +166,7 @@ ZEM_EXPORT void ZEM_CALL LogGraphicsFile(const char* path);
 ZEM_EXPORT void ZEM_CALL LogMemoryFile(const char* path);
 /* Subtracts ms from the next frame time; returns ms, 0 on failure. */
 ZEM_EXPORT int32_t ZEM_CALL AddOverhead(int32_t ms);
-/* Returns a realtime statistic: 0 draw calls (0), 1 managed heap size, 2 managed heap used (bytes, low 32 bits), 3 last GPU frame time in us (0 when unknown); -1 for another type or on failure. */
+/* Returns a realtime statistic: 0 draw calls (always 0), 1 managed heap size and 2 managed heap used (bytes, low 32 bits), 3 GPU time of a recent frame in microseconds, like every time GetStat returns (0 when unknown); -1 for another type or on failure. The graphics file's frame time is in milliseconds. */
 ZEM_EXPORT int32_t ZEM_CALL GetStat(int32_t type);
 /* First call only: sets the time-log path and the clock origin. */
 ZEM_EXPORT void ZEM_CALL InitTimeLog(const char* path);

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <future>
 #include <map>
 #include <string>
@@ -237,6 +238,53 @@ TEST_F(AllocTest, TheRuntimesAllocatorFramesAreLeftOutOfThePath) {
   EXPECT_EQ(lines(p, p.mainContext()->allocFrameTree), expected);
 }
 
+// Frames an exception unwinds get no plain leave: the runtime's exception notices, or
+// the next leave further out, take them off the shadow stack; a leave that matches
+// nothing entered changes nothing. Each case starts inside Update > Level2 > Deep >
+// Deep > Level3, allocates after its event and then leaves Update.
+TEST_F(AllocTest, ShadowStacksStayTrueAcrossExceptionsAndUnmatchedLeaves) {
+  struct Case {
+    const char* what;
+    std::function<void(Standin&)> event;
+    std::vector<std::string> path;  // below the root, where the allocation is filed
+  };
+  const std::string update = "Game:Update ()", level2 = "Game:Level2 ()", deep = "Game:Deep (int)",
+                    level3 = "Game:Level3 ()";
+  const int unwound[] = {kLevel3, kDeep, kDeep};
+  const std::vector<Case> cases = {
+      {"exception leaves and the catch clause",
+       [&](Standin& s) { s.throwTo(unwound, 3, kLevel2, 1); },
+       {update, level2}},
+      {"the catch clause alone", [&](Standin& s) { s.throwTo(unwound, 3, kLevel2, 0); }, {update, level2}},
+      {"caught in the recursion", [&](Standin& s) { s.throwTo(unwound, 1, kDeep, 0); }, {update, level2, deep, deep}},
+      {"caught outside what was entered",
+       [&](Standin& s) { s.throwTo(unwound, 1, kAwake, 1); },
+       {update, level2, deep, deep}},
+      {"caught outside, no exception leaves",
+       [&](Standin& s) { s.throwTo(unwound, 1, kAwake, 0); },
+       {update, level2, deep, deep, level3}},
+      {"a leave never entered", [](Standin& s) { s.leave(kRender); }, {update, level2, deep, deep, level3}},
+      {"an outer method leaves", [](Standin& s) { s.leave(kLevel2); }, {update}},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    Standin s(STANDIN_FULL_PATH);
+    zem::Profiler p;
+    start(p, s, STANDIN_FULL_PATH, true);
+    const size_t depth = p.allocations().shadowDepth();
+    for (int m : {kUpdate, kLevel2, kDeep, kDeep, kLevel3}) s.enter(m);
+    k.event(s);
+    s.alloc(0x1000, kBullet, 24);
+    s.leave(kUpdate);
+    EXPECT_EQ(p.allocations().shadowDepth(), depth);
+    std::vector<std::string> expected{"0 [Root] 0 0 0 0"};
+    for (size_t i = 0; i < k.path.size(); ++i)
+      expected.push_back(std::to_string(i + 1) + " " + k.path[i] +
+                         (i + 1 == k.path.size() ? " 24 1 24 1" : " 0 0 0 0"));
+    EXPECT_EQ(lines(p, p.mainContext()->allocTotalTree), expected);
+  }
+}
+
 TEST_F(AllocTest, FrameTreeKeepsOuterAndInnerFramesAndIsWrittenAndResetEachFrame) {
   Standin s(STANDIN_LEGACY_PATH);
   zem::Profiler p;
@@ -386,6 +434,76 @@ TEST_F(AllocTest, OtherThreadsAreRecordedOnlyWithMultiThreadInTheSharedContext) 
   bool threadName = false;
   for (auto& r : ids) threadName = threadName || r.name == "[Thread] Game:Render ()";
   EXPECT_TRUE(threadName);
+}
+
+// The counters of every node of a tree, inactive ones too, summed.
+uint64_t everyCounter(zem::CallNode& n) {
+  auto& m = static_cast<zem::MonoMethodCallNode&>(n);
+  uint64_t sum = uint64_t{m.total} + m.calls + m.extra1 + m.extra2;
+  for (auto& kv : n.children) sum += everyCounter(*kv.second);
+  return sum;
+}
+
+// The frame end runs on the main thread while another thread is between counting
+// an allocation and finding it was a second report of the same object.
+std::promise<void>* g_reachedWeakHandle = nullptr;
+std::shared_future<void>* g_frameEnded = nullptr;
+void pauseForFrameEnd() {
+  g_reachedWeakHandle->set_value();
+  g_frameEnded->wait();
+}
+
+// A second report of an object is taken back, but not from a frame tree that a frame
+// end has written and reset in between: that tree stays at zero.
+TEST_F(AllocTest, ASecondReportAcrossAFrameEndLeavesTheFrameTreeAtZero) {
+  Standin s(STANDIN_FULL_PATH);
+  zem::Profiler p;
+  start(p, s, STANDIN_FULL_PATH, true);
+  p.multiThread(true);
+  std::promise<void> reached, ended;
+  std::shared_future<void> endedFuture = ended.get_future().share();
+  g_reachedWeakHandle = &reached;
+  g_frameEnded = &endedFuture;
+  std::thread other([&] {
+    s.enter(kRender);
+    s.alloc(0x1000, kBullet, 24);
+    s.onWeakHandle(pauseForFrameEnd);
+    s.reportAgain(0x1000, kBullet);
+    s.leave(kRender);
+  });
+  reached.get_future().wait();
+  s.onWeakHandle(nullptr);
+  p.frameEnd(1);
+  ended.set_value();
+  other.join();
+  zem::ThreadContext& shared = *p.contextIfCreated(1);
+  EXPECT_EQ(everyCounter(shared.allocFrameTree.root), 0u);
+  EXPECT_EQ(lines(p, shared.allocTotalTree),
+            (std::vector<std::string>{"0 [Root] 0 0 0 0", "1 Game:Render () 24 1 24 1"}));
+}
+
+// Another thread's first allocation makes the shared context while the main thread
+// interns the names of its samples (the TSan run checks that they share nothing unguarded).
+TEST_F(AllocTest, TheFirstAllocationOfAnotherThreadWhileTheMainThreadInternsNames) {
+  Standin s(STANDIN_FULL_PATH);
+  zem::Profiler p;
+  start(p, s, STANDIN_FULL_PATH, true);
+  p.multiThread(true);
+  std::atomic<bool> done{false};
+  std::thread other([&] {
+    s.enter(kRender);
+    s.alloc(0x1000, kBullet, 24);
+    s.leave(kRender);
+    done.store(true, std::memory_order_relaxed);  // no ordering: the two sides share nothing else
+  });
+  int n = 0;
+  do {
+    const std::string name = "sample " + std::to_string(n++);
+    EXPECT_STREQ(p.nameOf(p.intern(name.c_str())), name.c_str());
+  } while (!done.load(std::memory_order_relaxed));
+  other.join();
+  ASSERT_NE(p.contextIfCreated(1), nullptr);
+  EXPECT_STREQ(p.nameOf(p.intern("Zem-Overhead")), "Zem-Overhead");
 }
 
 // Threads allocate, die and are swept at once (the TSan run checks the locking).

@@ -4,7 +4,9 @@
 // C# game loop over several frames and checks the trees zem wrote against what
 // the script did. With "memory" as the last argument: memory mode, allocations
 // of known classes at known paths, checked in the allocation trees and the
-// object map. With "leak": two object maps around a leaking step, compared.
+// object map. "memory-clauses" instead: the same, with the runtime asked for
+// exception clause notices but not for methods left by an exception. With
+// "leak": two object maps around a leaking step, compared.
 #include <dlfcn.h>
 #include <mono/jit/jit.h>
 #include <mono/metadata/assembly.h>
@@ -47,6 +49,10 @@ MonoProfilerCallInstrumentationFlags instrumentAll(MonoProfiler*, MonoMethod*) {
   return static_cast<MonoProfilerCallInstrumentationFlags>(MONO_PROFILER_CALL_INSTRUMENTATION_ENTER |
                                                            MONO_PROFILER_CALL_INSTRUMENTATION_LEAVE |
                                                            MONO_PROFILER_CALL_INSTRUMENTATION_TAIL_CALL);
+}
+MonoProfilerCallInstrumentationFlags instrumentAllAndExceptionLeaves(MonoProfiler* p, MonoMethod* m) {
+  return static_cast<MonoProfilerCallInstrumentationFlags>(instrumentAll(p, m) |
+                                                           MONO_PROFILER_CALL_INSTRUMENTATION_EXCEPTION_LEAVE);
 }
 
 MonoMethod* findMethod(MonoImage* image, const char* ns, const char* cls, const char* name, int args) {
@@ -187,12 +193,20 @@ int checkMemoryMode(MonoDomain* domain, const std::string& monoPath, const std::
   MonoMethod* churn = findMethod(image, "", "AllocLoop", "Churn", 1);
   MonoMethod* drop = findMethod(image, "", "AllocLoop", "Drop", 0);
   MonoMethod* churnOnThreads = findMethod(image, "", "AllocLoop", "ChurnOnThreads", 2);
+  MonoMethod* catchLoop = findMethod(image, "", "AllocLoop", "CatchLoop", 1);
+  MonoMethod* probe = findMethod(image, "", "AllocLoop", "Probe", 0);
   auto multiThread = zemFn<void (*)(int32_t)>("MultiThread");
   MonoClass* bullet = mono_class_from_name(image, "", "Bullet");
   MonoClass* shell = mono_class_from_name(image, "", "Shell");
-  if (!WCHECK(keep && churn && drop && churnOnThreads && multiThread && bullet && shell)) return wincheck::summary();
+  if (!WCHECK(keep && churn && drop && churnOnThreads && catchLoop && probe && multiThread && bullet && shell))
+    return wincheck::summary();
   const long long bulletSize = mono_class_instance_size(bullet), shellSize = mono_class_instance_size(shell);
 
+  // The first exception caught loads and compiles what handling it needs (allocating
+  // once): done before recording so that the loop's counts are its own.
+  int warmUp = 1;
+  void* warmUpArgs[] = {&warmUp};
+  invoke(catchLoop, warmUpArgs);
   WCHECK_EQ(startProfilerOn(monoPath.c_str(), 1, 0, 0), 1);
   idMapFile((dir + "ids.txt").c_str(), nullptr);
   logGcFile((dir + "gc.txt").c_str());
@@ -217,13 +231,24 @@ int checkMemoryMode(MonoDomain* domain, const std::string& monoPath, const std::
   setFrameAtEnd(3);
   dumpObjectMap((dir + "objects_threads.txt").c_str());
   dumpCallTree((dir + "tree_threads.txt").c_str());
+  // Exceptions thrown through profiled frames and caught, between two calls of one
+  // method that allocates.
+  const int kRounds = 500;
+  int rounds = kRounds;
+  void* catchArgs[] = {&rounds};
+  invoke(probe);
+  invoke(catchLoop, catchArgs);
+  invoke(probe);
+  setFrameAtEnd(4);
+  dumpCallTree((dir + "tree_exceptions.txt").c_str());
   WCHECK_EQ(stopProfiling(), 0);
 
   const std::string makeBullets = "AllocLoop:MakeBullets (int)", makeShells = "Armory:MakeShells (int,int)",
                     churnName = "AllocLoop:Churn (int)";
   // The frame allocation trees: each frame holds its own allocations, every one counted.
   std::vector<Frame> frames = readTrees(dir, "gc.txt");
-  if (!WCHECK_EQ(frames.size(), 4u)) return wincheck::summary();  // frame 3: main and shared contexts
+  // frames 3 and 4: main and shared contexts
+  if (!WCHECK_EQ(frames.size(), 6u)) return wincheck::summary();
   for (size_t i = 0; i < frames.size(); ++i) {
     std::printf("allocation frame block %zu:\n", i + 1);
     print(frames[i]);
@@ -289,6 +314,32 @@ int checkMemoryMode(MonoDomain* domain, const std::string& monoPath, const std::
   const zem::ObjectMap threadObjects = readObjects(dir + "objects_threads.txt");
   WCHECK(liveObjects(threadObjects, subtree(perContext[1], work), "Bullet") ==
          std::make_pair(threads * bulletSize, 1LL * threads));
+
+  // Exceptions: what is allocated in an unwound frame's finally is filed under that
+  // frame, what is allocated after the catch under the catching method, and the path
+  // of the method called before and after the loop is one and the same.
+  std::vector<Frame> exceptions = readTrees(dir, "tree_exceptions.txt");
+  if (!WCHECK_EQ(exceptions.size(), 2u)) return wincheck::summary();
+  const Frame& main = exceptions[0];
+  print(main);
+  auto nodes = [&](const std::string& name) {
+    Frame out;
+    for (auto& l : main)
+      if (l.name == name) out.push_back(l);
+    return out;
+  };
+  const Frame catcher = nodes("AllocLoop:CatchLoop (int)"), fire = nodes("Thrower:Fire (int)"),
+              probes = nodes("AllocLoop:Probe ()");
+  if (!WCHECK_EQ(catcher.size(), 1u) || !WCHECK_EQ(fire.size(), 1u) || !WCHECK_EQ(probes.size(), 1u))
+    return wincheck::summary();
+  std::printf("catching method: %lld allocations, %lld bytes\n", catcher[0].calls, catcher[0].total);
+  WCHECK_EQ(catcher[0].calls, kRounds);
+  WCHECK_EQ(catcher[0].total, kRounds * bulletSize);
+  WCHECK_EQ(fire[0].calls, kRounds);
+  WCHECK_EQ(fire[0].total, kRounds * shellSize);
+  WCHECK_EQ(probes[0].calls, 2);
+  WCHECK_EQ(probes[0].total, 2 * shellSize);
+  WCHECK_EQ(probes[0].depth, nodes("AllocLoop:Keep (int,int)").at(0).depth);
   return wincheck::summary();
 }
 
@@ -358,15 +409,18 @@ int main(int argc, char** argv) {
   }
   const std::string zemPath = argv[1], monoPath = argv[2];
   const std::string asmDir = std::string(argv[3]) + "/", dir = std::string(argv[4]) + "/";
-  const bool leak = argc > 5 && std::string(argv[5]) == "leak";
-  const bool memory = leak || (argc > 5 && std::string(argv[5]) == "memory");
+  const std::string mode = argc > 5 ? argv[5] : "";
+  const bool leak = mode == "leak";
+  const bool memory = leak || mode == "memory" || mode == "memory-clauses";
 
   // What an engine does before starting the runtime: call instrumentation through the
   // runtime's current profiler interface, without which the legacy hooks see no calls.
   MonoProfilerHandle handle = mono_profiler_create(nullptr);
-  mono_profiler_set_call_instrumentation_filter_callback(handle, instrumentAll);
-  // Allocation events exist only when asked for before the runtime starts.
+  mono_profiler_set_call_instrumentation_filter_callback(
+      handle, mode == "memory" ? instrumentAllAndExceptionLeaves : instrumentAll);
+  // Allocation and exception clause events exist only when asked for before the runtime starts.
   if (memory) WCHECK(mono_profiler_enable_allocations());
+  if (memory) WCHECK(mono_profiler_enable_clauses());
   mono_config_parse(nullptr);
   MonoDomain* domain = mono_jit_init("zemgame");
   if (!WCHECK(domain != nullptr)) return wincheck::summary();

@@ -69,6 +69,8 @@ const int kMethodCount = sizeof kMethods / sizeof kMethods[0];
 using MethodCallback = void (*)(void*, void*);
 using GcEventCallback = void (*)(void*, int, int);
 using AllocationCallback = void (*)(void*, void*, void*);
+using ThrowCallback = void (*)(void*, void*);
+using ClauseCallback = void (*)(void*, void*, int, int);
 
 // A managed object: where it is now and whether it is alive.
 struct FakeObject {
@@ -84,7 +86,11 @@ struct State {
   std::atomic<MethodCallback> enter{nullptr}, leave{nullptr};
   std::atomic<GcEventCallback> gc{nullptr};
   std::atomic<AllocationCallback> allocation{nullptr};
-  std::mutex objectLock;  // objects and weak handles; allocating threads run at once
+  std::atomic<ThrowCallback> thrown{nullptr};
+  std::atomic<MethodCallback> exceptionLeave{nullptr};
+  std::atomic<ClauseCallback> clause{nullptr};
+  std::atomic<void (*)()> onWeakHandle{nullptr};  // run by each new weak handle, before it is made
+  std::mutex objectLock;                          // objects and weak handles; allocating threads run at once
   std::vector<FakeObject> objects;
   std::map<uintptr_t, size_t> objectAt;  // live objects by address
   std::vector<long> handleTargets;       // object index per handle - 1; -1 when freed
@@ -152,6 +158,7 @@ STANDIN_API uint32_t mono_object_get_size(void* o) {
   return it == g.objectAt.end() ? 16 : g.objects[it->second].size;
 }
 STANDIN_API uint32_t mono_gchandle_new_weakref(void* o, int32_t) {
+  if (void (*hook)() = g.onWeakHandle.load()) hook();
   std::lock_guard<std::mutex> l(g.objectLock);
   auto it = g.objectAt.find(reinterpret_cast<uintptr_t>(o));
   if (!g.weakHandles || it == g.objectAt.end()) return 0;
@@ -189,6 +196,11 @@ STANDIN_API void mono_profiler_install_enter_leave(MethodCallback enter, MethodC
 }
 STANDIN_API void mono_profiler_install_gc(GcEventCallback event, void (*)(void*, int64_t)) { g.gc = event; }
 STANDIN_API void mono_profiler_install_allocation(AllocationCallback callback) { g.allocation = callback; }
+STANDIN_API void mono_profiler_install_exception(ThrowCallback thrown, MethodCallback leave, ClauseCallback clause) {
+  g.thrown = thrown;
+  g.exceptionLeave = leave;
+  g.clause = clause;
+}
 #if !defined(STANDIN_LEGACY)
 STANDIN_API int mono_profiler_get_events() { return g.mask; }
 STANDIN_API void mono_profiler_install_method_invoke(MethodCallback start, MethodCallback end) { setHooks(start, end); }
@@ -271,6 +283,10 @@ STANDIN_API void standin_reset() {
   g.leave = nullptr;
   g.gc = nullptr;
   g.allocation = nullptr;
+  g.thrown = nullptr;
+  g.exceptionLeave = nullptr;
+  g.clause = nullptr;
+  g.onWeakHandle = nullptr;
   {
     std::lock_guard<std::mutex> o(g.objectLock);
     g.objects.clear();
@@ -291,6 +307,18 @@ STANDIN_API void standin_reset() {
 STANDIN_API void* standin_method(int i) { return i >= 0 && i < kMethodCount ? methodHandle(i) : nullptr; }
 STANDIN_API void standin_enter(int i) { callEnter(i); }
 STANDIN_API void standin_leave(int i) { callLeave(i); }
+// An exception thrown in the innermost frame and caught in method catcher (an index),
+// after it unwound the frames of methods unwound[0..count), innermost first. The runtime
+// reports no plain leave for those: with exceptionLeaves it reports each as left by the
+// exception, and the catch clause of catcher in any case.
+STANDIN_API void standin_throw(const int* unwound, int count, int catcher, int exceptionLeaves) {
+  void* profiler = g.profiler.load();
+  if (ThrowCallback f = g.thrown.load()) f(profiler, &g.domain);
+  if (exceptionLeaves)
+    for (int i = 0; i < count; ++i)
+      if (MethodCallback f = g.exceptionLeave.load()) f(profiler, methodHandle(unwound[i]));
+  if (ClauseCallback f = g.clause.load()) f(profiler, methodHandle(catcher), 0, 0);
+}
 STANDIN_API void standin_gc(int event) {
   if (GcEventCallback f = g.gc.load()) f(g.profiler.load(), event, 0);
 }
@@ -310,6 +338,15 @@ STANDIN_API void standin_alloc(uintptr_t address, int klass, uint32_t size) {
     f(g.profiler.load(), reinterpret_cast<void*>(address),
       klass >= 0 && klass < kClassCount ? classHandle(klass) : nullptr);
 }
+// The object at address reported to the allocation callback once more (a runtime
+// may report one object twice).
+STANDIN_API void standin_report_again(uintptr_t address, int klass) {
+  if (AllocationCallback f = g.allocation.load())
+    f(g.profiler.load(), reinterpret_cast<void*>(address),
+      klass >= 0 && klass < kClassCount ? classHandle(klass) : nullptr);
+}
+// hook runs inside every later mono_gchandle_new_weakref (null: none), on the calling thread.
+STANDIN_API void standin_on_weak_handle(void (*hook)()) { g.onWeakHandle = hook; }
 STANDIN_API void standin_kill(uintptr_t address) {
   std::lock_guard<std::mutex> l(g.objectLock);
   auto it = g.objectAt.find(address);

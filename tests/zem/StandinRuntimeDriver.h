@@ -43,6 +43,9 @@ struct Standin {
     bind(kill, "standin_kill");
     bind(move, "standin_move");
     bind(weakHandles, "standin_weak_handles");
+    bind(throwTo, "standin_throw");
+    bind(reportAgain, "standin_report_again");
+    bind(onWeakHandle, "standin_on_weak_handle");
     reset();
   }
   template <class F>
@@ -68,6 +71,9 @@ struct Standin {
   void (*kill)(uintptr_t address) = nullptr;
   void (*move)(uintptr_t from, uintptr_t to) = nullptr;
   void (*weakHandles)(int on) = nullptr;
+  void (*throwTo)(const int* unwound, int count, int catcher, int exceptionLeaves) = nullptr;
+  void (*reportAgain)(uintptr_t address, int klass) = nullptr;
+  void (*onWeakHandle)(void (*hook)()) = nullptr;
 };
 
 // Class indexes of the stand-in that tests allocate.

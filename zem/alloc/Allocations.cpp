@@ -45,11 +45,38 @@ void Allocations::onShadowEnter(void* method) {
   if (recorded(isMain)) stacks_.forCaller(isMain).methods.push_back(reinterpret_cast<Key>(method));
 }
 
-void Allocations::onShadowLeave(void*) {
+namespace {
+
+// The innermost entry of method, or methods.size() when it was never entered here.
+size_t innermost(const std::vector<Key>& methods, Key method) {
+  for (size_t i = methods.size(); i-- > 0;)
+    if (methods[i] == method) return i;
+  return methods.size();
+}
+
+}  // namespace
+
+void Allocations::onShadowLeave(void* method) {
   const bool isMain = session_.onMain();
   if (!recorded(isMain)) return;
+  // Frames an exception unwound may sit above the method that leaves: they go with
+  // it. A method that was never entered here (profiling started inside it) changes nothing.
   std::vector<Key>& methods = stacks_.forCaller(isMain).methods;
-  if (!methods.empty()) methods.pop_back();
+  methods.resize(innermost(methods, reinterpret_cast<Key>(method)));
+}
+
+void Allocations::onCatch(void* method) {
+  const bool isMain = session_.onMain();
+  if (!recorded(isMain)) return;
+  // The handler runs in method's frame: every frame above it is gone.
+  std::vector<Key>& methods = stacks_.forCaller(isMain).methods;
+  const size_t at = innermost(methods, reinterpret_cast<Key>(method));
+  if (at < methods.size()) methods.resize(at + 1);
+}
+
+size_t Allocations::shadowDepth() {
+  const bool isMain = session_.onMain();
+  return stacks_.forCaller(isMain).methods.size();
 }
 
 void Allocations::walkShadowStack(ThreadContext& c, bool isMain) {
@@ -82,8 +109,10 @@ void Allocations::onAllocMemory(void* object, void* klass) {
   // recorded object had before: a moving collector hands addresses out again.
   MonoMethodCallNode* leaf = nullptr;
   MonoMethodCallNode* frameLeaf = nullptr;
+  uint32_t frameCounted = 0;
   {
     LockGuard g(c.treeLock);
+    frameCounted = c.frameResets;
     c.snapshot.count = 0;
     walkShadowStack(c, isMain);
     leaf = &c.allocTotalTree.root;
@@ -123,7 +152,11 @@ void Allocations::onAllocMemory(void* object, void* klass) {
   if (duplicate || gone.leaf) {
     LockGuard g(c.treeLock);
     if (duplicate) {
-      for (MonoMethodCallNode* n : {leaf, frameLeaf}) {
+      // A frame end in between has written and reset the frame tree: what was
+      // added to it is gone already (taking it again would wrap the counters).
+      const bool sameFrame = c.frameResets == frameCounted;
+      for (MonoMethodCallNode* n : {leaf, sameFrame ? frameLeaf : nullptr}) {
+        if (!n) continue;
         n->total -= size;
         n->calls -= counted(size);
         n->extra1 -= size;
@@ -225,6 +258,7 @@ void Allocations::frameEnd(OutFile& f, int frame, TreeWriter& writer) {
       writer.flushIdFiles();
     }
     resetTree(c->allocFrameTree);
+    ++c->frameResets;
   }
 }
 

@@ -67,7 +67,12 @@ class Allocations {
 
   // runtime callbacks
   void onShadowEnter(void* method);
+  // A method left, normally or by an exception: it and whatever is above it go.
   void onShadowLeave(void* method);
+  // An exception handler of method runs (any clause: catch, filter, finally).
+  void onCatch(void* method);
+  // The calling thread's shadow stack depth (for tests).
+  size_t shadowDepth();
   void onAllocMemory(void* object, void* klass);
   void onAllocCombined(void* object);
   // Removes dead objects from the maps. While the world is stopped a suspended

@@ -5,6 +5,8 @@
 #include <d3d9.h>
 #include <windows.h>
 
+#include <string>
+
 #include "ComRelease.h"
 #include "ScreenShotHelper.h"
 
@@ -22,6 +24,7 @@ class D3D9Worker : public D3DWorker {
   ~D3D9Worker() override {
     release(single_);
     release(offscreen_);
+    release(done_);
   }
 
   bool capture() override {
@@ -29,25 +32,38 @@ class D3D9Worker : public D3DWorker {
     if (!check(device_->GetRenderTarget(0, &target)) || !target) return check(E_POINTER);
     D3DSURFACE_DESC desc{};
     release(single_);
-    const bool ok = check(target->GetDesc(&desc)) && (supported(desc.Format) || check(E_INVALIDARG)) &&
-                    ensureOffscreen(desc) &&
-                    check(device_->CreateRenderTarget(desc.Width, desc.Height, desc.Format, D3DMULTISAMPLE_NONE, 0,
-                                                      FALSE, &single_, nullptr)) &&
-                    check(device_->StretchRect(target, nullptr, single_, nullptr, D3DTEXF_NONE));
+    const bool ok =
+        check(target->GetDesc(&desc)) &&
+        (supported(desc.Format) || refuse("render target format " + formatName(desc.Format) + " is not supported")) &&
+        ensureOffscreen(desc) &&
+        check(device_->CreateRenderTarget(desc.Width, desc.Height, desc.Format, D3DMULTISAMPLE_NONE, 0, FALSE, &single_,
+                                          nullptr)) &&
+        check(device_->StretchRect(target, nullptr, single_, nullptr, D3DTEXF_NONE));
     release(target);
     if (!ok) release(single_);
+    if (ok) markIssued();
     return ok;
+  }
+
+  void dropImage() override {
+    D3DWorker::dropImage();
+    release(single_);
+    release(done_);
   }
 
   bool copy() override {
     if (!single_) return check(E_POINTER);
+    // The copy into system memory waits for the frame's queued work: asked only once it is done.
+    if (!issuedWorkDone()) return false;
     if (!check(device_->GetRenderTargetData(single_, offscreen_))) return false;
     release(single_);
+    markIssued();
     return true;
   }
 
   bool mapFrame(FrameView& frame) override {
     if (!offscreen_) return check(E_POINTER);
+    if (!issuedWorkDone()) return false;
     D3DLOCKED_RECT rect{};
     // Not ready yet: try again at the next end-draw instead of waiting for the device.
     if (!check(offscreen_->LockRect(&rect, nullptr, D3DLOCK_READONLY | D3DLOCK_DONOTWAIT))) return false;
@@ -59,6 +75,48 @@ class D3D9Worker : public D3DWorker {
 
  private:
   static bool supported(D3DFORMAT f) { return f == D3DFMT_A8R8G8B8 || f == D3DFMT_X8R8G8B8; }
+
+  // Marks the end of the work issued so far (without an event query the device is
+  // taken as done at once, and its own calls wait).
+  void markIssued() {
+    if (!done_ && FAILED(device_->CreateQuery(D3DQUERYTYPE_EVENT, &done_))) done_ = nullptr;
+    if (done_) done_->Issue(D3DISSUE_END);
+  }
+  // True once that work is done; "still drawing" leaves the step to a later event.
+  bool issuedWorkDone() {
+    if (!done_) return true;
+    const HRESULT hr = done_->GetData(nullptr, 0, D3DGETDATA_FLUSH);
+    if (hr == S_FALSE) return check(D3DERR_WASSTILLDRAWING);
+    return check(hr);
+  }
+  static std::string formatName(D3DFORMAT f) {
+    switch (f) {
+      case D3DFMT_A2R10G10B10:
+        return "D3DFMT_A2R10G10B10";
+      case D3DFMT_A2B10G10R10:
+        return "D3DFMT_A2B10G10R10";
+      case D3DFMT_A16B16G16R16:
+        return "D3DFMT_A16B16G16R16";
+      case D3DFMT_A16B16G16R16F:
+        return "D3DFMT_A16B16G16R16F";
+      case D3DFMT_A32B32G32R32F:
+        return "D3DFMT_A32B32G32R32F";
+      case D3DFMT_A8B8G8R8:
+        return "D3DFMT_A8B8G8R8";
+      case D3DFMT_X8B8G8R8:
+        return "D3DFMT_X8B8G8R8";
+      case D3DFMT_R5G6B5:
+        return "D3DFMT_R5G6B5";
+      case D3DFMT_X1R5G5B5:
+        return "D3DFMT_X1R5G5B5";
+      case D3DFMT_A1R5G5B5:
+        return "D3DFMT_A1R5G5B5";
+      case D3DFMT_R8G8B8:
+        return "D3DFMT_R8G8B8";
+      default:
+        return "D3DFORMAT " + std::to_string(static_cast<unsigned>(f));
+    }
+  }
 
   bool ensureOffscreen(const D3DSURFACE_DESC& desc) {
     if (offscreen_ && desc.Width == desc_.Width && desc.Height == desc_.Height && desc.Format == desc_.Format)
@@ -74,6 +132,7 @@ class D3D9Worker : public D3DWorker {
   IDirect3DDevice9* device_;
   IDirect3DSurface9* single_ = nullptr;     // single-sample copy of the frame, until the copy
   IDirect3DSurface9* offscreen_ = nullptr;  // system memory
+  IDirect3DQuery9* done_ = nullptr;         // signals when the last step's work is done
   D3DSURFACE_DESC desc_{};
 };
 
@@ -95,6 +154,29 @@ bool pixelOrderOf(DXGI_FORMAT f, PixelOrder& order) {
       return true;
     default:
       return false;
+  }
+}
+
+std::string formatName(DXGI_FORMAT f) {
+  switch (f) {
+    case DXGI_FORMAT_R32G32B32A32_FLOAT:
+      return "DXGI_FORMAT_R32G32B32A32_FLOAT";
+    case DXGI_FORMAT_R16G16B16A16_FLOAT:
+      return "DXGI_FORMAT_R16G16B16A16_FLOAT";
+    case DXGI_FORMAT_R16G16B16A16_UNORM:
+      return "DXGI_FORMAT_R16G16B16A16_UNORM";
+    case DXGI_FORMAT_R16G16B16A16_TYPELESS:
+      return "DXGI_FORMAT_R16G16B16A16_TYPELESS";
+    case DXGI_FORMAT_R10G10B10A2_UNORM:
+      return "DXGI_FORMAT_R10G10B10A2_UNORM";
+    case DXGI_FORMAT_R10G10B10A2_TYPELESS:
+      return "DXGI_FORMAT_R10G10B10A2_TYPELESS";
+    case DXGI_FORMAT_R11G11B10_FLOAT:
+      return "DXGI_FORMAT_R11G11B10_FLOAT";
+    case DXGI_FORMAT_B5G6R5_UNORM:
+      return "DXGI_FORMAT_B5G6R5_UNORM";
+    default:
+      return "DXGI_FORMAT " + std::to_string(static_cast<unsigned>(f));
   }
 }
 
@@ -120,6 +202,7 @@ class D3D11Worker : public D3DWorker {
   ~D3D11Worker() override {
     release(captured_);
     release(staging_);
+    release(done_);
   }
 
   bool capture() override {
@@ -141,12 +224,23 @@ class D3D11Worker : public D3DWorker {
     return ok;
   }
 
+  void dropImage() override {
+    D3DWorker::dropImage();
+    capturedReady_ = false;
+  }
+
   bool copy() override {
     if (!capturedReady_) return check(E_POINTER);
     ID3D11DeviceContext* context = nullptr;
     device_->GetImmediateContext(&context);
     if (!context) return check(E_POINTER);
     context->CopyResource(staging_, captured_);
+    // Marks the end of the copy: the staging texture is mapped only once it is done.
+    if (!done_) {
+      D3D11_QUERY_DESC desc{D3D11_QUERY_EVENT, 0};
+      if (FAILED(device_->CreateQuery(&desc, &done_))) done_ = nullptr;
+    }
+    if (done_) context->End(done_);
     release(context);
     capturedReady_ = false;
     return true;
@@ -158,7 +252,9 @@ class D3D11Worker : public D3DWorker {
     if (!mapContext_) return check(E_POINTER);
     D3D11_MAPPED_SUBRESOURCE mapped{};
     // Not ready yet: try again at the next end-draw instead of waiting for the device.
-    if (!check(mapContext_->Map(staging_, 0, D3D11_MAP_READ, D3D11_MAP_FLAG_DO_NOT_WAIT, &mapped))) {
+    const HRESULT copied = done_ ? mapContext_->GetData(done_, nullptr, 0, 0) : S_OK;
+    if (!check(copied == S_FALSE ? DXGI_ERROR_WAS_STILL_DRAWING : copied) ||
+        !check(mapContext_->Map(staging_, 0, D3D11_MAP_READ, D3D11_MAP_FLAG_DO_NOT_WAIT, &mapped))) {
       release(mapContext_);
       return false;
     }
@@ -189,7 +285,8 @@ class D3D11Worker : public D3DWorker {
     if (!is2d) return check(E_NOINTERFACE);
     source->GetDesc(&desc);
     // Other formats would be read as garbage.
-    if (!pixelOrderOf(desc.Format, order_)) return check(E_INVALIDARG);
+    if (!pixelOrderOf(desc.Format, order_))
+      return refuse("render target format " + formatName(desc.Format) + " is not supported");
     return true;
   }
 
@@ -221,6 +318,7 @@ class D3D11Worker : public D3DWorker {
   ID3D11Device* device_;
   ID3D11Texture2D* captured_ = nullptr;
   ID3D11Texture2D* staging_ = nullptr;
+  ID3D11Query* done_ = nullptr;  // signals when the copy into staging_ is done
   D3D11_TEXTURE2D_DESC desc_{};
   PixelOrder order_ = PixelOrder::kRgbx;
   ID3D11DeviceContext* mapContext_ = nullptr;  // between mapFrame and unmapFrame

@@ -87,17 +87,47 @@ bool CScreenShotHelperBase::request(const char* name) {
 }
 
 void CScreenShotHelperBase::beginDraw() {
-  if (state_.load(std::memory_order_acquire) == kCaptured && copy()) state_.store(kEncoding, std::memory_order_release);
+  if (state_.load(std::memory_order_acquire) != kCaptured) return;
+  if (copy())
+    state_.store(kEncoding, std::memory_order_release);
+  else
+    stepFailed("copy");
 }
 
 void CScreenShotHelperBase::endDraw() {
   if (state_.load(std::memory_order_acquire) == kEncoding && encode()) {
     sliceIndex_ = 0;
+    failures_ = 0;
     state_.store(kIdle, std::memory_order_release);
   }
   if (state_.load(std::memory_order_acquire) == kRequested) state_.store(kCapturing, std::memory_order_release);
-  if (state_.load(std::memory_order_acquire) == kCapturing && capture())
-    state_.store(kCaptured, std::memory_order_release);
+  if (state_.load(std::memory_order_acquire) == kCapturing) {
+    if (capture())
+      state_.store(kCaptured, std::memory_order_release);
+    else
+      stepFailed("capture");
+  }
+}
+
+void CScreenShotHelperBase::stepFailed(const char* step) {
+  const std::string why = refusal();
+  if (!why.empty()) return giveUp(why);
+  if (stillDrawing()) return;
+  if (++failures_ < kMaxFailures) return;
+  char text[120];
+  std::snprintf(text, sizeof text, "%s failed %d times", step, failures_);
+  giveUp(text);
+}
+
+void CScreenShotHelperBase::giveUp(const std::string& why) {
+  if (encoder_.active())
+    abandonImage(why.c_str());
+  else
+    trace("Screenshot abandoned : %s  file name %s\n", why.c_str(), fileName_);
+  dropImage();
+  sliceIndex_ = 0;
+  failures_ = 0;
+  state_.store(kIdle, std::memory_order_release);
 }
 
 bool CScreenShotHelperBase::abandonImage(const char* why) {
@@ -137,7 +167,10 @@ bool CScreenShotHelperBase::encodeSlice(const FrameView& frame) {
             fileName_);
       return true;
     }
-    if (!startImage(frame)) return false;
+    if (!startImage(frame)) {
+      stepFailed("opening the file");
+      return false;
+    }
   }
   int first = 0, end = 0;
   sliceRows(slicing_, sliceIndex_, frame.height, first, end);
@@ -180,6 +213,11 @@ void D3DWorker::unlockFrame(bool imageDone) {
   if (imageDone) haveRows_ = false;
 }
 
+void D3DWorker::dropImage() {
+  haveRows_ = false;
+  refusal_.clear();
+}
+
 CScreenShotHelperD3D::CScreenShotHelperD3D(TraceFn trace, std::unique_ptr<D3DWorker> worker)
     : CScreenShotHelperBase(std::move(trace)), worker_(std::move(worker)) {}
 
@@ -194,7 +232,10 @@ bool CScreenShotHelperD3D::copy() { return worker_ && worker_->copy(); }
 bool CScreenShotHelperD3D::encode() {
   if (!worker_) return true;
   FrameView frame;
-  if (!worker_->lockFrame(frame)) return false;
+  if (!worker_->lockFrame(frame)) {
+    stepFailed("reading the frame");
+    return false;
+  }
   const bool done = encodeSlice(frame);
   worker_->unlockFrame(done);
   return done;

@@ -46,6 +46,11 @@ void sliceRows(const Slicing& s, int index, int frameHeight, int& first, int& en
 class CScreenShotHelperBase {
  public:
   enum State : int32_t { kIdle = 0, kRequested = 1, kCapturing = 2, kCaptured = 3, kEncoding = 4 };
+  // Failed steps one image may take before it is given up. What clears by itself
+  // (a device busy with a mode change, a file held for a moment by a virus scanner)
+  // clears within a few frames; a folder that does not exist or a lost device does
+  // not, and the image in progress holds back every later request.
+  static constexpr int kMaxFailures = 10;
 
   explicit CScreenShotHelperBase(TraceFn trace);
   virtual ~CScreenShotHelperBase();
@@ -71,13 +76,24 @@ class CScreenShotHelperBase {
   virtual bool capture() = 0;
   virtual bool copy() = 0;
   virtual bool encode() = 0;
+  // Why the step that just failed can never succeed for this image; empty when a
+  // retry may help.
+  virtual std::string refusal() const { return {}; }
+  // The step that just failed only found the device still busy with the frame.
+  virtual bool stillDrawing() const { return false; }
+  // Drops what the graphics side holds for an image that is given up.
+  virtual void dropImage() {}
   // Encodes the next slice of `frame`; true when the image is finished or abandoned.
   bool encodeSlice(const FrameView& frame);
+  // A step of the current image failed: counted, and the image is given up (state
+  // idle again, with a trace line) when it cannot succeed or has failed too often.
+  void stepFailed(const char* step);
   void trace(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
  private:
   bool startImage(const FrameView& frame);
   bool abandonImage(const char* why);
+  void giveUp(const std::string& why);
 
   TraceFn trace_;
   std::atomic<int32_t> state_{kIdle};
@@ -89,6 +105,7 @@ class CScreenShotHelperBase {
   int height_ = 0;
   Slicing slicing_;
   int sliceIndex_ = 0;
+  int failures_ = 0;  // failed steps of the current image
   JpegEncoder encoder_;
   FileSink file_;
 };
@@ -106,7 +123,17 @@ class D3DWorker {
   virtual bool lockFrame(FrameView& frame);
   // imageDone: the last slice has been written or the image was abandoned.
   virtual void unlockFrame(bool imageDone);
+  // Drops the frame of an image that is given up.
+  virtual void dropImage();
   long lastResult() const { return lastResult_; }
+  // Why the last failed step can never succeed (a render-target format it does not
+  // take); empty when a retry may help.
+  const std::string& refusal() const { return refusal_; }
+  // The last failed call found the device still busy ("was still drawing" of
+  // Direct3D 9 and of DXGI): not a failure, the frame is simply not ready yet.
+  bool stillDrawing() const { return lastResult_ == kWasStillDrawing9 || lastResult_ == kWasStillDrawing11; }
+  static constexpr long kWasStillDrawing9 = static_cast<int32_t>(0x8876021Cu);
+  static constexpr long kWasStillDrawing11 = static_cast<int32_t>(0x887A000Au);
 
  protected:
   virtual bool mapFrame(FrameView&) { return false; }
@@ -116,9 +143,16 @@ class D3DWorker {
     lastResult_ = hr;
     return hr >= 0;
   }
+  // Fails the step for good; why names what cannot be taken.
+  bool refuse(std::string why) {
+    refusal_ = std::move(why);
+    return check(kInvalidArgument);
+  }
+  static constexpr long kInvalidArgument = static_cast<int32_t>(0x80070057u);
   long lastResult_ = 0;
 
  private:
+  std::string refusal_;
   bool haveRows_ = false;
   FrameView rows_;
   std::vector<uint8_t> rowBytes_;
@@ -134,6 +168,11 @@ class CScreenShotHelperD3D : public CScreenShotHelperBase {
   bool capture() override;
   bool copy() override;
   bool encode() override;
+  std::string refusal() const override { return worker_ ? worker_->refusal() : std::string(); }
+  bool stillDrawing() const override { return worker_ && worker_->stillDrawing(); }
+  void dropImage() override {
+    if (worker_) worker_->dropImage();
+  }
 
  private:
   std::unique_ptr<D3DWorker> worker_;

@@ -49,6 +49,9 @@ void shadowEnterHook(void* p, void* method) {
 void shadowLeaveHook(void* p, void* method) {
   if (auto* r = target(p)) r->onShadowLeave(method);
 }
+void shadowCatchHook(void* p, void* method, int, int) {
+  if (auto* r = target(p)) r->onShadowCatch(method);
+}
 void allocMemoryHook(void* p, void* object, void* klass) {
   if (auto* r = target(p)) r->onAllocMemory(object, klass);
 }
@@ -59,6 +62,8 @@ void noAllocation(void*, void*, void*) {}
 // The runtime crashes on a null callback: "none" is one of these.
 void noMethod(void*, void*) {}
 void noResize(void*, int64_t) {}
+void noThrow(void*, void*) {}
+void noClause(void*, void*, int, int) {}
 void noShutdown(void*) {}
 
 const char* const kInjectionTriggers[] = {":Update (", ":LateUpdate (", ":Awake (", ":OnEnable (", ":Start ("};
@@ -126,6 +131,10 @@ void ManagedRuntime::installAllocation(AllocationCallback callback) const {
   if (monoApi_.mono_profiler_install_allocation) monoApi_.mono_profiler_install_allocation(callback);
 }
 
+void ManagedRuntime::installException(ThrowCallback thrown, MethodCallback leave, ClauseCallback clause) const {
+  if (monoApi_.mono_profiler_install_exception) monoApi_.mono_profiler_install_exception(thrown, leave, clause);
+}
+
 void ManagedRuntime::installMethodHooks(MethodCallback enter, MethodCallback leave) const {
   if (monoApi_.mono_profiler_install_method_invoke)
     installInvoke(enter, leave);
@@ -177,6 +186,9 @@ void ManagedRuntime::installHooks(int mode) {
     installAllocation(allocMemoryHook);
     clearMethodHooks();
     installEnterLeave(shadowEnterHook, shadowLeaveHook);
+    // The runtime reports no plain leave for frames an exception unwinds: its
+    // exception notices (where it has them) take those frames off the shadow stacks.
+    installException(noThrow, shadowLeaveHook, shadowCatchHook);
   }
   if (mode == 0xffff) installAllocation(allocCombinedHook);
   if (mode == 1 || mode == 0xffff) installMethodHooks(enterHook, leaveHook);
@@ -218,6 +230,7 @@ void ManagedRuntime::stop() {
   if (!bound_ || il2cpp_) return;
   writeMask(readMask() & ~(kEnterLeave | kInvoke));
   clearMethodHooks();
+  if (profilerInstalled_) installException(noThrow, noMethod, noClause);
   // Without method events the shadow stacks go stale: allocations after the stop
   // would be filed under wrong paths.
   if (profilerInstalled_) installAllocation(noAllocation);
@@ -391,6 +404,7 @@ void ManagedRuntime::onGcEvent(int event, int) {
 
 void ManagedRuntime::onShadowEnter(void* method) { session_.allocations().onShadowEnter(method); }
 void ManagedRuntime::onShadowLeave(void* method) { session_.allocations().onShadowLeave(method); }
+void ManagedRuntime::onShadowCatch(void* method) { session_.allocations().onCatch(method); }
 void ManagedRuntime::onAllocMemory(void* object, void* klass) { session_.allocations().onAllocMemory(object, klass); }
 void ManagedRuntime::onAllocCombined(void* object) { session_.allocations().onAllocCombined(object); }
 

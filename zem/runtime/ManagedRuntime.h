@@ -52,6 +52,7 @@ class ManagedRuntime : public MethodNames, public ObjectRuntime {
   void onCollectEnter(void* method);
   void onShadowEnter(void* method);
   void onShadowLeave(void* method);
+  void onShadowCatch(void* method);
   void onAllocMemory(void* object, void* klass);
   void onAllocCombined(void* object);
   bool onMain() const;  // the calling thread is the session's main thread
@@ -104,6 +105,7 @@ class ManagedRuntime : public MethodNames, public ObjectRuntime {
   void installInvoke(MethodCallback start, MethodCallback end) const;
   void installMethodHooks(MethodCallback enter, MethodCallback leave) const;
   void installAllocation(AllocationCallback callback) const;
+  void installException(ThrowCallback thrown, MethodCallback leave, ClauseCallback clause) const;
   void clearMethodHooks() const;
   void installHooks(int mode);
   void selfCheck();

@@ -126,6 +126,7 @@ struct ThreadContext {
   MonoMethodCallNode frameTemplate{0, false, 0};
   std::unordered_map<Key, bool> entryFrames;
   std::unordered_map<Key, bool> allocatorFrames;
+  uint32_t frameResets = 0;  // how often allocFrameTree was written and reset
   NamedLock treeLock{"tree"};
   // guarded by objmapLock: the live objects by address, and the dump's cells
   std::map<uintptr_t, AllocationRecord> objectMap;

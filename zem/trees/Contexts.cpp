@@ -7,7 +7,6 @@ ThreadContext* Contexts::context(int key) {
   auto& slot = contexts_[key];
   if (!slot) {
     slot.reset(new ThreadContext(currentThreadId()));
-    names_.intern("Zem-Overhead");
     if (key == 0 || key == 1) published_[key].store(slot.get(), std::memory_order_release);
   }
   return slot.get();

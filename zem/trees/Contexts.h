@@ -14,7 +14,9 @@ namespace zem {
 
 class Contexts {
  public:
-  explicit Contexts(Names& names) : names_(names) {}
+  // The overhead sample's name is interned here, once: interning takes no lock, and
+  // contexts are also made on other threads while the main thread interns.
+  explicit Contexts(Names& names) { names.intern("Zem-Overhead"); }
   ThreadContext* context(int key);
   // The main thread's context; cached so later lookups take no lock.
   ThreadContext* main();
@@ -27,7 +29,6 @@ class Contexts {
   std::vector<std::pair<int, ThreadContext*>> list();
 
  private:
-  Names& names_;
   NamedLock getLock_{"get"};
   std::map<int, std::unique_ptr<ThreadContext>> contexts_;
   ThreadContext* main_ = nullptr;

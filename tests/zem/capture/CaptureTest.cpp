@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <mutex>
 #include <string>
@@ -353,6 +354,89 @@ TEST_F(CaptureTest, FileThatCannotBeOpenedIsRetriedWithoutPartialFile) {
   helper->endDraw();
   EXPECT_EQ(helper->state(), CScreenShotHelperBase::kIdle);
   EXPECT_EQ(decode(readFile(missing + "shot.jpg")).height, 16);
+}
+
+// Frames (begin-draw, end-draw) until the helper is idle; at most `limit`.
+int framesUntilIdle(CScreenShotHelperBase& helper, int limit) {
+  int frames = 0;
+  while (helper.state() != CScreenShotHelperBase::kIdle && frames < limit) {
+    helper.beginDraw();
+    helper.endDraw();
+    ++frames;
+  }
+  return frames;
+}
+
+// A step that keeps failing gives the image up after a bounded number of tries,
+// with a trace line and nothing on disk; a format the worker does not take is given
+// up at once. Either way the helper is idle and takes the next request, which is
+// written once the cause is gone.
+TEST_F(CaptureTest, AnImageThatKeepsFailingIsGivenUpAndTheNextRequestIsTaken) {
+  const int kForever = 1000;
+  struct Case {
+    const char* what;
+    std::function<void(StandinDevice&)> breakIt;
+    const char* trace;
+    std::function<int(const StandinDevice&)> tries;  // of the failing step
+    int expectedTries;
+  };
+  const int n = CScreenShotHelperBase::kMaxFailures;
+  const std::string tail = " failed " + std::to_string(n) + " times  file name broken\n";
+  const std::vector<Case> cases = {
+      {"capture", [&](StandinDevice& d) { d.failCaptures = kForever; }, "capture",
+       [](const StandinDevice& d) { return d.captures; }, n},
+      {"copy", [&](StandinDevice& d) { d.failCopies = kForever; }, "copy",
+       [](const StandinDevice& d) { return d.copies; }, n},
+      {"map", [&](StandinDevice& d) { d.failLocks = kForever; }, "reading the frame",
+       [](const StandinDevice& d) { return d.locks; }, n},
+      {"missing folder", [](StandinDevice&) {}, "opening the file", [](const StandinDevice& d) { return d.locks; }, n},
+      {"format", [](StandinDevice& d) { d.refusedFormat = "DXGI_FORMAT_R16G16B16A16_FLOAT"; },
+       "render target format DXGI_FORMAT_R16G16B16A16_FLOAT is not supported",
+       [](const StandinDevice& d) { return d.captures; }, 1},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    traces_.clear();
+    StandinDevice device{16, 16, PixelOrder::kBgrx, makePattern(16, 16, PixelOrder::kBgrx)};
+    const std::string folder = dir_ + k.what + "/";
+    const bool folderMissing = std::string(k.what) == "missing folder";
+    if (!folderMissing) {
+      ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    }
+    k.breakIt(device);
+    auto helper = makeHelper(device, 16, 2, folder);
+    ASSERT_TRUE(helper->request("broken"));
+    EXPECT_LT(framesUntilIdle(*helper, 3 * n), 3 * n);
+    EXPECT_EQ(helper->state(), CScreenShotHelperBase::kIdle);
+    EXPECT_EQ(k.tries(device), k.expectedTries);
+    const std::string expected = std::string("Screenshot abandoned : ") + k.trace +
+                                 (k.expectedTries == 1 ? std::string("  file name broken\n") : tail);
+    EXPECT_EQ(traces_.back(), expected);
+    EXPECT_FALSE(device.locked);
+    EXPECT_FALSE(exists(folder + "broken.jpg"));
+
+    device.failCaptures = device.failCopies = device.failLocks = 0;
+    device.refusedFormat = nullptr;
+    if (folderMissing) {
+      ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    }
+    ASSERT_TRUE(helper->request("next"));
+    framesUntilIdle(*helper, 10);
+    EXPECT_EQ(helper->state(), CScreenShotHelperBase::kIdle);
+    EXPECT_EQ(decode(readFile(folder + "next.jpg")).width, 16);
+  }
+}
+
+// A frame the device has not finished yet is no failure: it is read when ready.
+TEST_F(CaptureTest, AFrameStillBeingDrawnIsWaitedForNotGivenUp) {
+  StandinDevice device{16, 16, PixelOrder::kBgrx, makePattern(16, 16, PixelOrder::kBgrx)};
+  device.busyLocks = 3 * CScreenShotHelperBase::kMaxFailures;
+  auto helper = makeHelper(device, 16, 2, dir_);
+  ASSERT_TRUE(helper->request("busy"));
+  framesUntilIdle(*helper, 5 * CScreenShotHelperBase::kMaxFailures);
+  EXPECT_EQ(helper->state(), CScreenShotHelperBase::kIdle);
+  EXPECT_EQ(decode(readFile(dir_ + "busy.jpg")).width, 16);
+  EXPECT_FALSE(traced("abandoned"));
 }
 
 // A full disk (the file is /dev/full) abandons the image, removes what was

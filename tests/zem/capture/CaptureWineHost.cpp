@@ -542,6 +542,37 @@ int main(int argc, char** argv) {
       }
     }
   }
+  // What cannot be written is given up and the next request is taken: render targets
+  // of formats the worker does not take, and a folder that does not exist.
+  const std::string missing = folder + "missing\\";
+  RemoveDirectoryA(missing.c_str());
+  struct Broken {
+    Config config;
+    const std::string& folder;
+  };
+  const Broken broken[] = {
+      {{"d3d11_float", true, DXGI_FORMAT_R16G16B16A16_FLOAT, false, true}, folder},
+      {{"d3d11_10bit", true, DXGI_FORMAT_R10G10B10A2_UNORM, false, false}, folder},
+      {{"d3d9_nofolder", false, DXGI_FORMAT_UNKNOWN, false, true}, missing},
+  };
+  for (const Broken& b : broken) {
+    const std::string name = b.config.name;
+    for (const char* suffix : {".jpg", "_next.jpg", "_last.jpg"}) DeleteFileA((b.folder + name + suffix).c_str());
+    zem.Setups(pattern.width, pattern.height, 0, 0, sliceCount, b.folder.c_str());
+    RenderThread render(b.config, pattern);
+    if (!WCHECK(render.start())) {
+      std::printf("%s: no device\n", name.c_str());
+      continue;
+    }
+    render.waitFrames(2);
+    WCHECK(zem.ScreenshotSuccess(name.c_str()));
+    WCHECK(waitAccepted(name + "_next"));  // the first was given up
+    WCHECK(waitAccepted(name + "_last"));  // and so was the second
+    render.stop();
+    for (const char* suffix : {".jpg", "_next.jpg"})
+      WCHECK(GetFileAttributesA((b.folder + name + suffix).c_str()) == INVALID_FILE_ATTRIBUTES);
+  }
+  zem.Setups(pattern.width, pattern.height, 0, 0, sliceCount, folder.c_str());
   zem.StopProfiling();
   // One GPU group per frame whose device measures ("1,206,0,0" then "2,207,0,us").
   std::string text;

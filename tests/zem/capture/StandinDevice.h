@@ -2,6 +2,7 @@
 // memory through the worker interface and can be told to fail any step.
 #pragma once
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "ScreenShotHelper.h"
@@ -17,6 +18,8 @@ struct StandinDevice {
   PixelOrder order = PixelOrder::kBgrx;
   std::vector<uint8_t> pixels;
   int failCaptures = 0, failCopies = 0, failLocks = 0;  // calls still to fail
+  int busyLocks = 0;                                    // maps still to find the frame not ready
+  const char* refusedFormat = nullptr;                  // a render-target format the worker does not take
   int rowPadding = 0;                                   // bytes after each row of `pixels`, as a mapped surface has
   bool copyRows = false;  // map once per image and serve the worker's own copy of the rows
   int captures = 0, copies = 0, locks = 0, unlocks = 0, unmaps = 0, imagesDone = 0;
@@ -26,7 +29,13 @@ struct StandinDevice {
 class StandinWorker : public D3DWorker {
  public:
   explicit StandinWorker(StandinDevice& d) : d_(d) {}
-  bool capture() override { return step(d_.failCaptures, d_.captures); }
+  bool capture() override {
+    if (d_.refusedFormat) {
+      ++d_.captures;
+      return refuse(std::string("render target format ") + d_.refusedFormat + " is not supported");
+    }
+    return step(d_.failCaptures, d_.captures);
+  }
   bool copy() override { return step(d_.failCopies, d_.copies); }
   bool lockFrame(FrameView& f) override {
     if (d_.copyRows) return D3DWorker::lockFrame(f);
@@ -43,6 +52,11 @@ class StandinWorker : public D3DWorker {
 
  protected:
   bool mapFrame(FrameView& f) override {
+    if (d_.busyLocks > 0) {
+      --d_.busyLocks;
+      ++d_.locks;
+      return check(kWasStillDrawing11);
+    }
     if (!step(d_.failLocks, d_.locks)) return false;
     f.width = d_.width;
     f.height = d_.height;

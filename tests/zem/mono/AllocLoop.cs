@@ -1,7 +1,8 @@
 // Allocations of known classes at known call paths for the engine stand-in:
 // objects kept across frames, garbage made in a loop (the collector moves the
 // kept ones and hands the garbage's addresses out again), then everything dropped;
-// last, garbage made on several threads at once.
+// garbage made on several threads at once; last, exceptions thrown through several
+// frames and caught, with allocations in an unwound frame's finally and after the catch.
 public class Bullet { public int X, Y; }
 public class Shell { public long A, B, C; }
 
@@ -52,6 +53,47 @@ public static class AllocLoop
     static void Work(int slot, int n)
     {
         for (int i = 0; i < n; i++) Slots[slot] = new Bullet();
+    }
+
+    public static void CatchLoop(int rounds)
+    {
+        for (int i = 0; i < rounds; i++)
+        {
+            try
+            {
+                Thrower.Fire(3);
+            }
+            catch (System.InvalidOperationException)
+            {
+            }
+            Last = new Bullet();
+        }
+    }
+
+    public static void Probe()
+    {
+        Last = new Shell();
+    }
+}
+
+public static class Thrower
+{
+    public static void Fire(int depth)
+    {
+        try
+        {
+            Throw(depth);
+        }
+        finally
+        {
+            AllocLoop.Last = new Shell();
+        }
+    }
+
+    static void Throw(int depth)
+    {
+        if (depth == 0) throw new System.InvalidOperationException();
+        Throw(depth - 1);
     }
 }
 
