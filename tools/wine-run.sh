@@ -11,7 +11,7 @@ set -u
 vekt_wine_env "${VEKT_WINE_ARCH:-win64}" "$WINEPREFIX" || exit 1
 
 if [ "$WINEARCH" = win32 ]; then
-  vekt_wine32_road_said
+  vekt_wine32_road_said >&2  # stdout stays the program's own
   vekt_emulated_skip "${VEKT_EMULATED_SKIP:-}" && exit $vekt_wine_skip_code
 fi
 
